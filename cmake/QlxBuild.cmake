@@ -1,0 +1,136 @@
+# Build rules shared by every deliverable. Two trees come from one source tree:
+#   native  - the portable cores and their unit tests (Linux, sanitizers)
+#   windows - the product (MinGW-w64) and its tests, which ctest runs under Wine
+include(GoogleTest)
+
+if(CMAKE_SYSTEM_NAME STREQUAL "Windows")
+    set(QLX_WINDOWS ON)
+else()
+    set(QLX_WINDOWS OFF)
+endif()
+
+set(QLX_SOURCE_DIR ${CMAKE_CURRENT_LIST_DIR}/..)
+get_filename_component(QLX_SOURCE_DIR ${QLX_SOURCE_DIR} ABSOLUTE)
+
+add_compile_options(-Wall -Wextra -Werror)
+
+if(QLX_WINDOWS)
+    enable_language(RC)
+    # Every exe and DLL of the product and the tests in one folder: Wine exits
+    # with 53 and no message when a DLL cannot be found.
+    set(QLX_BIN_DIR ${CMAKE_BINARY_DIR}/bin)
+    set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${QLX_BIN_DIR})
+    set(CMAKE_LIBRARY_OUTPUT_DIRECTORY ${QLX_BIN_DIR})
+    add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
+    # Static runtime: the binaries import system DLLs only.
+    add_link_options(-static -static-libgcc -static-libstdc++)
+
+    # The isolated Wine prefix of this tree, and the wrapper through which ctest
+    # runs every Windows test executable.
+    set(QLX_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+    set(QLX_WINE_RUN ${CMAKE_BINARY_DIR}/wine-run)
+    configure_file(${QLX_SOURCE_DIR}/tools/wine/wine-run.in ${QLX_WINE_RUN} @ONLY
+                   FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ
+                                    GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+    set(CMAKE_CROSSCOMPILING_EMULATOR ${QLX_WINE_RUN})
+
+    # GoogleTest built from Debian's sources with the cross compiler.
+    set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+    set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+    set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+    add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+    find_program(QLX_WIDL NAMES x86_64-w64-mingw32-widl widl REQUIRED)
+    set(QLX_WINE_IDL_DIR /usr/include/wine/wine/windows)
+    set(QLX_WINE_TLB_DIR /usr/lib/x86_64-linux-gnu/wine/x86_64-windows)
+else()
+    find_package(GTest REQUIRED)
+    if(QLX_SANITIZE)
+        add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all
+                            -fno-omit-frame-pointer)
+        add_link_options(-fsanitize=address,undefined)
+    endif()
+    if(QLX_BENCHMARKS)
+        find_package(benchmark REQUIRED)
+    endif()
+endif()
+
+# A portable core: standard C++ only, built in both trees.
+function(qlx_core_library name)
+    add_library(${name} STATIC ${ARGN})
+    target_include_directories(${name} PUBLIC ${QLX_SOURCE_DIR})
+endfunction()
+
+# Unit tests of a portable core: native tree only, under the sanitizers.
+function(qlx_native_test name)
+    cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+    if(QLX_WINDOWS)
+        return()
+    endif()
+    add_executable(${name} ${T_SOURCES})
+    target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+    target_include_directories(${name} PRIVATE ${QLX_SOURCE_DIR})
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
+                         WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+endfunction()
+
+# A Windows test executable (GoogleTest), run by ctest through Wine. Each test
+# case is its own Wine process; a crash exits non-zero and fails the case.
+#   qlx_wine_test(name SOURCES ... LIBS ... [DEPENDS targets...] [SERIAL])
+# SERIAL keeps the cases from running beside other Wine tests (shared state
+# such as machine-wide class registrations or the tray program's mutex).
+function(qlx_wine_test name)
+    cmake_parse_arguments(T "SERIAL" "" "SOURCES;LIBS;DEPENDS" ${ARGN})
+    if(NOT QLX_WINDOWS)
+        return()
+    endif()
+    add_executable(${name} ${T_SOURCES})
+    target_link_libraries(${name} PRIVATE ${T_LIBS} qlx_testing GTest::gtest GTest::gmock
+                                          GTest::gtest_main)
+    target_include_directories(${name} PRIVATE ${QLX_SOURCE_DIR})
+    if(T_DEPENDS)
+        add_dependencies(${name} ${T_DEPENDS})
+    endif()
+    set(props ENVIRONMENT "QLX_BIN_DIR=${QLX_BIN_DIR}")
+    if(T_SERIAL)
+        list(APPEND props RESOURCE_LOCK wine_registry)
+    endif()
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+                         WORKING_DIRECTORY ${QLX_BIN_DIR} PROPERTIES ${props})
+endfunction()
+
+# A shell-script test of the Windows tree (cscript clients, wine reg read-backs,
+# regsvr32). The script sources tools/wine/wine-env.sh through QLX_WINE_ENV.
+function(qlx_wine_script_test name script)
+    cmake_parse_arguments(T "SERIAL" "" "DEPENDS" ${ARGN})
+    if(NOT QLX_WINDOWS)
+        return()
+    endif()
+    add_test(NAME ${name} COMMAND bash ${script} WORKING_DIRECTORY ${QLX_BIN_DIR})
+    set_tests_properties(${name} PROPERTIES
+        ENVIRONMENT "QLX_BIN_DIR=${QLX_BIN_DIR};QLX_WINE_RUN=${QLX_WINE_RUN};QLX_SOURCE_DIR=${QLX_SOURCE_DIR}")
+    if(T_SERIAL)
+        set_tests_properties(${name} PROPERTIES RESOURCE_LOCK wine_registry)
+    endif()
+endfunction()
+
+# A type library and its C header from IDL, through widl:
+#   qlx_idl(target file.idl) -> ${target}_tlb (file.tlb), header file.h and file_i.c
+# in the current binary dir; the target's include dirs see them.
+function(qlx_idl target idl)
+    get_filename_component(base ${idl} NAME_WE)
+    get_filename_component(idl_abs ${idl} ABSOLUTE)
+    set(out ${CMAKE_CURRENT_BINARY_DIR})
+    add_custom_command(
+        OUTPUT ${out}/${base}.tlb ${out}/${base}.h ${out}/${base}_i.c
+        COMMAND ${QLX_WIDL} --win64 -I${QLX_WINE_IDL_DIR} -L${QLX_WINE_TLB_DIR}
+                -t -o ${out}/${base}.tlb ${idl_abs}
+        COMMAND ${QLX_WIDL} --win64 -I${QLX_WINE_IDL_DIR} -L${QLX_WINE_TLB_DIR}
+                -h -o ${out}/${base}.h ${idl_abs}
+        COMMAND ${QLX_WIDL} --win64 -I${QLX_WINE_IDL_DIR} -L${QLX_WINE_TLB_DIR}
+                -u -o ${out}/${base}_i.c ${idl_abs}
+        DEPENDS ${idl_abs}
+        COMMENT "widl ${base}.idl"
+        VERBATIM)
+    add_custom_target(${target} DEPENDS ${out}/${base}.tlb ${out}/${base}.h ${out}/${base}_i.c)
+endfunction()
