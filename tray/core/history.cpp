@@ -1,0 +1,131 @@
+#include "tray/core/history.h"
+
+#include <charconv>
+#include <optional>
+
+#include "tray/core/file_store.h"
+
+namespace qlx::tray {
+
+namespace {
+
+class LineReader {
+public:
+    explicit LineReader(std::string_view text) : text_(text) {}
+
+    // The next line without its line break, or nothing at the end of the
+    // text or when the line is overlong.
+    std::optional<std::string_view> Next() {
+        if (pos_ >= text_.size()) {
+            return std::nullopt;
+        }
+        size_t end = text_.find('\n', pos_);
+        const size_t next = end == std::string_view::npos ? text_.size() : end + 1;
+        if (end == std::string_view::npos) {
+            end = text_.size();
+        }
+        std::string_view line = text_.substr(pos_, end - pos_);
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+        }
+        if (line.size() > kMaxHistoryLine) {
+            return std::nullopt;
+        }
+        pos_ = next;
+        return line;
+    }
+
+private:
+    std::string_view text_;
+    size_t pos_ = 0;
+};
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+std::string_view TrimBlanks(std::string_view s) {
+    while (!s.empty() && IsBlank(s.front())) {
+        s.remove_prefix(1);
+    }
+    while (!s.empty() && IsBlank(s.back())) {
+        s.remove_suffix(1);
+    }
+    return s;
+}
+
+// Parses whitespace-separated decimal numbers; all of `out` must be filled.
+template <typename T, size_t N> bool ParseNumbers(std::string_view line, T (&out)[N]) {
+    for (size_t i = 0; i < N; ++i) {
+        line = TrimBlanks(line);
+        const char* first = line.data();
+        const char* last = line.data() + line.size();
+        if (first != last && *first == '+') {
+            ++first;
+        }
+        auto [ptr, ec] = std::from_chars(first, last, out[i]);
+        if (ec != std::errc() || (ptr != last && !IsBlank(*ptr))) {
+            return false;
+        }
+        line.remove_prefix(static_cast<size_t>(ptr - line.data()));
+    }
+    return TrimBlanks(line).empty();
+}
+
+} // namespace
+
+std::string WriteHistoryText(const History& history) {
+    std::string text = std::to_string(history.size()) + "\n";
+    for (const auto& e : history) {
+        text += std::to_string(e.left) + " " + std::to_string(e.top) + " " +
+                std::to_string(e.width) + " " + std::to_string(e.height) + "\n";
+        text += e.siteAddress + "\n";
+        text += e.popupAddress + "\n";
+        text += e.time + "\n";
+    }
+    return text;
+}
+
+History ReadHistoryText(std::string_view text) {
+    History history;
+    LineReader lines(text);
+    auto countLine = lines.Next();
+    int64_t count[1] = {0};
+    if (!countLine || !ParseNumbers(*countLine, count) || count[0] <= 0) {
+        return history;
+    }
+    for (int64_t i = 0; i < count[0]; ++i) {
+        auto numbers = lines.Next();
+        uint32_t geometry[4] = {0, 0, 0, 0};
+        if (!numbers || !ParseNumbers(*numbers, geometry)) {
+            break;
+        }
+        auto site = lines.Next();
+        auto popup = lines.Next();
+        auto time = lines.Next();
+        if (!site || !popup || !time) {
+            break;
+        }
+        CHistoryEntry entry;
+        entry.left = geometry[0];
+        entry.top = geometry[1];
+        entry.width = geometry[2];
+        entry.height = geometry[3];
+        entry.siteAddress = TrimBlanks(*site);
+        entry.popupAddress = TrimBlanks(*popup);
+        entry.time = TrimBlanks(*time);
+        history.push_back(std::move(entry));
+    }
+    return history;
+}
+
+History LoadHistoryFile(const FileStore& files, const std::string& path) {
+    auto text = files.Read(path);
+    return text ? ReadHistoryText(*text) : History{};
+}
+
+bool SaveHistoryFile(FileStore& files, const std::string& path, const History& history) {
+    return files.WriteReplacing(path, WriteHistoryText(history));
+}
+
+} // namespace qlx::tray

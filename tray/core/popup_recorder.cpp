@@ -1,0 +1,46 @@
+#include "tray/core/popup_recorder.h"
+
+#include "common/core/address.h"
+#include "common/core/text.h"
+#include "tray/core/local_clock.h"
+#include "tray/core/settings.h"
+
+namespace qlx::tray {
+
+bool IsBrowserInternalPage(std::string_view popupAddress) {
+    return ContainsNoCase(popupAddress, "navigationcanceled") ||
+           ContainsNoCase(popupAddress, "shdoclc.dll");
+}
+
+bool RecordBlockedPopup(CSettings& settings, const Clock& clock, PopupNotifier* notifier,
+                        StatisticsView* view, std::string_view parentAddress,
+                        std::string_view popupAddress, const PopupGeometry& geometry) {
+    if (IsBrowserInternalPage(popupAddress)) {
+        return false;
+    }
+    std::string site = CutToSite(TrimAddress(parentAddress));
+    std::string popup = TrimAddress(popupAddress);
+
+    if (notifier != nullptr && !settings.AllowRequestedPopup) {
+        notifier->NotifyBlockedPopup(popup);
+    }
+
+    CHistoryEntry entry;
+    entry.time = FormatTime(clock.Now());
+    entry.siteAddress = site.empty() ? popup : site;
+    entry.popupAddress = popup.empty() ? site : popup;
+    entry.left = geometry.left;
+    entry.top = geometry.top;
+    entry.width = geometry.width;
+    entry.height = geometry.height;
+    settings.history.push_back(std::move(entry));
+    ++settings.PopupBlockedToday_Count;
+    ++settings.PopupBlockedTotal_Count;
+
+    if (view != nullptr) {
+        view->RefreshStatistics();
+    }
+    return true;
+}
+
+} // namespace qlx::tray
