@@ -1,0 +1,197 @@
+#pragma once
+// The blocking engine behind the WXEngine class: lists and their files, the
+// block decision with its recent list, the history with its counters, and
+// the statistics. Narrow texts (ANSI code page) throughout; the COM shell
+// converts, maps Status to HRESULTs and builds the arrays.
+#include <array>
+#include <cstdint>
+#include <ctime>
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/core/engine_peers.h"
+#include "engine/core/file_system.h"
+#include "engine/core/history_record.h"
+#include "engine/core/list_kind.h"
+#include "engine/core/name_list.h"
+
+namespace qlx::engine {
+
+enum class Status {
+    Ok,
+    InvalidArg, // a position outside a list or the history, a kind outside the allowed ones
+    NotReady,   // before EngineInit, or a second EngineInit
+};
+
+struct EngineSettings {
+    bool block = false;
+    bool forMinutes = false;
+    bool fromDomain = false;
+    bool normWindows = false;
+    bool fit = false;
+    bool addBorder = false;
+    bool addMenu = false;
+    int32_t set1 = 0;
+    int32_t set2 = 0;
+    int32_t set3 = 0;
+};
+
+struct PopupGeometry {
+    uint32_t left = 0;
+    uint32_t top = 0;
+    uint32_t width = 0;
+    uint32_t height = 0;
+};
+
+struct RecentRecord {
+    std::time_t when = 0;
+    std::string time;
+    std::string title;
+    std::string site;
+    std::string popup;
+    std::string process;
+    int32_t sameSite = 0;
+    int32_t burst = 0;
+};
+
+struct BlockOutcome {
+    bool block = false;
+    // WXBlock: process, site, title, pop-up address; WXBlock2: process, opener address.
+    std::vector<std::string> description;
+};
+
+struct StatisticsFigures; // history_stats.h
+
+inline constexpr size_t kRecentLimit = 20;
+
+class BlockingEngine {
+public:
+    using Clock = std::function<std::time_t()>;
+
+    explicit BlockingEngine(FileSystem& files, Clock clock = nullptr);
+
+    // Peers are not owned; null detaches.
+    void SetEvents(EngineEvents* events) { events_ = events; }
+    void SetBrowser(BrowserLauncher* browser) { browser_ = browser; }
+
+    // --- set-up ---------------------------------------------------------
+    // Once per object: a second call is refused with NotReady and changes nothing.
+    Status Init(std::string_view ownProcess, std::string_view dataFolder, bool fullLogic,
+                const EngineSettings& settings);
+    // Changing set2 or set3 empties the recent list.
+    void SetParams(const EngineSettings& settings);
+    Status SaveParams();
+    bool initialised() const { return initialised_; }
+    const EngineSettings& settings() const { return settings_; }
+
+    // --- lists ----------------------------------------------------------
+    // Operations taking a raw list kind answer InvalidArg for values outside
+    // the six (outside the four server kinds where a server list is needed).
+    Status GetList(int32_t kind, const NameList*& list) const;
+    Status AddToList(int32_t kind, std::string_view name, bool& inserted, int32_t& position);
+    // The edited entry moves to its sorted place, so lookups stay exact.
+    Status EditInList(int32_t kind, int32_t index, std::string_view newName, bool newCheck,
+                      bool& done);
+    // All positions are checked before the first removal; on success the
+    // array holds the adjusted positions as they were processed.
+    Status DeleteFromList(int32_t kind, std::vector<int32_t>& positions);
+    Status IsItemPresent(int32_t kind, std::string_view name, bool& present) const;
+    // Any value outside the six kinds selects the allowed processes.
+    int32_t GetIndexByName(int32_t kind, std::string_view name) const;
+    std::string GetNameByIndex(int32_t kind, int32_t index) const;
+    bool GetCheckOfItem(int32_t kind, int32_t index) const;
+    void SetCheckOfItem(int32_t kind, int32_t index, bool check);
+
+    bool IsProcDefault(std::string_view name) const;
+    bool IsAllDefPresent() const;
+    Status AddDefault();
+    Status AddDefaultObj(int32_t kind);
+    Status IsAllDefObj(int32_t kind, bool& all) const;
+    Status IsServerObject(int32_t kind, int32_t index, bool& isServer) const;
+    Status AddUpdateObj(int32_t kind);
+    Status OpenFromList(int32_t kind, int32_t index);
+
+    // --- decision -------------------------------------------------------
+    Status Block(std::string_view parentTitle, std::string_view parentUrl,
+                 std::string_view popupUrl, std::string_view process, const PopupGeometry& g,
+                 BlockOutcome& outcome);
+    Status Block2(std::string_view parentUrl, std::string_view process, const PopupGeometry& g,
+                  BlockOutcome& outcome);
+
+    // --- history --------------------------------------------------------
+    const std::deque<HistoryRecord>& history() const { return history_; }
+    const std::deque<RecentRecord>& recent() const { return recent_; }
+    Status AddToListFromHistory(int32_t kind, int32_t index, bool& inserted, int32_t& position);
+    // Positions refer to the history before the call; a position listed twice
+    // removes its record once. Nothing is removed when one is out of range.
+    Status DeleteFromHistory(std::vector<int32_t> positions);
+    Status OpenFromHistory(int32_t index);
+    Status OpenLastPopup(bool& opened);
+
+    // Statistics and rankings (history_stats.h).
+    Status GetStatistics(bool withProcesses, std::vector<int32_t>& values) const;
+    Status GetTop10(std::vector<std::string>& sites) const;
+    Status GetTop10Ex(std::vector<std::string>& sites, std::vector<int32_t>& counts) const;
+    Status GetUniqueDomains(std::vector<std::string>& sites) const;
+
+    const NameList& ServerList(ListKind kind) const;
+    const std::string& dataFolder() const { return dataFolder_; }
+
+private:
+    NameList& UserList(ListKind kind) { return lists_[static_cast<size_t>(KindIndex(kind))]; }
+    const NameList& UserList(ListKind kind) const {
+        return lists_[static_cast<size_t>(KindIndex(kind))];
+    }
+    NameList& Server(ListKind kind) { return servers_[static_cast<size_t>(KindIndex(kind))]; }
+    const NameList& SelectForEx(int32_t kind) const;
+    std::optional<ListKind> ServerKind(int32_t kind) const;
+
+    std::string PathOf(std::string_view fileName) const;
+    // Reads a list file into `list`; whether the file had any bytes.
+    bool ReadListFile(std::string_view fileName, NameList& list);
+    void SaveLists();
+    void WriteHistory();
+    void LoadHistory();
+    void MergeActive(NameList& list, std::string_view name);
+
+    bool RejectsName(std::string_view name) const;
+    const std::string& NowText();
+    std::time_t Now() const { return clock_(); }
+
+    // Adding a record (recent or history) and marking the older history.
+    void AddRecord(std::string_view title, std::string_view site, std::string_view popup,
+                   std::string_view process, bool processOnly, const PopupGeometry* geometry);
+    bool SameSiteRuleBlocks(std::string_view site) const;
+    bool BurstRuleBlocks() const;
+
+    void OpenAddress(const std::string& address);
+
+    FileSystem& files_;
+    Clock clock_;
+    EngineEvents* events_ = nullptr;
+    BrowserLauncher* browser_ = nullptr;
+
+    std::array<NameList, 6> lists_;
+    std::array<NameList, 6> servers_; // entries only for the four server kinds
+    std::deque<HistoryRecord> history_;
+    std::deque<RecentRecord> recent_;
+
+    bool initialised_ = false;
+    bool fullLogic_ = false;
+    EngineSettings settings_;
+    std::string ownProcess_;
+    std::string dataFolder_;
+    std::vector<std::string> defaultProcesses_;
+
+    std::time_t cachedSecond_ = -1;
+    std::string cachedTimeText_;
+};
+
+// The seven processes that seed a new allowed-process list.
+extern const std::array<const char*, 7> kDefaultProcesses;
+
+} // namespace qlx::engine

@@ -1,0 +1,19 @@
+#pragma once
+// The "*.lst" byte format: one entry per line, "+" (active) or "-" (inactive)
+// followed by the name and CR LF. No header, no escaping.
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/core/name_list.h"
+
+namespace qlx::engine {
+
+// Reads the entries in sorted order. A line shorter than two characters ends
+// the list; text after the last CR LF is ignored. Names are lowered.
+std::vector<ListEntry> ParseListFile(std::string_view bytes);
+
+// Writes every entry with a non-empty name, as it stands in memory.
+std::string FormatListFile(const NameList& list);
+
+} // namespace qlx::engine
