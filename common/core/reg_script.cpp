@@ -202,14 +202,11 @@ private:
         static const struct {
             const char* name;
             RegRoot root;
-        } kRoots[] = {{"HKCR", RegRoot::ClassesRoot},
-                      {"HKEY_CLASSES_ROOT", RegRoot::ClassesRoot},
-                      {"HKCU", RegRoot::CurrentUser},
-                      {"HKEY_CURRENT_USER", RegRoot::CurrentUser},
-                      {"HKLM", RegRoot::LocalMachine},
-                      {"HKEY_LOCAL_MACHINE", RegRoot::LocalMachine},
-                      {"HKU", RegRoot::Users},
-                      {"HKEY_USERS", RegRoot::Users}};
+        } kRoots[] = {
+            {"HKCR", RegRoot::ClassesRoot},  {"HKEY_CLASSES_ROOT", RegRoot::ClassesRoot},
+            {"HKCU", RegRoot::CurrentUser},  {"HKEY_CURRENT_USER", RegRoot::CurrentUser},
+            {"HKLM", RegRoot::LocalMachine}, {"HKEY_LOCAL_MACHINE", RegRoot::LocalMachine},
+            {"HKU", RegRoot::Users},         {"HKEY_USERS", RegRoot::Users}};
         for (const auto& r : kRoots) {
             if (EqualsNoCase(cur_.text, r.name)) {
                 root = r.root;

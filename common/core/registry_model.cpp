@@ -5,8 +5,8 @@ namespace qlx {
 RegData RegData::Dword(uint32_t v) {
     RegData d;
     d.type = RegType::Dword;
-    d.bytes = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8),
-               static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 24)};
+    d.bytes = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16),
+               static_cast<uint8_t>(v >> 24)};
     return d;
 }
 

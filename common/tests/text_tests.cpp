@@ -31,7 +31,9 @@ TEST(ContainsNoCase, FindsAnyLetterCase) {
 
 TEST(TrimAddress, KeepsTextAfterTheLastSeparators) {
     EXPECT_EQ(TrimAddress("junk\r\nhttp://a.com/x"), "http://a.com/x");
-    EXPECT_EQ(TrimAddress("a\x01" "b\nc\rd"), "d");
+    EXPECT_EQ(TrimAddress("a\x01"
+                          "b\nc\rd"),
+              "d");
     // The code-1 cut comes first, so a line break before it is cut with it.
     EXPECT_EQ(TrimAddress("x\ny\x01z"), "z");
     EXPECT_EQ(TrimAddress("http://plain.com"), "http://plain.com");

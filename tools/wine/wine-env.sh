@@ -28,19 +28,22 @@ qlx_wine() { "$QLX_WINE64" "$@"; }
 
 qlx_wine_prepare() {
     mkdir -p "$(dirname "$WINEPREFIX")"
+    # Every Wine process started under the lock must not inherit the lock's
+    # descriptor (9>&-): wineserver and Wine's services outlive this script
+    # and would hold the lock for ever.
     (
         flock 9
         if [ ! -f "$WINEPREFIX/.qlx-ready" ]; then
             echo "wine-env: creating prefix $WINEPREFIX" >&2
             rm -rf "$WINEPREFIX"
-            "$QLX_WINE64" wineboot -i </dev/null >/dev/null 2>&1
+            "$QLX_WINE64" wineboot -i </dev/null >/dev/null 2>&1 9>&-
             "$QLX_WINE64" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f \
-                </dev/null >/dev/null 2>&1
+                </dev/null >/dev/null 2>&1 9>&-
             "$QLX_WINE64" reg add 'HKCU\Software\Wine\Drivers' /v Audio /d '' /f \
-                </dev/null >/dev/null 2>&1
+                </dev/null >/dev/null 2>&1 9>&-
             "$QLX_WINE64" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f \
-                </dev/null >/dev/null 2>&1
-            "$QLX_WINESERVER" -w
+                </dev/null >/dev/null 2>&1 9>&-
+            "$QLX_WINESERVER" -w 9>&-
             touch "$WINEPREFIX/.qlx-ready"
         fi
         # A persistent wineserver, started with its output discarded: Wine's
@@ -48,8 +51,8 @@ qlx_wine_prepare() {
         # test runner waiting for a test's output would wait for them too.
         # "wineserver -p" exits with 0 when it started a server and with 2
         # when one already serves this prefix.
-        if "$QLX_WINESERVER" -p900 </dev/null >/dev/null 2>&1; then
-            "$QLX_WINE64" cmd /c exit </dev/null >/dev/null 2>&1
+        if "$QLX_WINESERVER" -p900 </dev/null >/dev/null 2>&1 9>&-; then
+            "$QLX_WINE64" cmd /c exit </dev/null >/dev/null 2>&1 9>&-
         fi
     ) 9>"$WINEPREFIX.lock"
 }

@@ -1,0 +1,98 @@
+#pragma once
+// The server module: its lock count (live objects plus IClassFactory::LockServer
+// locks), DllCanUnloadNow's answer, and the class factories of the three COM
+// servers. A local server asks to be told when the count drops to zero so
+// that it can end, as COM expects of a server it started.
+#include <windows.h>
+#include <objbase.h>
+
+#include <atomic>
+#include <functional>
+#include <new>
+
+#include "common/win32/com_guard.h"
+
+namespace qlx {
+
+class ComModule {
+public:
+    static ComModule& Instance() noexcept;
+
+    void SetHandle(HMODULE module) noexcept { module_ = module; }
+    HMODULE Handle() const noexcept { return module_; }
+
+    LONG Lock() noexcept { return ++locks_; }
+    LONG Unlock() noexcept;
+    LONG LockCount() const noexcept { return locks_; }
+
+    // S_OK when no object and no lock is left, else S_FALSE.
+    HRESULT CanUnloadNow() const noexcept { return locks_ == 0 ? S_OK : S_FALSE; }
+
+    // Called on the thread that drops the count to zero.
+    void SetOnLastUnlock(std::function<void()> callback) { onLastUnlock_ = std::move(callback); }
+
+private:
+    ComModule() = default;
+    std::atomic<LONG> locks_{0};
+    HMODULE module_ = nullptr;
+    std::function<void()> onLastUnlock_;
+};
+
+// Holds a module lock for the life of the object it is a member of.
+class ModuleLock {
+public:
+    ModuleLock() noexcept { ComModule::Instance().Lock(); }
+    ModuleLock(const ModuleLock&) noexcept : ModuleLock() {}
+    ModuleLock& operator=(const ModuleLock&) noexcept { return *this; }
+    ~ModuleLock() { ComModule::Instance().Unlock(); }
+};
+
+// A plain (non-singleton) class factory. `Creator` is a callable
+//   HRESULT(IUnknown* outer, REFIID iid, void** out)
+// that makes a new object, aggregated when `outer` is not null.
+class ClassFactory final : public IClassFactory {
+public:
+    using Creator = HRESULT (*)(IUnknown* outer, REFIID iid, void** out);
+    explicit ClassFactory(Creator creator) noexcept : creator_(creator) {}
+
+    // IUnknown. The factory lives as long as the module (static storage), so
+    // its own references do not count; LockServer does.
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+        if (!out) {
+            return E_POINTER;
+        }
+        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IClassFactory)) {
+            *out = static_cast<IClassFactory*>(this);
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+
+    STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
+        if (!out) {
+            return E_POINTER;
+        }
+        *out = nullptr;
+        // An aggregated object must be asked for its inner IUnknown.
+        if (outer && !IsEqualIID(iid, IID_IUnknown)) {
+            return CLASS_E_NOAGGREGATION;
+        }
+        return ComGuard([&] { return creator_(outer, iid, out); });
+    }
+    STDMETHODIMP LockServer(BOOL lock) override {
+        if (lock) {
+            ComModule::Instance().Lock();
+        } else {
+            ComModule::Instance().Unlock();
+        }
+        return S_OK;
+    }
+
+private:
+    Creator creator_;
+};
+
+} // namespace qlx
