@@ -33,6 +33,10 @@ if(QLX_WINDOWS)
                    FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ
                                     GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
     set(CMAKE_CROSSCOMPILING_EMULATOR ${QLX_WINE_RUN})
+    file(WRITE ${QLX_WINE_RUN}-x11
+         "#!/bin/sh\nQLX_NEEDS_DISPLAY=1 exec ${QLX_WINE_RUN} \"$@\"\n")
+    file(CHMOD ${QLX_WINE_RUN}-x11 PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ
+         GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
     # GoogleTest built from Debian's sources with the cross compiler.
     set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
@@ -76,11 +80,13 @@ endfunction()
 
 # A Windows test executable (GoogleTest), run by ctest through Wine. Each test
 # case is its own Wine process; a crash exits non-zero and fails the case.
-#   qlx_wine_test(name SOURCES ... LIBS ... [DEPENDS targets...] [SERIAL])
+#   qlx_wine_test(name SOURCES ... LIBS ... [DEPENDS targets...] [SERIAL] [DISPLAY])
 # SERIAL keeps the cases from running beside other Wine tests (shared state
 # such as machine-wide class registrations or the tray program's mutex).
+# DISPLAY runs them in the tree's second prefix with an X server (Xvfb), for
+# windows that must be on a screen and for the notification area.
 function(qlx_wine_test name)
-    cmake_parse_arguments(T "SERIAL" "" "SOURCES;LIBS;DEPENDS" ${ARGN})
+    cmake_parse_arguments(T "SERIAL;DISPLAY" "" "SOURCES;LIBS;DEPENDS" ${ARGN})
     if(NOT QLX_WINDOWS)
         return()
     endif()
@@ -92,8 +98,11 @@ function(qlx_wine_test name)
         add_dependencies(${name} ${T_DEPENDS})
     endif()
     set(props ENVIRONMENT "QLX_BIN_DIR=${QLX_BIN_DIR}")
-    if(T_SERIAL)
+    if(T_SERIAL OR T_DISPLAY)
         list(APPEND props RESOURCE_LOCK wine_registry)
+    endif()
+    if(T_DISPLAY)
+        set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR ${QLX_WINE_RUN}-x11)
     endif()
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
                          WORKING_DIRECTORY ${QLX_BIN_DIR} PROPERTIES ${props})
@@ -133,4 +142,34 @@ function(qlx_idl target idl)
         COMMENT "widl ${base}.idl"
         VERBATIM)
     add_custom_target(${target} DEPENDS ${out}/${base}.tlb ${out}/${base}.h ${out}/${base}_i.c)
+endfunction()
+
+# VERSIONINFO for a product binary, plus the common-controls v6 manifest for
+# executables:  qlx_version_resource(target "File description")
+# A DLL that registers itself gets "OLESelfRegister" in its version block.
+function(qlx_version_resource target description)
+    if(NOT QLX_WINDOWS)
+        return()
+    endif()
+    get_target_property(type ${target} TYPE)
+    get_target_property(out_name ${target} OUTPUT_NAME)
+    if(NOT out_name)
+        set(out_name ${target})
+    endif()
+    set(QLX_RC_DESCRIPTION "${description}")
+    set(QLX_RC_NAME "${out_name}")
+    set(QLX_RC_EXTRA "")
+    set(QLX_RC_MANIFEST "")
+    if(type STREQUAL "EXECUTABLE")
+        set(QLX_RC_FILETYPE VFT_APP)
+        set(QLX_RC_FILENAME "${out_name}.exe")
+        set(QLX_RC_MANIFEST "1 24 \"${QLX_SOURCE_DIR}/common/res/app.manifest\"")
+    else()
+        set(QLX_RC_FILETYPE VFT_DLL)
+        set(QLX_RC_FILENAME "${out_name}.dll")
+        set(QLX_RC_EXTRA "            VALUE \"OLESelfRegister\", \"\"")
+    endif()
+    set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}_version.rc)
+    configure_file(${QLX_SOURCE_DIR}/common/res/version.rc.in ${rc} @ONLY)
+    target_sources(${target} PRIVATE ${rc})
 endfunction()

@@ -37,8 +37,10 @@ qlx_wine_prepare() {
             echo "wine-env: creating prefix $WINEPREFIX" >&2
             rm -rf "$WINEPREFIX"
             "$QLX_WINE64" wineboot -i </dev/null >/dev/null 2>&1 9>&-
-            "$QLX_WINE64" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f \
-                </dev/null >/dev/null 2>&1 9>&-
+            if [ -z "${QLX_WINE_DISPLAY:-}" ]; then
+                "$QLX_WINE64" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f \
+                    </dev/null >/dev/null 2>&1 9>&-
+            fi
             "$QLX_WINE64" reg add 'HKCU\Software\Wine\Drivers' /v Audio /d '' /f \
                 </dev/null >/dev/null 2>&1 9>&-
             "$QLX_WINE64" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f \
@@ -58,7 +60,53 @@ qlx_wine_prepare() {
 }
 
 qlx_wine_stop() {
-    [ -d "$WINEPREFIX" ] || return 0
-    "$QLX_WINESERVER" -k >/dev/null 2>&1
-    "$QLX_WINESERVER" -w >/dev/null 2>&1
+    local p
+    for p in "$WINEPREFIX" "$WINEPREFIX-x11"; do
+        [ -d "$p" ] || continue
+        WINEPREFIX="$p" "$QLX_WINESERVER" -k >/dev/null 2>&1
+        WINEPREFIX="$p" "$QLX_WINESERVER" -w >/dev/null 2>&1
+    done
+    qlx_xvfb_stop
+}
+
+# An X server for the tests that need a notification area: one per build
+# tree, started on first use, remembered in "$WINEPREFIX.xvfb" (display, pid).
+qlx_xvfb_state() { echo "${WINEPREFIX%-x11}.xvfb"; }
+
+qlx_xvfb_start() {
+    local state n pid
+    state=$(qlx_xvfb_state)
+    (
+        flock 8
+        if [ -f "$state" ]; then
+            read -r n pid <"$state"
+            kill -0 "$pid" 2>/dev/null && exit 0
+        fi
+        for n in $(seq 90 130); do
+            [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+            Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp </dev/null >/dev/null 2>&1 8>&- &
+            pid=$!
+            for _ in $(seq 50); do
+                [ -e "/tmp/.X11-unix/X$n" ] && break
+                sleep 0.1
+            done
+            if kill -0 "$pid" 2>/dev/null; then
+                echo "$n $pid" >"$state"
+                exit 0
+            fi
+        done
+        echo "wine-env: could not start Xvfb" >&2
+        exit 1
+    ) 8>"$(qlx_xvfb_state).lock" || return 1
+    read -r n pid <"$state"
+    export QLX_WINE_DISPLAY=":$n" DISPLAY=":$n"
+}
+
+qlx_xvfb_stop() {
+    local state n pid
+    state=$(qlx_xvfb_state)
+    [ -f "$state" ] || return 0
+    read -r n pid <"$state"
+    kill "$pid" 2>/dev/null
+    rm -f "$state"
 }
