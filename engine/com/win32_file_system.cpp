@@ -1,0 +1,82 @@
+#include "engine/com/win32_file_system.h"
+
+#include <windows.h>
+
+#include "common/win32/unique_handle.h"
+
+namespace qlx::engine {
+
+namespace {
+
+struct ViewTraits {
+    static void* Invalid() noexcept { return nullptr; }
+    static bool IsValid(void* p) noexcept { return p != nullptr; }
+    static void Close(void* p) noexcept { ::UnmapViewOfFile(p); }
+};
+using UniqueView = UniqueResource<void*, ViewTraits>;
+
+std::string FolderOf(const std::string& path) {
+    const size_t slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+}
+
+} // namespace
+
+std::optional<std::string> Win32FileSystem::ReadOrCreate(const std::string& path) {
+    UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        return std::nullopt;
+    }
+    LARGE_INTEGER size{};
+    if (!::GetFileSizeEx(file.get(), &size)) {
+        return std::nullopt;
+    }
+    if (size.QuadPart == 0) {
+        return std::string(); // an empty file cannot be mapped
+    }
+    UniqueHandle mapping(::CreateFileMappingA(file.get(), nullptr, PAGE_WRITECOPY, 0, 0, nullptr));
+    if (!mapping) {
+        return std::nullopt;
+    }
+    UniqueView view(::MapViewOfFile(mapping.get(), FILE_MAP_COPY, 0, 0, 0));
+    if (!view) {
+        return std::nullopt;
+    }
+    return std::string(static_cast<const char*>(view.get()), static_cast<size_t>(size.QuadPart));
+}
+
+bool Win32FileSystem::Replace(const std::string& path, std::string_view bytes) {
+    char temp[MAX_PATH];
+    if (::GetTempFileNameA(FolderOf(path).c_str(), "qlx", 0, temp) == 0) {
+        return false;
+    }
+    bool written = false;
+    {
+        UniqueHandle file(::CreateFileA(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (file) {
+            DWORD done = 0;
+            written = ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &done,
+                                  nullptr) &&
+                      done == bytes.size() && ::FlushFileBuffers(file.get());
+        }
+    }
+    if (written &&
+        ::MoveFileExA(temp, path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        return true;
+    }
+    ::DeleteFileA(temp);
+    return false;
+}
+
+bool Win32FileSystem::MoveOver(const std::string& from, const std::string& to) {
+    return ::MoveFileExA(from.c_str(), to.c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+}
+
+bool Win32FileSystem::Exists(const std::string& path) {
+    return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+} // namespace qlx::engine

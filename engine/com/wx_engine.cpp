@@ -1,0 +1,676 @@
+#include "engine/com/wx_engine.h"
+
+#include <new>
+
+#include "common/win32/bstr.h"
+#include "common/win32/com_guard.h"
+#include "common/win32/variant.h"
+
+namespace qlx::engine {
+
+namespace {
+
+bool IsTrue(VARIANT_BOOL b) {
+    return b == VARIANT_TRUE; // 1 and other values are false
+}
+
+VARIANT_BOOL ToBool(bool b) {
+    return b ? VARIANT_TRUE : VARIANT_FALSE;
+}
+
+HRESULT ToHResult(Status s) {
+    switch (s) {
+    case Status::Ok:
+        return S_OK;
+    case Status::InvalidArg:
+        return E_INVALIDARG;
+    case Status::NotReady:
+        return E_UNEXPECTED;
+    }
+    return E_UNEXPECTED;
+}
+
+EngineSettings MakeSettings(VARIANT_BOOL bBlock, VARIANT_BOOL bForMinutes, VARIANT_BOOL bFromDomain,
+                            VARIANT_BOOL bNormWindows, VARIANT_BOOL cbFit, VARIANT_BOOL cbAddBord,
+                            VARIANT_BOOL cbAddMenu, int set1, int set2, int set3) {
+    EngineSettings s;
+    s.block = IsTrue(bBlock);
+    s.forMinutes = IsTrue(bForMinutes);
+    s.fromDomain = IsTrue(bFromDomain);
+    s.normWindows = IsTrue(bNormWindows);
+    s.fit = IsTrue(cbFit);
+    s.addBorder = IsTrue(cbAddBord);
+    s.addMenu = IsTrue(cbAddMenu);
+    s.set1 = set1;
+    s.set2 = set2;
+    s.set3 = set3;
+    return s;
+}
+
+// "No array": the array pointer is null and the variant's type stays as it was.
+void SetNoArray(VARIANT* v) {
+    v->parray = nullptr;
+}
+
+// The caller's array of positions: directly, by reference, or inside a
+// VT_BYREF|VT_VARIANT (as scripts pass their variables).
+SAFEARRAY* CallerArray(VARIANT* v, VARTYPE& elementType) {
+    if (v->vt == (VT_BYREF | VT_VARIANT) && v->pvarVal != nullptr) {
+        v = v->pvarVal;
+    }
+    if ((v->vt & VT_ARRAY) == 0) {
+        return nullptr;
+    }
+    elementType = v->vt & VT_TYPEMASK;
+    if (v->vt & VT_BYREF) {
+        return v->pparray != nullptr ? *v->pparray : nullptr;
+    }
+    return v->parray;
+}
+
+// Puts the adjusted positions back into the caller's array, element by element.
+void WriteBackPositions(VARIANT* v, const std::vector<int32_t>& positions) {
+    VARTYPE vt = VT_EMPTY;
+    SAFEARRAY* sa = CallerArray(v, vt);
+    LONG lo = 0;
+    if (sa == nullptr || FAILED(::SafeArrayGetLBound(sa, 1, &lo))) {
+        return;
+    }
+    for (size_t i = 0; i < positions.size(); ++i) {
+        LONG index = lo + static_cast<LONG>(i);
+        if (vt == VT_I4) {
+            LONG value = positions[i];
+            ::SafeArrayPutElement(sa, &index, &value);
+        } else if (vt == VT_VARIANT) {
+            Variant element;
+            element.get()->vt = VT_I4;
+            element.get()->lVal = positions[i];
+            ::SafeArrayPutElement(sa, &index, element.get());
+        }
+    }
+}
+
+constexpr GUID kLibId = {
+    0x3879320D, 0x2E2E, 0x461E, {0xA2, 0xCD, 0x4B, 0x2F, 0xB0, 0x11, 0xE5, 0xF9}};
+
+} // namespace
+
+HRESULT WXEngineObject::Create(IUnknown* outer, REFIID iid, void** out) {
+    *out = nullptr;
+    WXEngineObject* object = new WXEngineObject(outer);
+    const HRESULT hr = object->inner_.QueryInterface(iid, out);
+    object->inner_.Release(); // the creation reference
+    return hr;
+}
+
+WXEngineObject::WXEngineObject(IUnknown* outer) : outer_(outer != nullptr ? outer : &inner_) {
+    engine_.SetBrowser(&browser_);
+}
+
+STDMETHODIMP WXEngineObject::Inner::QueryInterface(REFIID iid, void** out) {
+    if (out == nullptr) {
+        return E_POINTER;
+    }
+    *out = nullptr;
+    if (IsEqualIID(iid, IID_IUnknown)) {
+        *out = static_cast<IUnknown*>(this);
+    } else if (IsEqualIID(iid, IID_IWXEngine)) {
+        *out = static_cast<IWXEngine*>(&self_);
+    } else if (IsEqualIID(iid, IID_IWXEngineEx) || IsEqualIID(iid, IID_IDispatch)) {
+        *out = static_cast<IWXEngineEx*>(&self_.ex_);
+    } else {
+        return E_NOINTERFACE;
+    }
+    static_cast<IUnknown*>(*out)->AddRef();
+    return S_OK;
+}
+
+STDMETHODIMP_(ULONG) WXEngineObject::Inner::AddRef() {
+    return ++self_.refs_;
+}
+
+STDMETHODIMP_(ULONG) WXEngineObject::Inner::Release() {
+    const ULONG left = --self_.refs_;
+    if (left == 0) {
+        delete &self_;
+    }
+    return left;
+}
+
+// --- IDispatch ------------------------------------------------------------
+
+HRESULT WXEngineObject::TypeInfoOf(REFIID iid, ComPtr<ITypeInfo>& cache, ITypeInfo** out) {
+    if (out == nullptr) {
+        return E_POINTER;
+    }
+    *out = nullptr;
+    if (!cache) {
+        // Late binding rests on the registered type library; without it the
+        // loading error is the answer.
+        ComPtr<ITypeLib> lib;
+        HRESULT hr = ::LoadRegTypeLib(kLibId, 1, 0, 0x409, lib.put());
+        if (FAILED(hr)) {
+            return hr;
+        }
+        hr = lib->GetTypeInfoOfGuid(iid, cache.put());
+        if (FAILED(hr)) {
+            return hr;
+        }
+    }
+    return cache.CopyTo(out);
+}
+
+STDMETHODIMP WXEngineObject::GetTypeInfoCount(UINT* count) {
+    if (count == nullptr) {
+        return E_POINTER;
+    }
+    *count = 1;
+    return S_OK;
+}
+
+STDMETHODIMP WXEngineObject::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
+    if (index != 0) {
+        return DISP_E_BADINDEX;
+    }
+    return TypeInfoOf(IID_IWXEngine, engineTypeInfo_, info);
+}
+
+STDMETHODIMP WXEngineObject::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID,
+                                           DISPID* ids) {
+    if (!IsEqualIID(iid, IID_NULL)) {
+        return DISP_E_UNKNOWNINTERFACE;
+    }
+    ComPtr<ITypeInfo> info;
+    HRESULT hr = TypeInfoOf(IID_IWXEngine, engineTypeInfo_, info.put());
+    return FAILED(hr) ? hr : ::DispGetIDsOfNames(info.get(), names, count, ids);
+}
+
+STDMETHODIMP WXEngineObject::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params,
+                                    VARIANT* result, EXCEPINFO* exception, UINT* argError) {
+    if (!IsEqualIID(iid, IID_NULL)) {
+        return DISP_E_UNKNOWNINTERFACE;
+    }
+    ComPtr<ITypeInfo> info;
+    HRESULT hr = TypeInfoOf(IID_IWXEngine, engineTypeInfo_, info.put());
+    if (FAILED(hr)) {
+        return hr;
+    }
+    return ::DispInvoke(static_cast<IWXEngine*>(this), info.get(), id, flags, params, result,
+                        exception, argError);
+}
+
+STDMETHODIMP WXEngineObject::Ex::GetTypeInfoCount(UINT* count) {
+    return self_.GetTypeInfoCount(count);
+}
+
+STDMETHODIMP WXEngineObject::Ex::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
+    if (index != 0) {
+        return DISP_E_BADINDEX;
+    }
+    return self_.TypeInfoOf(IID_IWXEngineEx, self_.exTypeInfo_, info);
+}
+
+STDMETHODIMP WXEngineObject::Ex::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID,
+                                               DISPID* ids) {
+    if (!IsEqualIID(iid, IID_NULL)) {
+        return DISP_E_UNKNOWNINTERFACE;
+    }
+    ComPtr<ITypeInfo> info;
+    HRESULT hr = self_.TypeInfoOf(IID_IWXEngineEx, self_.exTypeInfo_, info.put());
+    return FAILED(hr) ? hr : ::DispGetIDsOfNames(info.get(), names, count, ids);
+}
+
+STDMETHODIMP WXEngineObject::Ex::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params,
+                                        VARIANT* result, EXCEPINFO* exception, UINT* argError) {
+    if (!IsEqualIID(iid, IID_NULL)) {
+        return DISP_E_UNKNOWNINTERFACE;
+    }
+    ComPtr<ITypeInfo> info;
+    HRESULT hr = self_.TypeInfoOf(IID_IWXEngineEx, self_.exTypeInfo_, info.put());
+    if (FAILED(hr)) {
+        return hr;
+    }
+    return ::DispInvoke(static_cast<IWXEngineEx*>(this), info.get(), id, flags, params, result,
+                        exception, argError);
+}
+
+// --- IWXEngine ------------------------------------------------------------
+
+STDMETHODIMP WXEngineObject::WXBlock(BSTR bstrParentTitle, BSTR bstrParentURL, BSTR bstrPopupURL,
+                                     BSTR bstrProcess, ULONG Left, ULONG Top, ULONG Width,
+                                     ULONG Height, VARIANT_BOOL* pVal, VARIANT* pVar) {
+    if (pVal == nullptr || pVar == nullptr) {
+        return E_POINTER;
+    }
+    return ComGuard([&] {
+        *pVal = VARIANT_FALSE;
+        SetNoArray(pVar);
+        BlockOutcome outcome;
+        const Status s = engine_.Block(BstrToAnsi(bstrParentTitle), BstrToAnsi(bstrParentURL),
+                                       BstrToAnsi(bstrPopupURL), BstrToAnsi(bstrProcess),
+                                       {Left, Top, Width, Height}, outcome);
+        if (outcome.block) {
+            *pVal = VARIANT_TRUE;
+            WriteStringArray(outcome.description, pVar);
+        }
+        return ToHResult(s);
+    });
+}
+
+STDMETHODIMP WXEngineObject::WXBlock2(BSTR bstrParentURL, BSTR bstrProcess, ULONG Left, ULONG Top,
+                                      ULONG Width, ULONG Height, VARIANT_BOOL* pVal,
+                                      VARIANT* pVar) {
+    if (pVal == nullptr || pVar == nullptr) {
+        return E_POINTER;
+    }
+    return ComGuard([&] {
+        *pVal = VARIANT_FALSE;
+        BlockOutcome outcome;
+        const Status s = engine_.Block2(BstrToAnsi(bstrParentURL), BstrToAnsi(bstrProcess),
+                                        {Left, Top, Width, Height}, outcome);
+        if (outcome.block) {
+            *pVal = VARIANT_TRUE;
+            WriteStringArray(outcome.description, pVar);
+        }
+        return ToHResult(s);
+    });
+}
+
+STDMETHODIMP WXEngineObject::EngineInit(BSTR strProc, BSTR strSetPath, VARIANT_BOOL bFullLogic,
+                                        VARIANT_BOOL bBlock, VARIANT_BOOL bForMinutes,
+                                        VARIANT_BOOL bFromDomain, VARIANT_BOOL bNormWindows,
+                                        VARIANT_BOOL cbFit, VARIANT_BOOL cbAddBord,
+                                        VARIANT_BOOL cbAddMenu, int set1, int set2, int set3) {
+    return ComGuard([&] {
+        return ToHResult(engine_.Init(BstrToAnsi(strProc), BstrToAnsi(strSetPath),
+                                      IsTrue(bFullLogic),
+                                      MakeSettings(bBlock, bForMinutes, bFromDomain, bNormWindows,
+                                                   cbFit, cbAddBord, cbAddMenu, set1, set2, set3)));
+    });
+}
+
+STDMETHODIMP WXEngineObject::GetList(LIST_TYPE iListType, VARIANT* pArrStr, VARIANT* pArrBOOL) {
+    if (pArrStr == nullptr || pArrBOOL == nullptr) {
+        return E_POINTER;
+    }
+    return ComGuard([&] {
+        const NameList* list = nullptr;
+        const Status s = engine_.GetList(iListType, list);
+        if (s != Status::Ok) {
+            return ToHResult(s);
+        }
+        if (list->empty()) {
+            SetNoArray(pArrStr);
+            SetNoArray(pArrBOOL);
+            return S_OK;
+        }
+        std::vector<std::string> names;
+        std::vector<int16_t> checks;
+        names.reserve(static_cast<size_t>(list->size()));
+        checks.reserve(static_cast<size_t>(list->size()));
+        for (const ListEntry& e : list->entries()) {
+            names.push_back(e.name);
+            checks.push_back(e.check != 0 ? VARIANT_TRUE : VARIANT_FALSE);
+        }
+        WriteStringArray(names, pArrStr);
+        WriteInt16Array(checks, pArrBOOL);
+        return S_OK;
+    });
+}
+
+STDMETHODIMP WXEngineObject::GetHistory(VARIANT* pArrHistory) {
+    if (pArrHistory == nullptr) {
+        return E_POINTER;
+    }
+    return ComGuard([&] {
+        if (!engine_.initialised()) {
+            return E_UNEXPECTED;
+        }
+        if (engine_.history().empty()) {
+            SetNoArray(pArrHistory);
+            return S_OK;
+        }
+        std::vector<std::string> texts;
+        texts.reserve(engine_.history().size() * 5);
+        for (const HistoryRecord& r : engine_.history()) {
+            texts.push_back(r.time);
+            texts.push_back(r.process);
+            texts.push_back(r.popup);
+            texts.push_back(r.site);
+            texts.push_back(r.title);
+        }
+        WriteStringArray(texts, pArrHistory);
+        return S_OK;
+    });
+}
+
+STDMETHODIMP WXEngineObject::AddToList(LIST_TYPE iListType, BSTR strName, VARIANT_BOOL,
+                                       VARIANT_BOOL* pbIns, int* pVal) {
+    if (pbIns == nullptr || pVal == nullptr) {
+        return E_POINTER;
+    }
+    return ComGuard([&] {
+        bool inserted = false;
+        int32_t position = -1;
+        const Status s = engine_.AddToList(iListType, BstrToAnsi(strName), inserted, position);
+        *pbIns = ToBool(inserted);
+        *pVal = position;
+        return ToHResult(s);
+    });
+}
+
+STDMETHODIMP WXEngineObject::EditInList(LIST_TYPE iListType, int index, BSTR strNewName,
+                                        VARIANT_BOOL bNewCheck, VARIANT_BOOL* pVal) {
+    if (pVal == nullptr) {
+        return E_POINTER;
+    }
+    return ComGuard([&] {
+        bool done = false;
+        const Status s =
+            engine_.EditInList(iListType, index, BstrToAnsi(strNewName), IsTrue(bNewCheck), done);
+        *pVal = ToBool(done);
+        return ToHResult(s);
+    });
+}
+
+STDMETHODIMP WXEngineObject::DeleteFromList(LIST_TYPE iListType, VARIANT* pArrDel,
+                                            VARIANT_BOOL* pVal) {
+    if (pArrDel == nullptr || pVal == nullptr) {
+        return E_POINTER;
+    }
+    return ComGuard([&] {
+        *pVal = VARIANT_FALSE;
+        std::vector<int32_t> positions;
+        const HRESULT hr = ReadInt32Array(*pArrDel, positions);
+        if (FAILED(hr)) {
+            return hr;
+        }
+        const Status s = engine_.DeleteFromList(iListType, positions);
+        if (s == Status::Ok) {
+            WriteBackPositions(pArrDel, positions);
+            *pVal = VARIANT_TRUE;
+        }
+        return ToHResult(s);
+    });
+}
+
+STDMETHODIMP WXEngineObject::AddToListFromHistory(LIST_TYPE iListType, int index,
+                                                  VARIANT_BOOL* pbIns, int* pVal) {
+    if (pbIns == nullptr || pVal == nullptr) {
+        return E_POINTER;
+    }
+    return ComGuard([&] {
+        bool inserted = false;
+        int32_t position = -1;
+        const Status s = engine_.AddToListFromHistory(iListType, index, inserted, position);
+        *pbIns = ToBool(inserted);
+        *pVal = position;
+        return ToHResult(s);
+    });
+}
+
+STDMETHODIMP WXEngineObject::DeleteFromHistory(VARIANT* pArrDel, VARIANT_BOOL* pVal) {
+    if (pArrDel == nullptr || pVal == nullptr) {
+        return E_POINTER;
+    }
+    return ComGuard([&] {
+        *pVal = VARIANT_FALSE;
+        std::vector<int32_t> positions;
+        const HRESULT hr = ReadInt32Array(*pArrDel, positions);
+        if (FAILED(hr)) {
+            return hr;
+        }
+        const Status s = engine_.DeleteFromHistory(std::move(positions));
+        *pVal = ToBool(s == Status::Ok);
+        return ToHResult(s);
+    });
+}
+
+STDMETHODIMP WXEngineObject::OpenFromList(LIST_TYPE iListType, int index) {
+    return ComGuard([&] { return ToHResult(engine_.OpenFromList(iListType, index)); });
+}
+
+STDMETHODIMP WXEngineObject::OpenFromHistory(int index) {
+    return ComGuard([&] { return ToHResult(engine_.OpenFromHistory(index)); });
+}
+
+STDMETHODIMP WXEngineObject::OpenLastPopup(VARIANT_BOOL* pVal) {
+    if (pVal == nullptr) {
+        return E_POINTER;
+    }
+    return ComGuard([&] {
+        bool opened = false;
+        const Status s = engine_.OpenLastPopup(opened);
+        *pVal = ToBool(opened);
+        return ToHResult(s);
+    });
+}
+
+STDMETHODIMP WXEngineObject::GetStatistics(VARIANT_BOOL bNTSys, VARIANT* pArr) {
+    if (pArr == nullptr) {
+        return E_POINTER;
+    }
+    return ComGuard([&] {
+        std::vector<int32_t> values;
+        const Status s = engine_.GetStatistics(IsTrue(bNTSys), values);
+        if (s == Status::Ok) {
+            WriteInt32Array(values, pArr);
+        }
+        return ToHResult(s);
+    });
+}
+
+STDMETHODIMP WXEngineObject::GetTop10(VARIANT* pArr) {
+    if (pArr == nullptr) {
+        return E_POINTER;
+    }
+    return ComGuard([&] {
+        std::vector<std::string> sites;
+        const Status s = engine_.GetTop10(sites);
+        if (s == Status::Ok) {
+            WriteStringArray(sites, pArr);
+        }
+        return ToHResult(s);
+    });
+}
+
+STDMETHODIMP WXEngineObject::IsProcDefault(BSTR strName, VARIANT_BOOL* pVal) {
+    if (pVal == nullptr) {
+        return E_POINTER;
+    }
+    return ComGuard([&] {
+        *pVal = VARIANT_FALSE;
+        if (!engine_.initialised()) {
+            return E_UNEXPECTED;
+        }
+        *pVal = ToBool(engine_.IsProcDefault(BstrToAnsi(strName)));
+        return S_OK;
+    });
+}
+
+STDMETHODIMP WXEngineObject::IsAllDefPresent(VARIANT_BOOL* pVal) {
+    if (pVal == nullptr) {
+        return E_POINTER;
+    }
+    *pVal = VARIANT_FALSE;
+    if (!engine_.initialised()) {
+        return E_UNEXPECTED;
+    }
+    *pVal = ToBool(engine_.IsAllDefPresent());
+    return S_OK;
+}
+
+STDMETHODIMP WXEngineObject::AddDefault() {
+    return ComGuard([&] { return ToHResult(engine_.AddDefault()); });
+}
+
+STDMETHODIMP WXEngineObject::SetParams(VARIANT_BOOL bBlock, VARIANT_BOOL bForMinutes,
+                                       VARIANT_BOOL bFromDomain, VARIANT_BOOL bNormWindows,
+                                       VARIANT_BOOL cbFit, VARIANT_BOOL cbAddBord,
+                                       VARIANT_BOOL cbAddMenu, int set1, int set2, int set3) {
+    return ComGuard([&] {
+        engine_.SetParams(MakeSettings(bBlock, bForMinutes, bFromDomain, bNormWindows, cbFit,
+                                       cbAddBord, cbAddMenu, set1, set2, set3));
+        return S_OK;
+    });
+}
+
+STDMETHODIMP WXEngineObject::SaveParams() {
+    return ComGuard([&] { return ToHResult(engine_.SaveParams()); });
+}
+
+STDMETHODIMP WXEngineObject::GetUniqueDomains(VARIANT* pVar) {
+    if (pVar == nullptr) {
+        return E_POINTER;
+    }
+    return ComGuard([&] {
+        std::vector<std::string> sites;
+        const Status s = engine_.GetUniqueDomains(sites);
+        if (s != Status::Ok) {
+            return ToHResult(s);
+        }
+        if (sites.empty()) {
+            SetNoArray(pVar);
+        } else {
+            WriteStringArray(sites, pVar);
+        }
+        return S_OK;
+    });
+}
+
+STDMETHODIMP WXEngineObject::AddDefaultObj(LIST_TYPE iListType) {
+    return ComGuard([&] { return ToHResult(engine_.AddDefaultObj(iListType)); });
+}
+
+STDMETHODIMP WXEngineObject::AddUpdateObj(LIST_TYPE iListType) {
+    return ComGuard([&] { return ToHResult(engine_.AddUpdateObj(iListType)); });
+}
+
+STDMETHODIMP WXEngineObject::IsServerObject(LIST_TYPE iListType, int index, VARIANT_BOOL* pVal) {
+    if (pVal == nullptr) {
+        return E_POINTER;
+    }
+    return ComGuard([&] {
+        bool isServer = false;
+        const Status s = engine_.IsServerObject(iListType, index, isServer);
+        *pVal = ToBool(isServer);
+        return ToHResult(s);
+    });
+}
+
+STDMETHODIMP WXEngineObject::IsAllDefObj(LIST_TYPE iListType, VARIANT_BOOL* pVal) {
+    if (pVal == nullptr) {
+        return E_POINTER;
+    }
+    return ComGuard([&] {
+        bool all = false;
+        const Status s = engine_.IsAllDefObj(iListType, all);
+        *pVal = ToBool(all);
+        return ToHResult(s);
+    });
+}
+
+STDMETHODIMP WXEngineObject::IsItemPresent(LIST_TYPE iListType, BSTR bstrName, VARIANT_BOOL* pVal) {
+    if (pVal == nullptr) {
+        return E_POINTER;
+    }
+    return ComGuard([&] {
+        bool present = false;
+        const Status s = engine_.IsItemPresent(iListType, BstrToAnsi(bstrName), present);
+        *pVal = ToBool(present);
+        return ToHResult(s);
+    });
+}
+
+STDMETHODIMP WXEngineObject::SetEventPtr(IWXEngineEvents* pEventPtr) {
+    events_.Set(pEventPtr);
+    engine_.SetEvents(events_.IsSet() ? &events_ : nullptr);
+    return S_OK;
+}
+
+// --- IWXEngineEx ----------------------------------------------------------
+
+STDMETHODIMP WXEngineObject::Ex::GetIndexByName(LIST_TYPE iListType, BSTR bstrName,
+                                                LONG* longIndex) {
+    if (longIndex == nullptr) {
+        return E_POINTER;
+    }
+    return ComGuard([&] {
+        *longIndex = -1;
+        if (!self_.engine_.initialised()) {
+            return E_UNEXPECTED;
+        }
+        *longIndex = self_.engine_.GetIndexByName(iListType, BstrToAnsi(bstrName));
+        return S_OK;
+    });
+}
+
+STDMETHODIMP WXEngineObject::Ex::GetNameByIndex(LIST_TYPE iListType, LONG longIndex,
+                                                BSTR* bstrName) {
+    if (bstrName == nullptr) {
+        return E_POINTER;
+    }
+    return ComGuard([&] {
+        *bstrName = nullptr;
+        if (!self_.engine_.initialised()) {
+            return E_UNEXPECTED;
+        }
+        Bstr name = Bstr::FromAnsi(self_.engine_.GetNameByIndex(iListType, longIndex));
+        if (name.get() == nullptr) {
+            name = Bstr(L"");
+        }
+        *bstrName = name.Detach();
+        return S_OK;
+    });
+}
+
+STDMETHODIMP WXEngineObject::Ex::GetCheckOfItemInList(LIST_TYPE iListType, LONG longIndex,
+                                                      VARIANT_BOOL* boolCheck) {
+    if (boolCheck == nullptr) {
+        return E_POINTER;
+    }
+    *boolCheck = VARIANT_FALSE;
+    if (!self_.engine_.initialised()) {
+        return E_UNEXPECTED;
+    }
+    *boolCheck = ToBool(self_.engine_.GetCheckOfItem(iListType, longIndex));
+    return S_OK;
+}
+
+STDMETHODIMP WXEngineObject::Ex::SetCheckOfItemInList(LIST_TYPE iListType, LONG longIndex,
+                                                      VARIANT_BOOL boolCheck) {
+    if (!self_.engine_.initialised()) {
+        return E_UNEXPECTED;
+    }
+    self_.engine_.SetCheckOfItem(iListType, longIndex, IsTrue(boolCheck));
+    return S_OK;
+}
+
+STDMETHODIMP WXEngineObject::Ex::GetTop10Ex(VARIANT* pDomainArr, VARIANT* pCountArr) {
+    if (pDomainArr == nullptr || pCountArr == nullptr) {
+        return E_POINTER;
+    }
+    return ComGuard([&] {
+        std::vector<std::string> sites;
+        std::vector<int32_t> counts;
+        const Status s = self_.engine_.GetTop10Ex(sites, counts);
+        if (s != Status::Ok) {
+            return ToHResult(s);
+        }
+        if (sites.empty()) {
+            // The array types with no array.
+            ::VariantClear(pDomainArr);
+            ::VariantClear(pCountArr);
+            pDomainArr->vt = VT_ARRAY | VT_BSTR;
+            pDomainArr->parray = nullptr;
+            pCountArr->vt = VT_ARRAY | VT_I4;
+            pCountArr->parray = nullptr;
+            return S_OK;
+        }
+        WriteStringArray(sites, pDomainArr);
+        WriteInt32Array(counts, pCountArr);
+        return S_OK;
+    });
+}
+
+} // namespace qlx::engine
