@@ -1,0 +1,193 @@
+#include "tray/app/qlx_app.h"
+
+#include <commctrl.h>
+#include <ole2.h>
+
+#include "common/win32/registrar.h"
+#include "skin/message_box.h"
+#include "tray/app/settings_place.h"
+#include "tray/core/system_integration.h"
+#include "tray/res/resource.h"
+
+namespace qlx::tray {
+
+namespace {
+
+const Replacements& ScriptNames() {
+    static const Replacements names = {
+        {"APPID", "{2A081A1E-7D1C-49B3-9345-7F9EF419E873}"},
+        {"CLSID", "{2EEDC3D9-D3C2-44F0-89C3-286D73BDD7D5}"},
+        {"LIBID", "{41AF1B1D-44A7-4678-97AF-838F2C6BA296}"},
+    };
+    return names;
+}
+
+} // namespace
+
+CQlxApp::CQlxApp(HINSTANCE instance) : instance_(instance) {
+    productName_ = skin::LoadString(instance, IDS_PRODUCT_NAME);
+    if (productName_.empty()) {
+        productName_ = kProductName;
+    }
+    defaults_ = CSettings::FactoryDefaults(DefaultSoundFile());
+    settings_.Construct(defaults_);
+}
+
+CQlxApp::~CQlxApp() {
+    ExitInstance();
+}
+
+int CQlxApp::Run(const char* commandLine) {
+    if (InitInstance(commandLine) == Start::RunLoop) {
+        MSG msg;
+        int result;
+        while ((result = ::GetMessageA(&msg, nullptr, 0, 0)) > 0) {
+            if (mainDlg_ && mainDlg_->PreTranslate(msg)) {
+                continue;
+            }
+            ::TranslateMessage(&msg);
+            ::DispatchMessageA(&msg);
+        }
+        exitCode_ = result == 0 ? static_cast<int>(msg.wParam) : 1;
+    }
+    ExitInstance();
+    return exitCode_;
+}
+
+CQlxApp::Start CQlxApp::InitInstance(const char* commandLine) {
+    // 1. The main thread becomes a single-threaded apartment.
+    if (FAILED(::OleInitialize(nullptr))) {
+        exitCode_ = 1;
+        return Start::Exit;
+    }
+    oleInitialized_ = true;
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES};
+    ::InitCommonControlsEx(&controls);
+    ComModule::Instance().SetHandle(instance_);
+    skin::SetMessageBoxCaptions(instance_, {IDS_MSGBOX_OK, IDS_MSGBOX_CANCEL, IDS_MSGBOX_NO,
+                                            IDS_MSGBOX_IGNORE, IDS_MSGBOX_RETRY, IDS_MSGBOX_ABORT,
+                                            IDS_MSGBOX_TRY, IDS_MSGBOX_CONTINUE, IDS_MSGBOX_YES});
+
+    // 2. The command line.
+    mode_ = ParseCommandLine(commandLine ? commandLine : "");
+
+    // 3. The popup service's class object, before anything else can fail.
+    SetPopupServiceHost(this);
+    if (FAILED(::CoRegisterClassObject(CLSID_CQLX, &factory_, CLSCTX_LOCAL_SERVER,
+                                       REGCLS_MULTIPLEUSE, &classCookie_))) {
+        classCookie_ = 0;
+        exitCode_ = 1;
+        return Start::Exit;
+    }
+
+    switch (mode_) {
+    case StartMode::ComServer:
+        // 4. Only the COM server, with factory settings: no mutex, no window,
+        // nothing saved; the process ends when the last object goes.
+        ComModule::Instance().SetOnLastUnlock([] { ::PostQuitMessage(0); });
+        return Start::RunLoop;
+    case StartMode::Unregister:
+        exitCode_ = SUCCEEDED(Unregister()) ? 0 : 1;
+        return Start::Exit;
+    case StartMode::Register:
+        exitCode_ = SUCCEEDED(Register()) ? 0 : 1;
+        return Start::Exit;
+    case StartMode::Normal:
+        break;
+    }
+    return StartNormally() ? Start::RunLoop : Start::Exit;
+}
+
+bool CQlxApp::StartNormally() {
+    // Settings and history.
+    settings_.Open(registry_, RegRoot::CurrentUser, kOptionsKeyPath);
+    settings_.Load(defaults_, ComputeSettingsPlace(productName_), files_);
+
+    // The update manager; its schedule and the updater launch plug in there.
+    updates_.SetScheduleFile(0, "Program.upd");
+    updates_.SetProductName(productName_);
+    updates_.SetProgramFolder(settings_.Place().programFolder);
+    updates_.Start(true, nullptr);
+    updates_.SetRunInvisibly(true);
+    updates_.SetProgramUpdatesEnabled(settings_.UpdateOnStartup);
+
+    // One tray application per login: a second start ends silently.
+    mutex_.reset(::CreateMutexA(nullptr, FALSE, kInstanceMutexName));
+    if (mutex_ && ::GetLastError() == ERROR_ALREADY_EXISTS) {
+        mutex_.reset();
+        exitCode_ = 0;
+        return false;
+    }
+
+    // The skin's image lists are loaded here once the skinned windows exist.
+
+    if (IsBrowserPopupManagerPresent(settings_.Place().os)) {
+        DisableBrowserPopupManager(registry_);
+    }
+
+    mainDlg_ = std::make_unique<CMainDlg>(*this);
+    if (!mainDlg_->Create()) {
+        mainDlg_.reset();
+        exitCode_ = 1;
+        return false;
+    }
+    mainDlg_->PlaceLowerRight();
+    settings_.SetReady(true);
+    return true;
+}
+
+bool CQlxApp::RecordBlockedPopup(std::string_view parentAddress, std::string_view popupAddress,
+                                 const PopupGeometry& geometry) {
+    // The blocked-pop-up notification plugs in as the notifier.
+    StatisticsView* view = mainDlg_ && mainDlg_->Window() ? mainDlg_.get() : nullptr;
+    return tray::RecordBlockedPopup(settings_, clock_, nullptr, view, parentAddress, popupAddress,
+                                    geometry);
+}
+
+HRESULT CQlxApp::Register() {
+    HRESULT hr = UpdateRegistryFromResource(instance_, IDR_APPID_SCRIPT, true, ScriptNames());
+    if (SUCCEEDED(hr)) {
+        hr = UpdateRegistryFromResource(instance_, IDR_POPUP_SERVICE_SCRIPT, true, ScriptNames());
+    }
+    if (SUCCEEDED(hr)) {
+        hr = RegisterModuleTypeLib(instance_);
+    }
+    return hr;
+}
+
+HRESULT CQlxApp::Unregister() {
+    const HRESULT appId =
+        UpdateRegistryFromResource(instance_, IDR_APPID_SCRIPT, false, ScriptNames());
+    const HRESULT cls =
+        UpdateRegistryFromResource(instance_, IDR_POPUP_SERVICE_SCRIPT, false, ScriptNames());
+    UnregisterModuleTypeLib(instance_); // a library that is not registered is no error
+    return FAILED(appId) ? appId : cls;
+}
+
+void CQlxApp::OnEndSession() {
+    settings_.SaveOnExit();
+}
+
+void CQlxApp::ExitInstance() {
+    if (exited_) {
+        return;
+    }
+    exited_ = true;
+    mainDlg_.reset();
+    mutex_.reset();
+    settings_.SaveOnExit();
+    settings_.SetReady(false); // saved once
+    if (classCookie_) {
+        ::CoRevokeClassObject(classCookie_);
+        classCookie_ = 0;
+    }
+    SetPopupServiceHost(nullptr);
+    ComModule::Instance().SetOnLastUnlock(nullptr);
+    ReleasePopupServiceTypeInfo();
+    if (oleInitialized_) {
+        ::OleUninitialize();
+        oleInitialized_ = false;
+    }
+}
+
+} // namespace qlx::tray

@@ -1,0 +1,50 @@
+#include "tray/app/win32_file_store.h"
+
+#include <windows.h>
+
+#include "common/win32/unique_handle.h"
+
+namespace qlx::tray {
+
+std::optional<std::string> Win32FileStore::Read(const std::string& path) const {
+    UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        return std::nullopt;
+    }
+    std::string content;
+    char buffer[16384];
+    DWORD got = 0;
+    while (::ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got > 0) {
+        content.append(buffer, got);
+    }
+    return content;
+}
+
+bool Win32FileStore::WriteReplacing(const std::string& path, const std::string& content) {
+    const std::string temp = path + ".tmp";
+    {
+        UniqueHandle file(::CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) {
+            return false;
+        }
+        DWORD written = 0;
+        const bool ok = ::WriteFile(file.get(), content.data(), static_cast<DWORD>(content.size()),
+                                    &written, nullptr) &&
+                        written == content.size() && ::FlushFileBuffers(file.get());
+        if (!ok) {
+            file.reset();
+            ::DeleteFileA(temp.c_str());
+            return false;
+        }
+    }
+    if (!::MoveFileExA(temp.c_str(), path.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        ::DeleteFileA(temp.c_str());
+        return false;
+    }
+    return true;
+}
+
+} // namespace qlx::tray

@@ -1,0 +1,69 @@
+// Resource numbers of the tray program.
+#pragma once
+
+// Dialogs
+#define IDD_MAIN 102
+#define IDD_SPLASH 137
+
+// Registration scripts
+#define IDR_APPID_SCRIPT 201
+#define IDR_POPUP_SERVICE_SCRIPT 202
+
+// Icons
+#define IDI_MAIN 128
+
+// Strings
+#define IDS_CLEAR 133
+#define IDS_OPEN 134
+#define IDS_REMOVE 135
+#define IDS_PRODUCT_NAME 136
+#define IDS_LAST_POPUP_CAPTION 137
+#define IDS_POPUPED_AT_CAPTION 138
+#define IDS_TODAY_CAPTION 139
+#define IDS_TOTAL_CAPTION 140
+#define IDS_NO_VALUE 141
+#define IDS_OK_BUTTON 142
+#define IDS_CONFIRM_EXIT 147
+#define IDS_MSGBOX_OK 148
+#define IDS_MSGBOX_CANCEL 149
+#define IDS_MSGBOX_NO 150
+#define IDS_MSGBOX_IGNORE 151
+#define IDS_MSGBOX_RETRY 152
+#define IDS_MSGBOX_ABORT 153
+#define IDS_MSGBOX_TRY 154
+#define IDS_MSGBOX_CONTINUE 155
+#define IDS_MSGBOX_YES 156
+#define IDS_MANUAL_MISSING 157
+#define IDS_MENU_LAST_POPUP 158
+#define IDS_MENU_SETTINGS 159
+#define IDS_MENU_UPDATE 160
+#define IDS_MENU_HELP 161
+#define IDS_MENU_ABOUT 162
+#define IDS_FILE_ABSENT 10283
+
+// Main window controls
+#define IDC_TOGGLE_STRIP 1000
+#define IDC_HISTORY_LIST 1001
+#define IDC_OPEN 1002
+#define IDC_REMOVE 1003
+#define IDC_CLEAR 1004
+#define IDC_MENU_STRIP 1014
+#define IDC_EXIT_STRIP 1015
+#define IDC_LAST_POPUP_CAPTION 1070
+#define IDC_LAST_POPUP_VALUE 1071
+#define IDC_POPUPED_AT_CAPTION 1072
+#define IDC_POPUPED_AT_VALUE 1073
+#define IDC_TODAY_CAPTION 1074
+#define IDC_TODAY_VALUE 1075
+#define IDC_TOTAL_CAPTION 1076
+#define IDC_TOTAL_VALUE 1077
+
+// Splash window
+#define IDC_SPLASH_VERSION 1005
+
+// Commands shared by the main window, the tray icon and the minibar menu
+#define ID_CMD_UPDATE 0x8008
+#define ID_CMD_EXIT 0x8009
+#define ID_CMD_ABOUT 0x800A
+#define ID_CMD_SETTINGS 0x800B
+#define ID_CMD_OPEN_LAST_POPUP 0x800D

@@ -1,0 +1,136 @@
+#include "tray/tests/win/qlx_driver.h"
+
+#include <shlobj.h>
+
+#include "common/win32/win32_registry.h"
+#include "tray/core/settings.h"
+#include "tray/core/system_integration.h"
+
+namespace qlx::tray::testing {
+
+namespace {
+
+constexpr UINT kExitCommand = 0x8009;
+constexpr int kHistoryList = 1001;
+
+struct Search {
+    DWORD processId;
+    bool wantMain;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK FindWindowOf(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<Search*>(param);
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(window, &pid);
+    if (pid != search->processId) {
+        return TRUE;
+    }
+    char cls[64] = {};
+    ::GetClassNameA(window, cls, sizeof cls);
+    if (std::string(cls) != "#32770") {
+        return TRUE;
+    }
+    const bool isMain = ::GetDlgItem(window, kHistoryList) != nullptr;
+    const bool isBox = ::GetDlgItem(window, IDOK) || ::GetDlgItem(window, IDYES) ||
+                       ::GetDlgItem(window, IDNO) || ::GetDlgItem(window, IDCANCEL);
+    if (search->wantMain ? isMain : (!isMain && isBox && ::IsWindowVisible(window))) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND Find(DWORD processId, bool wantMain) {
+    Search search{processId, wantMain};
+    ::EnumWindows(FindWindowOf, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+BOOL CALLBACK CollectText(HWND child, LPARAM param) {
+    char text[1024] = {};
+    ::GetWindowTextA(child, text, sizeof text);
+    auto* all = reinterpret_cast<std::string*>(param);
+    *all += text;
+    *all += "|";
+    return TRUE;
+}
+
+} // namespace
+
+std::string Quoted(const std::string& text) {
+    std::string quoted;
+    quoted.reserve(text.size() + 2);
+    quoted.push_back('"');
+    quoted.append(text);
+    quoted.push_back('"');
+    return quoted;
+}
+
+std::string QlxPath() {
+    return qlx::testing::BinDir() + "QLX.exe";
+}
+
+std::string HistoryFilePath() {
+    char appData[MAX_PATH] = {};
+    ::SHGetSpecialFolderPathA(nullptr, appData, CSIDL_APPDATA, TRUE);
+    return std::string(appData) + "\\Quellix\\history.lst";
+}
+
+void ResetUserState() {
+    Win32Registry registry;
+    registry.DeleteTree(RegRoot::CurrentUser, "Software\\Quellix");
+    registry.DeleteValue(RegRoot::CurrentUser, kRunKeyPath, "Quellix");
+    registry.DeleteValue(RegRoot::LocalMachine, kRunKeyPath, "Quellix");
+    ::DeleteFileA(HistoryFilePath().c_str());
+}
+
+HWND FindMainWindow(DWORD processId) {
+    return Find(processId, true);
+}
+HWND FindMessageBox(DWORD processId) {
+    return Find(processId, false);
+}
+
+std::string ChildTexts(HWND window) {
+    std::string all;
+    ::EnumChildWindows(window, CollectText, reinterpret_cast<LPARAM>(&all));
+    return all;
+}
+
+bool WaitForMessageBox(DWORD processId, DWORD timeoutMs, HWND* box) {
+    return qlx::testing::WaitUntil(
+        [&] {
+            *box = FindMessageBox(processId);
+            return *box != nullptr;
+        },
+        timeoutMs);
+}
+
+bool PressButton(HWND box, int button) {
+    HWND control = ::GetDlgItem(box, button);
+    return control && ::PostMessageA(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+                                     reinterpret_cast<LPARAM>(control));
+}
+
+bool StartTray(qlx::testing::ChildProcess& process, const std::string& exe) {
+    if (!process.Start(Quoted(exe))) {
+        return false;
+    }
+    return qlx::testing::WaitForNamedMutex(kMutex, 20000) &&
+           qlx::testing::WaitUntil([&] { return FindMainWindow(process.Id()) != nullptr; }, 20000);
+}
+
+bool ExitTray(qlx::testing::ChildProcess& process, DWORD* exitCode) {
+    HWND main = FindMainWindow(process.Id());
+    if (!main || !::PostMessageA(main, WM_COMMAND, kExitCommand, 0)) {
+        return false;
+    }
+    HWND box = nullptr;
+    if (!WaitForMessageBox(process.Id(), 10000, &box) || !PressButton(box, IDYES)) {
+        return false;
+    }
+    return process.WaitForExit(20000, exitCode);
+}
+
+} // namespace qlx::tray::testing

@@ -1,0 +1,39 @@
+#pragma once
+// Drives a running QLX.exe from a test: finds its hidden main window and its
+// message boxes, answers the exit question, and resets the per-user state
+// that the program reads and writes.
+#include <windows.h>
+
+#include <string>
+
+#include "common/testing/child_process.h"
+
+namespace qlx::tray::testing {
+
+inline constexpr const char* kMutex = "QuellixMutex";
+
+std::string QlxPath();
+// The text in double quotes, as a command line needs a path.
+std::string Quoted(const std::string& text);
+// The options key, the Run entries and the data folder's history file.
+void ResetUserState();
+std::string HistoryFilePath();
+
+// The program's hidden main window (the one with the history list).
+HWND FindMainWindow(DWORD processId);
+// A visible message box of the process, or null.
+HWND FindMessageBox(DWORD processId);
+// All texts of a window's children, joined with "|".
+std::string ChildTexts(HWND window);
+bool WaitForMessageBox(DWORD processId, DWORD timeoutMs, HWND* box);
+// Presses a button of a message box (IDYES, IDNO, IDOK...).
+bool PressButton(HWND box, int button);
+
+// Starts QLX.exe normally and waits until its mutex exists and its main
+// window is there.
+bool StartTray(qlx::testing::ChildProcess& process, const std::string& exe = QlxPath());
+// Sends the Exit command, answers the question with Yes and waits for the
+// process to end; returns its exit code in `exitCode`.
+bool ExitTray(qlx::testing::ChildProcess& process, DWORD* exitCode = nullptr);
+
+} // namespace qlx::tray::testing
