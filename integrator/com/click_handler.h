@@ -1,0 +1,37 @@
+#pragma once
+// The dispatch object attached to the elements of a loaded page: any call
+// with DISPID 0 (the element's click or context-menu event) marks that the
+// user clicked in the page. It shares the flag cell with its integrator
+// object rather than holding the object, so a page that outlives its
+// integrator never reaches a freed object.
+#include <windows.h>
+#include <oaidl.h>
+
+#include <atomic>
+#include <memory>
+
+namespace qlx::integrator {
+
+using ClickFlag = std::shared_ptr<std::atomic<bool>>;
+
+class ClickHandler final : public IDispatch {
+public:
+    explicit ClickHandler(ClickFlag flag) : flag_(std::move(flag)) {}
+
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
+    STDMETHODIMP_(ULONG) AddRef() override;
+    STDMETHODIMP_(ULONG) Release() override;
+
+    STDMETHODIMP GetTypeInfoCount(UINT* count) override;
+    STDMETHODIMP GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) override;
+    STDMETHODIMP GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID lcid,
+                               DISPID* ids) override;
+    STDMETHODIMP Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params,
+                        VARIANT* result, EXCEPINFO* exception, UINT* argError) override;
+
+private:
+    std::atomic<ULONG> references_{0};
+    ClickFlag flag_;
+};
+
+} // namespace qlx::integrator

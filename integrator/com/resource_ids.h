@@ -1,0 +1,4 @@
+#pragma once
+#define IDS_MODULE_NAME 100
+#define IDS_UNKNOWN_PROCESS 101
+#define IDR_IEINTEGRATOR 1
