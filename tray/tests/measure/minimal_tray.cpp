@@ -1,0 +1,33 @@
+// The yardstick for the tray program's start-up: a Win32 program that only
+// creates a window and a named mutex, then waits for WM_CLOSE.
+#include <windows.h>
+
+namespace {
+LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_DESTROY) {
+        ::PostQuitMessage(0);
+        return 0;
+    }
+    return ::DefWindowProcA(window, message, wParam, lParam);
+}
+} // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = WindowProc;
+    windowClass.hInstance = instance;
+    windowClass.lpszClassName = "QlxMinimalTray";
+    ::RegisterClassA(&windowClass);
+    HWND window = ::CreateWindowExA(0, "QlxMinimalTray", "Minimal", WS_OVERLAPPEDWINDOW, 0, 0, 200,
+                                    100, nullptr, nullptr, instance, nullptr);
+    HANDLE mutex = ::CreateMutexA(nullptr, FALSE, commandLine);
+    if (!window || !mutex) {
+        return 1;
+    }
+    MSG msg;
+    while (::GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        ::DispatchMessageA(&msg);
+    }
+    ::CloseHandle(mutex);
+    return 0;
+}
