@@ -14,7 +14,8 @@ namespace {
 // In-process server, in-process handler, local server and remote server.
 constexpr DWORD kAnyServerContext = 23;
 
-int16_t Checked(HRESULT hr, VARIANT_BOOL value) {
+// The answer of a member that has already returned; a failure code throws.
+int16_t Checked(HRESULT hr, const VARIANT_BOOL& value) {
     if (FAILED(hr)) {
         throw ServiceFailure(hr);
     }
