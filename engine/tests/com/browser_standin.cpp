@@ -1,0 +1,201 @@
+// A recording stand-in for the browser's automation object, for the tests of
+// the engine's open operations (Wine has no usable browser). It registers
+// itself as the local server of {0002DF01-0000-0000-C000-000000000046}
+// ("/RegServer", "/UnregServer"), serves one object when COM starts it, writes
+// every Navigate2 and every window property set to "browser_standin.log"
+// beside itself, and ends when that object is released.
+#include <windows.h>
+#include <exdisp.h>
+
+#include <atomic>
+#include <cstdio>
+#include <string>
+
+#include "common/win32/bstr.h"
+#include "common/win32/unique_handle.h"
+#include "engine/tests/com/web_browser_stub.h"
+
+namespace qlx::engine::testing {
+namespace {
+
+constexpr CLSID kBrowserApplication = {
+    0x0002DF01, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+constexpr const char* kClassKey = "CLSID\\{0002DF01-0000-0000-C000-000000000046}";
+
+std::string ExePath() {
+    char path[MAX_PATH];
+    ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+    return path;
+}
+
+std::string LogPath() {
+    std::string path = ExePath();
+    return path.substr(0, path.find_last_of('\\') + 1) + "browser_standin.log";
+}
+
+void Record(const std::string& line) {
+    std::FILE* f = std::fopen(LogPath().c_str(), "ab");
+    if (f != nullptr) {
+        std::fprintf(f, "%s\r\n", line.c_str());
+        std::fclose(f);
+    }
+}
+
+std::string Describe(const VARIANT* v) {
+    if (v == nullptr) {
+        return "null";
+    }
+    switch (v->vt) {
+    case VT_BSTR:
+        return "BSTR:" + BstrToAnsi(v->bstrVal);
+    case VT_I4:
+        return "I4:" + std::to_string(v->lVal);
+    case VT_I2:
+        return "I2:" + std::to_string(v->iVal);
+    case VT_EMPTY:
+        return "EMPTY";
+    default:
+        return "vt" + std::to_string(v->vt);
+    }
+}
+
+class RecordingBrowser final : public WebBrowserStub {
+public:
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+        if (out == nullptr) {
+            return E_POINTER;
+        }
+        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ||
+            IsEqualIID(iid, IID_IWebBrowser) || IsEqualIID(iid, IID_IWebBrowserApp) ||
+            IsEqualIID(iid, IID_IWebBrowser2)) {
+            *out = static_cast<IWebBrowser2*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
+    STDMETHODIMP_(ULONG) Release() override {
+        const ULONG left = --refs_;
+        if (left == 0) {
+            Record("Released");
+            ::PostQuitMessage(0);
+        }
+        return left;
+    }
+    STDMETHODIMP GetTypeInfoCount(UINT* count) override {
+        *count = 0;
+        return S_OK;
+    }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+        return E_NOTIMPL;
+    }
+    STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
+                        UINT*) override {
+        return E_NOTIMPL;
+    }
+
+    STDMETHODIMP Navigate2(VARIANT* url, VARIANT* flags, VARIANT* target, VARIANT* postData,
+                           VARIANT* headers) override {
+        Record("Navigate2 " + Describe(url) + " " + Describe(flags) + " " + Describe(target) + " " +
+               Describe(postData) + " " + Describe(headers));
+        return S_OK;
+    }
+    STDMETHODIMP put_Left(LONG v) override { return Put("Left", v); }
+    STDMETHODIMP put_Top(LONG v) override { return Put("Top", v); }
+    STDMETHODIMP put_Width(LONG v) override { return Put("Width", v); }
+    STDMETHODIMP put_Height(LONG v) override { return Put("Height", v); }
+    STDMETHODIMP put_Visible(VARIANT_BOOL v) override { return Put("Visible", v); }
+    STDMETHODIMP put_MenuBar(VARIANT_BOOL v) override { return Put("MenuBar", v); }
+    STDMETHODIMP put_ToolBar(int v) override { return Put("ToolBar", v); }
+    STDMETHODIMP put_StatusBar(VARIANT_BOOL v) override { return Put("StatusBar", v); }
+    STDMETHODIMP put_AddressBar(VARIANT_BOOL v) override { return Put("AddressBar", v); }
+    STDMETHODIMP put_Resizable(VARIANT_BOOL v) override { return Put("Resizable", v); }
+
+private:
+    HRESULT Put(const char* name, long value) {
+        Record(std::string(name) + " " + std::to_string(value));
+        return S_OK;
+    }
+    std::atomic<ULONG> refs_{0};
+};
+
+class Factory final : public IClassFactory {
+public:
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IClassFactory)) {
+            *out = static_cast<IClassFactory*>(this);
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
+        if (outer != nullptr) {
+            return CLASS_E_NOAGGREGATION;
+        }
+        Record("Created");
+        return browser_.QueryInterface(iid, out);
+    }
+    STDMETHODIMP LockServer(BOOL) override { return S_OK; }
+
+private:
+    RecordingBrowser browser_;
+};
+
+bool Register() {
+    ::RegDeleteTreeA(HKEY_CLASSES_ROOT, kClassKey);
+    UniqueHKey key;
+    const std::string server = "\"" + ExePath() + "\"";
+    const std::string local = std::string(kClassKey) + "\\LocalServer32";
+    return ::RegCreateKeyExA(HKEY_CLASSES_ROOT, local.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
+                             key.put(), nullptr) == ERROR_SUCCESS &&
+           ::RegSetValueExA(key.get(), nullptr, 0, REG_SZ,
+                            reinterpret_cast<const BYTE*>(server.c_str()),
+                            static_cast<DWORD>(server.size() + 1)) == ERROR_SUCCESS;
+}
+
+int Serve() {
+    if (FAILED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
+        return 3;
+    }
+    static Factory factory;
+    DWORD cookie = 0;
+    if (FAILED(::CoRegisterClassObject(kBrowserApplication, &factory, CLSCTX_LOCAL_SERVER,
+                                       REGCLS_SINGLEUSE, &cookie))) {
+        ::CoUninitialize();
+        return 4;
+    }
+    // Ends when the object is released, or after a minute without a client.
+    ::SetTimer(nullptr, 0, 60000, nullptr);
+    MSG msg;
+    while (::GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        if (msg.message == WM_TIMER) {
+            break;
+        }
+        ::DispatchMessageA(&msg);
+    }
+    ::CoRevokeClassObject(cookie);
+    ::CoUninitialize();
+    return 0;
+}
+
+} // namespace
+} // namespace qlx::engine::testing
+
+int main(int argc, char** argv) {
+    using namespace qlx::engine::testing;
+    const std::string arg = argc > 1 ? argv[1] : "";
+    if (_stricmp(arg.c_str(), "/RegServer") == 0) {
+        return Register() ? 0 : 1;
+    }
+    if (_stricmp(arg.c_str(), "/UnregServer") == 0) {
+        ::RegDeleteTreeA(HKEY_CLASSES_ROOT, kClassKey);
+        return 0;
+    }
+    return Serve();
+}
