@@ -34,14 +34,7 @@ bool CUpdateManager::ReadVersion(bool complain, HWND messageOwner) {
         }
         return false;
     }
-    const std::string& t = *content;
-    const size_t first = t.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos) {
-        programVersion_.clear();
-        return true;
-    }
-    const size_t last = t.find_first_of(" \t\r\n", first);
-    programVersion_ = t.substr(first, last == std::string::npos ? std::string::npos : last - first);
+    programVersion_ = FirstWord(*content);
     return true;
 }
 

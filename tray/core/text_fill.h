@@ -10,4 +10,8 @@ namespace qlx::tray {
 // when it has none).
 std::string FillPlaceholder(std::string_view format, std::string_view value);
 
+// The first whitespace-delimited word of a text ("" when there is none):
+// the program version in "version.dat".
+std::string FirstWord(std::string_view text);
+
 } // namespace qlx::tray

@@ -3,6 +3,7 @@
 #include "tray/core/command_line.h"
 #include "tray/core/os_version.h"
 #include "tray/core/system_integration.h"
+#include "tray/core/text_fill.h"
 
 namespace qlx::tray {
 namespace {
@@ -62,6 +63,19 @@ TEST(BrowserPopupManagerTest, DisablingWritesThreeValuesOnlyIntoAnExistingKey) {
                   RegData::String("no"))
             << name;
     }
+}
+
+TEST(StringTableTextTest, FillsThePlaceholderAndReadsTheVersionWord) {
+    EXPECT_EQ(FillPlaceholder("File %s is absent", "version.dat"), "File version.dat is absent");
+    EXPECT_EQ(FillPlaceholder("Version: %s", ""), "Version: ");
+    EXPECT_EQ(FillPlaceholder("no placeholder", "x"), "no placeholder");
+    // Only the first "%s" is filled; other percent signs are text, not formats.
+    EXPECT_EQ(FillPlaceholder("%d %s %s %n", "v"), "%d v %s %n");
+
+    EXPECT_EQ(FirstWord("1.2.3\r\n"), "1.2.3");
+    EXPECT_EQ(FirstWord("  \t2.0 build 7\n"), "2.0");
+    EXPECT_EQ(FirstWord(""), "");
+    EXPECT_EQ(FirstWord(" \r\n "), "");
 }
 
 } // namespace

@@ -108,6 +108,28 @@ bool Block(IWexafel2* service, const wchar_t* parent, const wchar_t* popup, ULON
     return answer == VARIANT_TRUE;
 }
 
+struct SplashSearch {
+    DWORD processId;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK FindSplashOf(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<SplashSearch*>(param);
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(window, &pid);
+    if (pid == search->processId && ::IsWindowVisible(window) && ::GetDlgItem(window, 1005)) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND FindSplash(DWORD processId) {
+    SplashSearch search{processId};
+    ::EnumWindows(FindSplashOf, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 class TrayLifeTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { ASSERT_EQ(RunAndWait(Quoted(QlxPath()) + " /RegServer"), 0); }
@@ -285,6 +307,29 @@ TEST_F(TrayLifeTest, ServiceAnswersEveryMemberAndBlockRecordsThroughExitAndResta
     EXPECT_EQ(after[0], history[0]);
     EXPECT_EQ(after[1], history[1]);
     EXPECT_EQ(after[2].siteAddress, "https://b.example.org");
+}
+
+TEST_F(TrayLifeTest, SplashShowsTheVersionWhileTheServiceAnswers) {
+    ChildProcess tray;
+    ASSERT_TRUE(StartTray(tray));
+    HWND splash = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (splash = FindSplash(tray.Id())) != nullptr; }, 5000));
+    char caption[64] = {}, version[64] = {};
+    ::GetWindowTextA(splash, caption, sizeof caption);
+    ::GetWindowTextA(::GetDlgItem(splash, 1005), version, sizeof version);
+    EXPECT_STREQ(caption, "Quellix");
+    EXPECT_STREQ(version, "Version: 1.0.0"); // the first word of "version.dat"
+    {
+        // The main thread keeps serving calls while the splash is up.
+        const ULONGLONG before = ::GetTickCount64();
+        ComPtr<IWexafel2> service = Connect();
+        ASSERT_TRUE(service);
+        EXPECT_TRUE(Flag(&IWexafel2::get_Enable, service.get()));
+        EXPECT_LT(::GetTickCount64() - before, 1500u);
+    }
+    EXPECT_TRUE(WaitUntil([&] { return FindSplash(tray.Id()) == nullptr; }, 10000));
+    EXPECT_FALSE(::IsWindowVisible(FindMainWindow(tray.Id()))); // the main window stays hidden
+    ASSERT_TRUE(ExitTray(tray));
 }
 
 TEST_F(TrayLifeTest, SecondInstanceExitsSilentlyAndLeavesTheFirstRunning) {
