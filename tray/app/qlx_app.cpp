@@ -120,6 +120,8 @@ bool CQlxApp::StartNormally() {
     }
 
     // The skin's image lists are loaded here once the skinned windows exist.
+    // (The framework's registry key of the original design has no use here:
+    // nothing reads profile values through it.)
 
     if (IsBrowserPopupManagerPresent(settings_.Place().os)) {
         DisableBrowserPopupManager(registry_);
