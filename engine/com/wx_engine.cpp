@@ -589,6 +589,8 @@ STDMETHODIMP WXEngineObject::SetEventPtr(IWXEngineEvents* pEventPtr) {
 }
 
 // --- IWXEngineEx ----------------------------------------------------------
+// A script's CreateObject reaches only this interface, so it can never call
+// EngineInit: before it, these calls answer from the empty lists and history.
 
 STDMETHODIMP WXEngineObject::Ex::GetIndexByName(LIST_TYPE iListType, BSTR bstrName,
                                                 LONG* longIndex) {
@@ -597,9 +599,6 @@ STDMETHODIMP WXEngineObject::Ex::GetIndexByName(LIST_TYPE iListType, BSTR bstrNa
     }
     return ComGuard([&] {
         *longIndex = -1;
-        if (!self_.engine_.initialised()) {
-            return E_UNEXPECTED;
-        }
         *longIndex = self_.engine_.GetIndexByName(iListType, BstrToAnsi(bstrName));
         return S_OK;
     });
@@ -612,9 +611,6 @@ STDMETHODIMP WXEngineObject::Ex::GetNameByIndex(LIST_TYPE iListType, LONG longIn
     }
     return ComGuard([&] {
         *bstrName = nullptr;
-        if (!self_.engine_.initialised()) {
-            return E_UNEXPECTED;
-        }
         Bstr name = Bstr::FromAnsi(self_.engine_.GetNameByIndex(iListType, longIndex));
         if (name.get() == nullptr) {
             name = Bstr(L"");
@@ -630,18 +626,12 @@ STDMETHODIMP WXEngineObject::Ex::GetCheckOfItemInList(LIST_TYPE iListType, LONG 
         return E_POINTER;
     }
     *boolCheck = VARIANT_FALSE;
-    if (!self_.engine_.initialised()) {
-        return E_UNEXPECTED;
-    }
     *boolCheck = ToBool(self_.engine_.GetCheckOfItem(iListType, longIndex));
     return S_OK;
 }
 
 STDMETHODIMP WXEngineObject::Ex::SetCheckOfItemInList(LIST_TYPE iListType, LONG longIndex,
                                                       VARIANT_BOOL boolCheck) {
-    if (!self_.engine_.initialised()) {
-        return E_UNEXPECTED;
-    }
     self_.engine_.SetCheckOfItem(iListType, longIndex, IsTrue(boolCheck));
     return S_OK;
 }

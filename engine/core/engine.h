@@ -100,7 +100,8 @@ public:
     // array holds the adjusted positions as they were processed.
     Status DeleteFromList(int32_t kind, std::vector<int32_t>& positions);
     Status IsItemPresent(int32_t kind, std::string_view name, bool& present) const;
-    // Any value outside the six kinds selects the allowed processes.
+    // Any value outside the six kinds selects the allowed processes. These
+    // and GetTop10Ex answer from the empty lists before Init.
     int32_t GetIndexByName(int32_t kind, std::string_view name) const;
     std::string GetNameByIndex(int32_t kind, int32_t index) const;
     bool GetCheckOfItem(int32_t kind, int32_t index) const;

@@ -193,9 +193,6 @@ Status BlockingEngine::GetTop10(std::vector<std::string>& sites) const {
 
 Status BlockingEngine::GetTop10Ex(std::vector<std::string>& sites,
                                   std::vector<int32_t>& counts) const {
-    if (!initialised_) {
-        return Status::NotReady;
-    }
     TopSitesByRecords(history_, sites, counts);
     return Status::Ok;
 }

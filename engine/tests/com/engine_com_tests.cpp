@@ -186,6 +186,22 @@ TEST_F(EngineCom, RefusesCallsBeforeInitAndASecondInit) {
     EXPECT_EQ(Strings(*names.get()).size(), 7u);
 }
 
+TEST_F(EngineCom, ExInterfaceAnswersFromEmptyListsBeforeInit) {
+    ComPtr<IWXEngineEx> ex;
+    ASSERT_EQ(engine_.As(IID_IWXEngineEx, ex), S_OK);
+    LONG index = 0;
+    ASSERT_EQ(ex->GetIndexByName(PROCESS_LIST, Bstr(L"explorer.exe").get(), &index), S_OK);
+    EXPECT_EQ(index, -1);
+    VARIANT_BOOL check = VARIANT_TRUE;
+    ASSERT_EQ(ex->GetCheckOfItemInList(PROCESS_LIST, 0, &check), S_OK);
+    EXPECT_EQ(check, VARIANT_FALSE);
+    EXPECT_EQ(ex->SetCheckOfItemInList(PROCESS_LIST, 0, VARIANT_TRUE), S_OK);
+    Variant sites, counts;
+    ASSERT_EQ(ex->GetTop10Ex(sites.get(), counts.get()), S_OK);
+    EXPECT_EQ(sites.get()->parray, nullptr);
+    EXPECT_TRUE(folder_.Files().empty());
+}
+
 TEST_F(EngineCom, BadPositionsAndKindsAreInvalidArguments) {
     ASSERT_EQ(Init(engine_.get()), S_OK);
     VARIANT_BOOL flag = VARIANT_TRUE;
