@@ -1,0 +1,67 @@
+# Shared by the integrator's end-to-end scripts: the real QLX.exe, the real
+# qlxi.dll registered with regsvr32, and the browser host, all in the tree's
+# Wine prefix. Needs QLX_BIN_DIR and QLX_WINE_RUN (set by ctest or the demo).
+run() { "$QLX_WINE_RUN" "$@" </dev/null; }
+fail() { echo "FAIL: $*" >&2; status=1; }
+status=0
+tray_pid=
+
+options_key='HKCU\Software\Quellix\Options'
+
+register_all() {
+    run QLX.exe /RegServer || { echo "QLX.exe /RegServer failed" >&2; exit 1; }
+    run regsvr32 /s qlxi.dll || { echo "regsvr32 qlxi.dll failed" >&2; exit 1; }
+}
+
+# No tray program left over from an earlier run, factory settings, no history.
+fresh_tray_state() {
+    kill_tray
+    run reg delete 'HKCU\Software\Quellix' /f >/dev/null 2>&1
+    run cmd /c del "%APPDATA%\\Quellix\\history.lst" >/dev/null 2>&1
+}
+
+start_tray() {
+    "$QLX_WINE_RUN" QLX.exe </dev/null >/dev/null 2>&1 &
+    tray_pid=$!
+    run tray_test_driver.exe wait-mutex || { echo "the tray program did not start" >&2; exit 1; }
+}
+
+# The user's way out: Exit, then "Yes"; settings and history are saved.
+exit_tray() {
+    run tray_test_driver.exe exit-tray || fail "the tray program did not end normally"
+    wait "$tray_pid" 2>/dev/null
+    tray_pid=
+}
+
+# The tray program ended by force. Wine's rpcss keeps the class registration
+# of a killed local server and hands it to the next client, so a tray program
+# started afterwards would never be reached: rpcss is ended too and comes
+# back on demand with a clean table.
+kill_tray() {
+    run taskkill /F /IM QLX.exe >/dev/null 2>&1
+    [ -n "$tray_pid" ] && wait "$tray_pid" 2>/dev/null
+    tray_pid=
+    run taskkill /F /IM rpcss.exe >/dev/null 2>&1
+}
+
+cleanup_tray() { [ -n "$tray_pid" ] && kill_tray; }
+trap cleanup_tray EXIT
+
+option() { # name -> value as reg shows it (0x1, text...)
+    run reg query "$options_key" /v "$1" 2>/dev/null | tr -d '\r' | awk -v n="$1" '$1 == n { print $3 }'
+}
+
+set_option_dword() { run reg add "$options_key" /v "$1" /t REG_DWORD /d "$2" /f >/dev/null; }
+
+history_text() { run cmd /c type "%APPDATA%\\Quellix\\history.lst" 2>/dev/null | tr -d '\r'; }
+
+host() { run browser_host.exe "$@" | tr -d '\r'; }
+
+# expect_line "<output>" "<pattern>" "<what>"
+expect_line() {
+    if echo "$1" | grep -Eq -- "$2"; then
+        echo "ok: $3"
+    else
+        fail "$3 (no line matching '$2')"
+    fi
+}
