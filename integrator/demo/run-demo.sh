@@ -1,0 +1,90 @@
+#!/usr/bin/env bash
+# The pop-up blocking demo: the tray program QLX.exe and the browser
+# integrator qlxi.dll registered in the tree's Wine prefix, and the browser
+# host of the test tree playing pages that open windows. For each pop-up it
+# prints whether it was blocked or let through and why; at the end the tray
+# program is ended the way a user ends it, and the history and counters it
+# saved are shown.
+#
+#   run-demo.sh <windows build dir>      (e.g. build/windows)
+set -uo pipefail
+build=${1:?usage: run-demo.sh <windows build dir>}
+build=$(cd "$build" && pwd) || exit 2
+export QLX_BIN_DIR="$build/bin"
+export QLX_WINE_RUN="$build/wine-run"
+export QLX_SOURCE_DIR
+QLX_SOURCE_DIR=$(cd "$(dirname "$0")/../.." && pwd)
+
+for f in QLX.exe qlxi.dll browser_host.exe tray_test_driver.exe; do
+    [ -f "$QLX_BIN_DIR/$f" ] || { echo "run-demo: $QLX_BIN_DIR/$f is missing; build the windows tree first" >&2; exit 2; }
+done
+cd "$QLX_BIN_DIR" || exit 2
+. "$QLX_SOURCE_DIR/integrator/tests/e2e/e2e_lib.sh"
+
+say() { printf '\n== %s\n' "$*"; }
+
+# POPUP <scenario> <address> BLOCKED|LET-THROUGH <ms> [state] (<why>)
+show() {
+    local out
+    out=$(host "$@") || status=1
+    echo "$out" | awk '
+        /^POPUP/ {
+            why = $0; sub(/^[^(]*\(/, "", why); sub(/\)$/, "", why)
+            verdict = ($4 == "BLOCKED") ? "BLOCKED     " : ($4 == "LET-THROUGH" ? "let through " : $4)
+            state = ""
+            if ($4 == "LET-THROUGH") {
+                state = $0; sub(/^POPUP [^ ]* [^ ]* [^ ]* [^ ]* /, "", state); sub(/ \(.*$/, "", state)
+                state = "  [" state "]"
+            }
+            printf "  %-14s %-34s %s %s (%s)%s\n", $2, $3, verdict, $5, why, state
+            next
+        }
+        /^NOTE/ { print "  " $0 }'
+}
+
+say "registering QLX.exe (/RegServer) and qlxi.dll (regsvr32) in $(dirname "$QLX_BIN_DIR")/wineprefix"
+register_all
+fresh_tray_state
+echo "  done; settings and history start empty"
+
+say "the tray program is not running"
+show tray-absent
+
+say "QLX.exe running with blocking switched off"
+set_option_dword BlockPopup 0
+start_tray
+show blocking-off
+exit_tray
+set_option_dword BlockPopup 1
+
+say "time the integrator adds under Wine (median of 10; a session of its own, not recorded)"
+start_tray
+with=$(host --count=10 navigation timing)
+without=$(host --no-helpers --count=10 navigation timing)
+nav_with=$(echo "$with" | sed -n 's/^NAVIGATION median=\([0-9.]*\)ms.*/\1/p')
+nav_without=$(echo "$without" | sed -n 's/^NAVIGATION median=\([0-9.]*\)ms.*/\1/p')
+pop_with=$(echo "$with" | sed -n 's/^CANDIDATE .*median=\([0-9.]*\)ms.*/\1/p')
+pop_without=$(echo "$without" | sed -n 's/^CANDIDATE .*median=\([0-9.]*\)ms.*/\1/p')
+echo "  ordinary navigation:  ${nav_with} ms with the integrator, ${nav_without} ms without"
+echo "  pop-up candidate (NewWindow2 to window closed or shown): ${pop_with} ms with, ${pop_without} ms without"
+exit_tray
+fresh_tray_state
+
+say "QLX.exe running with blocking on (factory settings: override key Ctrl, normalisation on)"
+start_tray
+show script-popup chromeless link-click key-click internal-page
+show --key=shift key-click
+echo "  (the last one held Shift, which is not the configured override key)"
+
+say "ending QLX.exe through its exit question"
+exit_tray
+echo "  QLX.exe ended; it saved its settings and history"
+
+say "history.lst, as QLX.exe saved it"
+history_text | sed 's/^/  /'
+
+say "counters in HKCU\\Software\\Quellix\\Options"
+for v in PopupBlockedToday_Count PopupBlockedTotal_Count today_time BlockPopup; do
+    printf '  %-26s %s\n' "$v" "$(option "$v")"
+done
+exit $status
