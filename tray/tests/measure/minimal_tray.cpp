@@ -1,6 +1,12 @@
 // The yardstick for the tray program's start-up: a Win32 program that only
 // creates a window and a named mutex, then waits for WM_CLOSE.
+//   minimal_tray <mutex name> [ole]
+// With "ole" it first initialises OLE as the tray program does, to show
+// what that costs by itself.
 #include <windows.h>
+#include <ole2.h>
+
+#include <string>
 
 namespace {
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -13,6 +19,13 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 } // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
+    std::string mutexName = commandLine ? commandLine : "";
+    const size_t space = mutexName.find(' ');
+    const bool withOle = space != std::string::npos && mutexName.substr(space + 1) == "ole";
+    mutexName = mutexName.substr(0, space);
+    if (withOle && FAILED(::OleInitialize(nullptr))) {
+        return 1;
+    }
     WNDCLASSA windowClass{};
     windowClass.lpfnWndProc = WindowProc;
     windowClass.hInstance = instance;
@@ -20,7 +33,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     ::RegisterClassA(&windowClass);
     HWND window = ::CreateWindowExA(0, "QlxMinimalTray", "Minimal", WS_OVERLAPPEDWINDOW, 0, 0, 200,
                                     100, nullptr, nullptr, instance, nullptr);
-    HANDLE mutex = ::CreateMutexA(nullptr, FALSE, commandLine);
+    HANDLE mutex = ::CreateMutexA(nullptr, FALSE, mutexName.c_str());
     if (!window || !mutex) {
         return 1;
     }
@@ -29,5 +42,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
         ::DispatchMessageA(&msg);
     }
     ::CloseHandle(mutex);
+    if (withOle) {
+        ::OleUninitialize();
+    }
     return 0;
 }

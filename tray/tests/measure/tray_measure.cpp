@@ -94,7 +94,21 @@ void Report(const char* name, const std::vector<Sample>& samples) {
 int main(int argc, char** argv) {
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 7;
     const std::string bin = qlx::testing::BinDir();
-    std::vector<Sample> tray, minimal;
+    std::vector<Sample> tray, minimal, minimalOle;
+    auto runMinimal = [&](const char* extra, std::vector<Sample>& samples, int i) {
+        Sample s;
+        qlx::testing::ChildProcess process;
+        if (!Measure(qlx::tray::testing::Quoted(bin + "minimal_tray.exe") + " QlxMinimalMutex" +
+                         extra,
+                     "QlxMinimalMutex", s, process)) {
+            std::fprintf(stderr, "minimal_tray.exe%s run %d failed\n", extra, i);
+            return false;
+        }
+        ::EnumWindows(CloseWindowsOf, static_cast<LPARAM>(process.Id()));
+        process.WaitForExit(10000);
+        samples.push_back(s);
+        return true;
+    };
     for (int i = 0; i < runs; ++i) {
         Sample s;
         {
@@ -106,19 +120,12 @@ int main(int argc, char** argv) {
             }
             tray.push_back(s);
         }
-        {
-            qlx::testing::ChildProcess process;
-            if (!Measure(qlx::tray::testing::Quoted(bin + "minimal_tray.exe") + " QlxMinimalMutex",
-                         "QlxMinimalMutex", s, process)) {
-                std::fprintf(stderr, "minimal_tray.exe run %d failed\n", i);
-                return 1;
-            }
-            ::EnumWindows(CloseWindowsOf, static_cast<LPARAM>(process.Id()));
-            process.WaitForExit(10000);
-            minimal.push_back(s);
+        if (!runMinimal("", minimal, i) || !runMinimal(" ole", minimalOle, i)) {
+            return 1;
         }
     }
     Report("QLX.exe", tray);
     Report("minimal_tray", minimal);
+    Report("minimal + OLE", minimalOle);
     return 0;
 }
