@@ -5,7 +5,7 @@
 //
 // browser_host.exe [--no-helpers] [--key=ctrl|shift|alt] [--count=N] scenario...
 // Scenarios: script-popup link-click key-click chromeless internal-page
-//            blocking-off tray-absent navigation stress timing
+//            blocking-off tray-absent orphan-request navigation stress timing
 #include <windows.h>
 
 #include <algorithm>
@@ -135,6 +135,11 @@ const Scenario kScenarios[] = {
      "blocking was on", "blocking is switched off"},
     {"tray-absent", "http://ads.example/popup.html", true, Scenario::Request::Script,
      "the tray program was running", "the tray program is not running"},
+    // A request whose window never comes (it opened in another process),
+    // then an ordinary script pop-up: its request must not wait for ever.
+    {"orphan-request", "http://ads.example/second.html", true, Scenario::Request::Script,
+     "the stale request was dropped and this one handled",
+     "the stale request was dropped; the tray program let it pass"},
 };
 
 const char* KeyName(WORD key) {
@@ -203,6 +208,9 @@ std::unique_ptr<BrowserWindowThread> OpenAskingWindow(const Options& options) {
 int PlayScenario(const Options& options, const Scenario& scenario) {
     auto asking = OpenAskingWindow(options);
     std::printf("HOST %s helpers=%zu\n", scenario.name, asking->HelperCount());
+    if (std::strcmp(scenario.name, "orphan-request") == 0) {
+        asking->Run([](Browser& browser, HWND) { browser.FireNewWindow2(); });
+    }
     const PopupResult r = PlayPopup(options, scenario, *asking);
     PrintPopup(scenario, r);
     asking->Close();

@@ -77,6 +77,17 @@ for member in IgnoreCtrl Block Normalize2; do
     [ "$(echo "$out" | grep -c '^POPUP .* LET-THROUGH')" = 2 ] || fail "service ending in $member: not let pass"
 done
 
+# A request whose new window never navigates here leaves a pending page;
+# the next request waits for it only a bounded time, then drops it.
+start_stand_in
+out=$(timeout 120 "$QLX_WINE_RUN" browser_host.exe orphan-request </dev/null | tr -d '\r')
+end_stand_in
+echo "$out"
+expect_line "$out" '^POPUP orphan-request .* BLOCKED' "after a stale request the next pop-up is still blocked"
+wait_ms=$(echo "$out" | sed -n 's/^POPUP orphan-request .* BLOCKED \([0-9]*\)\..*/\1/p')
+[ "${wait_ms:-0}" -ge 4000 ] && [ "${wait_ms:-0}" -le 10000 ] ||
+    fail "the stale request was dropped after ${wait_ms}ms, expected about 5 s"
+
 # Enable other than exactly -1: examined, but Block is never asked.
 start_stand_in --answer=Enable=1
 out=$(host script-popup)
