@@ -34,22 +34,22 @@ double Milliseconds(Clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
 }
 
-WindowSpec AskingWindow() {
-    WindowSpec spec;
-    spec.title = "Browser";
-    return spec;
+WindowLayout AskingWindow() {
+    WindowLayout layout;
+    layout.title = "Browser";
+    return layout;
 }
 
-WindowSpec PopupWindow(bool chrome) {
-    WindowSpec spec;
-    spec.title = "Pop-up";
-    spec.framed = chrome;
-    spec.chrome.toolBar = chrome ? 1 : 0;
-    spec.chrome.menuBar = chrome;
-    spec.chrome.statusBar = chrome;
-    spec.chrome.resizable = chrome;
-    spec.rect = RECT{200, 150, 200 + 400, 150 + 300};
-    return spec;
+WindowLayout PopupWindow(bool chrome) {
+    WindowLayout layout;
+    layout.title = "Pop-up";
+    layout.framed = chrome;
+    layout.chrome.toolBar = chrome ? 1 : 0;
+    layout.chrome.menuBar = chrome;
+    layout.chrome.statusBar = chrome;
+    layout.chrome.resizable = chrome;
+    layout.rect = RECT{200, 150, 200 + 400, 150 + 300};
+    return layout;
 }
 
 // A navigation as the browser reports it: BeforeNavigate2, then, unless the
@@ -87,10 +87,10 @@ std::string WindowState(BrowserWindowThread& window) {
 
 // The new window's life after the request: made, first navigation, and
 // either closed by the integrator or shown.
-PopupResult OpenNewWindow(const Options& options, WindowSpec spec, const std::string& url,
+PopupResult OpenNewWindow(const Options& options, WindowLayout layout, const std::string& url,
                           Clock::time_point start) {
     PopupResult result;
-    auto popup = std::make_unique<BrowserWindowThread>(std::move(spec), options.loadHelpers);
+    auto popup = std::make_unique<BrowserWindowThread>(std::move(layout), options.loadHelpers);
     bool quit = false;
     if (!popup->Run([&](Browser& browser, HWND) {
             Navigate(browser, url, "Pop-up page");
@@ -171,13 +171,13 @@ PopupResult PlayPopup(const Options& options, const Scenario& scenario,
             }
         });
     }
-    WindowSpec spec = PopupWindow(scenario.popupChrome);
+    WindowLayout layout = PopupWindow(scenario.popupChrome);
     if (scenario.request == Scenario::Request::None) {
         // A window the browser opened on its own, already showing a page.
-        spec.pageUrl = "http://ads.example/frame.html";
-        spec.pageTitle = "Banner";
+        layout.pageUrl = "http://ads.example/frame.html";
+        layout.pageTitle = "Banner";
     }
-    PopupResult result = OpenNewWindow(options, std::move(spec), scenario.popupUrl, start);
+    PopupResult result = OpenNewWindow(options, std::move(layout), scenario.popupUrl, start);
     if (!keySeen) {
         std::printf("NOTE the window's thread did not see the %s key\n", KeyName(options.key));
     }

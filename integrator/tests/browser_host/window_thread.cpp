@@ -97,11 +97,11 @@ void PumpMessages(DWORD milliseconds) {
     } while (::GetTickCount() - start < milliseconds);
 }
 
-BrowserWindowThread::BrowserWindowThread(WindowSpec spec, bool loadHelpers)
+BrowserWindowThread::BrowserWindowThread(WindowLayout layout, bool loadHelpers)
     : closed_(::CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
     std::promise<void> ready;
     std::future<void> isReady = ready.get_future();
-    thread_ = std::thread(&BrowserWindowThread::Main, this, std::move(spec), loadHelpers,
+    thread_ = std::thread(&BrowserWindowThread::Main, this, std::move(layout), loadHelpers,
                           std::move(ready));
     isReady.wait();
 }
@@ -114,20 +114,20 @@ BrowserWindowThread::~BrowserWindowThread() {
     ::CloseHandle(closed_);
 }
 
-void BrowserWindowThread::Main(WindowSpec spec, bool loadHelpers, std::promise<void> ready) {
+void BrowserWindowThread::Main(WindowLayout layout, bool loadHelpers, std::promise<void> ready) {
     ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     RegisterWindowClass();
     MSG msg;
     ::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE); // the thread's queue exists from here
     threadId_ = ::GetCurrentThreadId();
-    const DWORD style = (spec.framed ? WS_OVERLAPPEDWINDOW : WS_POPUP) | WS_VISIBLE;
-    window_ =
-        ::CreateWindowExA(0, kWindowClass, spec.title.c_str(), style, spec.rect.left, spec.rect.top,
-                          spec.rect.right - spec.rect.left, spec.rect.bottom - spec.rect.top,
-                          nullptr, nullptr, ::GetModuleHandleA(nullptr), nullptr);
-    auto browser = ComPtr<Browser>::Attach(new Browser(window_, spec.chrome));
-    if (!spec.pageUrl.empty()) {
-        browser->SetLocation(spec.pageUrl, spec.pageTitle);
+    const DWORD style = (layout.framed ? WS_OVERLAPPEDWINDOW : WS_POPUP) | WS_VISIBLE;
+    window_ = ::CreateWindowExA(0, kWindowClass, layout.title.c_str(), style, layout.rect.left,
+                                layout.rect.top, layout.rect.right - layout.rect.left,
+                                layout.rect.bottom - layout.rect.top, nullptr, nullptr,
+                                ::GetModuleHandleA(nullptr), nullptr);
+    auto browser = ComPtr<Browser>::Attach(new Browser(window_, layout.chrome));
+    if (!layout.pageUrl.empty()) {
+        browser->SetLocation(layout.pageUrl, layout.pageTitle);
     }
     std::vector<ComPtr<IObjectWithSite>> helpers;
     if (loadHelpers) {

@@ -16,7 +16,7 @@
 
 namespace qlx::browser_host {
 
-struct WindowSpec {
+struct WindowLayout {
     std::string title;
     BrowserChrome chrome;
     bool framed = true; // an ordinary frame; a pop-up may come without one
@@ -29,7 +29,7 @@ class BrowserWindowThread {
 public:
     using Task = std::function<void(Browser&, HWND)>;
 
-    BrowserWindowThread(WindowSpec spec, bool loadHelpers);
+    BrowserWindowThread(WindowLayout layout, bool loadHelpers);
     ~BrowserWindowThread();
     BrowserWindowThread(const BrowserWindowThread&) = delete;
     BrowserWindowThread& operator=(const BrowserWindowThread&) = delete;
@@ -48,7 +48,7 @@ private:
         Task task;
         std::promise<void> done;
     };
-    void Main(WindowSpec spec, bool loadHelpers, std::promise<void> ready);
+    void Main(WindowLayout layout, bool loadHelpers, std::promise<void> ready);
     void RunQueued(Browser& browser);
 
     std::thread thread_;
