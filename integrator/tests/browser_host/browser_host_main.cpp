@@ -5,7 +5,7 @@
 //
 // browser_host.exe [--no-helpers] [--key=ctrl|shift|alt] [--count=N] scenario...
 // Scenarios: script-popup link-click key-click chromeless internal-page
-//            blocking-off tray-absent orphan-request navigation stress timing
+//            blocking-off tray-absent late-tray orphan-request navigation stress timing
 #include <windows.h>
 
 #include <algorithm>
@@ -137,6 +137,10 @@ const Scenario kScenarios[] = {
      "the tray program was running", "the tray program is not running"},
     // A request whose window never comes (it opened in another process),
     // then an ordinary script pop-up: its request must not wait for ever.
+    // The page is open before the tray program starts; its pop-up comes after.
+    {"late-tray", "http://ads.example/late.html", true, Scenario::Request::Script,
+     "the window opened before the tray program is handled once it runs",
+     "the window opened before the tray program stayed unhandled"},
     {"orphan-request", "http://ads.example/second.html", true, Scenario::Request::Script,
      "the stale request was dropped and this one handled",
      "the stale request was dropped; the tray program let it pass"},
@@ -197,6 +201,15 @@ void PrintPopup(const Scenario& scenario, const PopupResult& r) {
     std::fflush(stdout);
 }
 
+bool TrayProgramRunning() {
+    HANDLE mutex = ::OpenMutexA(SYNCHRONIZE, FALSE, "QuellixMutex");
+    if (!mutex) {
+        return false;
+    }
+    ::CloseHandle(mutex);
+    return true;
+}
+
 std::unique_ptr<BrowserWindowThread> OpenAskingWindow(const Options& options) {
     auto asking = std::make_unique<BrowserWindowThread>(AskingWindow(), options.loadHelpers);
     asking->Run([](Browser& browser, HWND) {
@@ -208,6 +221,13 @@ std::unique_ptr<BrowserWindowThread> OpenAskingWindow(const Options& options) {
 int PlayScenario(const Options& options, const Scenario& scenario) {
     auto asking = OpenAskingWindow(options);
     std::printf("HOST %s helpers=%zu\n", scenario.name, asking->HelperCount());
+    if (std::strcmp(scenario.name, "late-tray") == 0) {
+        std::printf("HOST waiting for the tray program\n");
+        std::fflush(stdout);
+        for (int i = 0; i < 600 && !TrayProgramRunning(); ++i) {
+            ::Sleep(100);
+        }
+    }
     if (std::strcmp(scenario.name, "orphan-request") == 0) {
         asking->Run([](Browser& browser, HWND) { browser.FireNewWindow2(); });
     }

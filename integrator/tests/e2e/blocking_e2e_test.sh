@@ -53,4 +53,18 @@ out=$(host tray-absent)
 echo "$out"
 expect_line "$out" '^POPUP tray-absent .* LET-THROUGH' "tray program absent: let through"
 
+# A window opened while the tray program is absent is handled once it runs.
+late=$(mktemp)
+"$QLX_WINE_RUN" browser_host.exe late-tray </dev/null >"$late" 2>&1 &
+host_pid=$!
+for _ in $(seq 1 100); do grep -q 'waiting for the tray' "$late" && break; sleep 0.1; done
+start_tray
+wait "$host_pid"
+out=$(tr -d '\r' <"$late")
+rm -f "$late"
+echo "$out"
+expect_line "$out" '^POPUP late-tray .* BLOCKED' "window opened before the tray program: its pop-up is blocked"
+exit_tray
+[ "$(option PopupBlockedTotal_Count)" = "0x4" ] || fail "total count $(option PopupBlockedTotal_Count), expected 0x4"
+
 exit $status
