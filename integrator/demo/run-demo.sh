@@ -74,7 +74,7 @@ say "QLX.exe running with blocking on (factory settings: override key Ctrl, norm
 start_tray
 show script-popup chromeless link-click key-click internal-page
 show --key=shift key-click
-echo "  (the last one held Shift, which is not the configured override key)"
+echo "  (the last one held Shift; the configured override key is Ctrl)"
 
 say "ending QLX.exe through its exit question"
 exit_tray

@@ -126,7 +126,7 @@ const Scenario kScenarios[] = {
      "the window followed a click but was still taken for a pop-up",
      "the user clicked a link that opens an ordinary window"},
     {"key-click", "http://ads.example/offer.html", false, Scenario::Request::KeyClick,
-     "the override key was not honoured", "the override key was held at the request"},
+     "the key held is not the configured override key", "the override key was held at the request"},
     {"chromeless", "http://ads.example/banner.html", false, Scenario::Request::None,
      "a window without toolbar and menu bar", "the tray program let it pass"},
     {"internal-page", "res://shdoclc.dll/navcancl.htm", true, Scenario::Request::Script,
