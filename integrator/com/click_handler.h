@@ -10,6 +10,8 @@
 #include <atomic>
 #include <memory>
 
+#include "common/win32/com_module.h"
+
 namespace qlx::integrator {
 
 using ClickFlag = std::shared_ptr<std::atomic<bool>>;
@@ -32,6 +34,9 @@ public:
 private:
     std::atomic<ULONG> references_{0};
     ClickFlag flag_;
+    // The page may hold a handler after its integrator object is gone: the
+    // module must stay loaded as long as any handler lives.
+    ModuleLock moduleLock_;
 };
 
 } // namespace qlx::integrator

@@ -177,6 +177,14 @@ TEST_F(IntegratorComTest, CompletedPageGetsClickHandlersThatAnswerAsMinimalDispa
     // Clicking runs the handler; it answers like the minimal object it is.
     document->FirstLink().Click();
     document->FirstLink().ContextMenu();
+
+    // The page keeps its handlers after the integrator is gone, and with
+    // them the module.
+    object->SetSite(nullptr);
+    object.reset();
+    EXPECT_EQ(canUnload_(), S_FALSE);
+    browser_->Disconnect();
+    EXPECT_EQ(canUnload_(), S_OK);
 }
 
 } // namespace
