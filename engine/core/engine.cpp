@@ -5,6 +5,7 @@
 #include <atomic>
 
 #include "common/core/text.h"
+#include "engine/core/fast_text.h"
 #include "engine/core/history_file.h"
 #include "engine/core/list_file.h"
 #include "engine/core/time_text.h"
@@ -92,12 +93,13 @@ std::string BlockingEngine::PathOf(std::string_view fileName) const {
 
 bool BlockingEngine::ReadListFile(std::string_view fileName, NameList& list) {
     list.Clear();
-    const std::optional<std::string> bytes = files_.ReadOrCreate(PathOf(fileName));
+    std::optional<std::string> bytes = files_.ReadOrCreate(PathOf(fileName));
     if (!bytes) {
         return false;
     }
-    list = NameList(ParseListFile(*bytes));
-    return !bytes->empty();
+    const bool read = !bytes->empty();
+    list = NameList(ParseOwnedListFile(std::move(*bytes)));
+    return read;
 }
 
 void BlockingEngine::SaveLists() {
@@ -112,6 +114,7 @@ void BlockingEngine::LoadHistory() {
     if (bytes) {
         history_ = ParseHistoryFile(*bytes);
     }
+    historyLines_.assign(history_.size(), std::string());
 }
 
 void BlockingEngine::WriteHistory() {
@@ -122,7 +125,15 @@ void BlockingEngine::WriteHistory() {
     struct Release {
         ~Release() { g_historyWriteBusy = false; }
     } release;
-    files_.Replace(PathOf(kHistoryFile), FormatHistoryFile(history_));
+    historyBuffer_.clear();
+    for (size_t i = 0; i < history_.size(); ++i) {
+        std::string& line = historyLines_[i];
+        if (line.empty()) {
+            FormatHistoryLine(history_[i], line);
+        }
+        historyBuffer_ += line;
+    }
+    files_.Replace(PathOf(kHistoryFile), historyBuffer_);
 }
 
 const NameList& BlockingEngine::ServerList(ListKind kind) const {
@@ -312,7 +323,7 @@ void BlockingEngine::SetCheckOfItem(int32_t kind, int32_t index, bool check) {
 
 bool BlockingEngine::IsProcDefault(std::string_view name) const {
     return std::any_of(defaultProcesses_.begin(), defaultProcesses_.end(),
-                       [&](const std::string& d) { return EqualsNoCase(d, name); });
+                       [&](const std::string& d) { return EqualsFolded(d, name); });
 }
 
 bool BlockingEngine::IsAllDefPresent() const {

@@ -47,13 +47,12 @@ struct PopupGeometry {
     uint32_t height = 0;
 };
 
+// A recent pop-up: what the same-site and burst rules read back (the time as
+// a number, so it needs no reading back from text).
 struct RecentRecord {
     std::time_t when = 0;
-    std::string time;
-    std::string title;
     std::string site;
     std::string popup;
-    std::string process;
     int32_t sameSite = 0;
     int32_t burst = 0;
 };
@@ -64,9 +63,32 @@ struct BlockOutcome {
     std::vector<std::string> description;
 };
 
-struct StatisticsFigures; // history_stats.h
-
 inline constexpr size_t kRecentLimit = 20;
+
+// The recent pop-ups, newest first, at most kRecentLimit: a ring whose slots
+// keep their strings' storage, so adding a record allocates nothing.
+class RecentList {
+public:
+    size_t size() const { return count_; }
+    bool empty() const { return count_ == 0; }
+    const RecentRecord& operator[](size_t i) const { return slots_[(head_ + i) % kRecentLimit]; }
+    const RecentRecord& front() const { return (*this)[0]; }
+    const RecentRecord& back() const { return (*this)[count_ - 1]; }
+    void clear() { count_ = 0; }
+    // The slot for a new newest record; the oldest is dropped when full.
+    RecentRecord& PushFront() {
+        head_ = (head_ + kRecentLimit - 1) % kRecentLimit;
+        if (count_ < kRecentLimit) {
+            ++count_;
+        }
+        return slots_[head_];
+    }
+
+private:
+    std::array<RecentRecord, kRecentLimit> slots_{};
+    size_t head_ = 0;
+    size_t count_ = 0;
+};
 
 class BlockingEngine {
 public:
@@ -125,7 +147,7 @@ public:
 
     // --- history --------------------------------------------------------
     const std::deque<HistoryRecord>& history() const { return history_; }
-    const std::deque<RecentRecord>& recent() const { return recent_; }
+    const RecentList& recent() const { return recent_; }
     Status AddToListFromHistory(int32_t kind, int32_t index, bool& inserted, int32_t& position);
     // Positions refer to the history before the call; a position listed twice
     // removes its record once. Nothing is removed when one is out of range.
@@ -163,9 +185,11 @@ private:
     const std::string& NowText();
     std::time_t Now() const { return clock_(); }
 
-    // Adding a record (recent or history) and marking the older history.
+    // Adds a recent record, a history record (with `geometry`) or both, after
+    // one walk that marks the older history records of the same values.
     void AddRecord(std::string_view title, std::string_view site, std::string_view popup,
-                   std::string_view process, bool processOnly, const PopupGeometry* geometry);
+                   std::string_view process, bool processOnly, bool recent,
+                   const PopupGeometry* geometry);
     bool SameSiteRuleBlocks(std::string_view site) const;
     bool BurstRuleBlocks() const;
 
@@ -179,7 +203,10 @@ private:
     std::array<NameList, 6> lists_;
     std::array<NameList, 6> servers_; // entries only for the four server kinds
     std::deque<HistoryRecord> history_;
-    std::deque<RecentRecord> recent_;
+    // The file line of each history record, kept while its counters stay as
+    // they are: a block rewrites the whole file, but changes few lines.
+    std::deque<std::string> historyLines_;
+    RecentList recent_;
 
     bool initialised_ = false;
     bool fullLogic_ = false;
@@ -190,7 +217,15 @@ private:
 
     std::time_t cachedSecond_ = -1;
     std::string cachedTimeText_;
+    std::string historyBuffer_; // reused: the history is rewritten on every block
+    // The prepared texts of the decision in progress (storage kept between calls).
+    std::string titleText_, siteText_, popupText_, processText_;
 };
+
+// The address trimming of common/core/address.h (TrimAddress, CutToSite) on
+// views, for the decision's hot path: no allocation.
+std::string_view CleanedAddress(std::string_view address);
+std::string_view SiteOf(std::string_view address);
 
 // The seven processes that seed a new allowed-process list.
 extern const std::array<const char*, 7> kDefaultProcesses;

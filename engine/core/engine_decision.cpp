@@ -1,10 +1,11 @@
 // The block decision: WXBlock with its allow and deny modes and the two
 // heuristics on the recent list, and WXBlock2 by process alone.
 #include <cstdlib>
+#include <cstring>
 
-#include "common/core/address.h"
 #include "common/core/text.h"
 #include "engine/core/engine.h"
+#include "engine/core/fast_text.h"
 #include "engine/core/history_file.h"
 
 namespace qlx::engine {
@@ -23,6 +24,33 @@ std::optional<std::string_view> ShortForm(std::string_view address) {
 
 } // namespace
 
+// Cutting after the last code 1, then the last LF, then the last CR keeps
+// the text after the last of any of the three.
+std::string_view CleanedAddress(std::string_view address) {
+    const auto has = [&](char c) {
+        return std::memchr(address.data(), c, address.size()) != nullptr;
+    };
+    if (!has('\x01') && !has('\n') && !has('\r')) {
+        return address; // the usual case, found by vectorised scans
+    }
+    for (size_t i = address.size(); i > 0; --i) {
+        const char c = address[i - 1];
+        if (c == '\x01' || c == '\n' || c == '\r') {
+            return address.substr(i);
+        }
+    }
+    return address;
+}
+
+std::string_view SiteOf(std::string_view address) {
+    const size_t dot = address.find('.');
+    if (dot == std::string_view::npos) {
+        return address;
+    }
+    const size_t slash = address.find('/', dot + 1);
+    return slash == std::string_view::npos ? address : address.substr(0, slash);
+}
+
 bool BlockingEngine::SameSiteRuleBlocks(std::string_view site) const {
     if (!settings_.fromDomain) {
         return false;
@@ -36,7 +64,7 @@ bool BlockingEngine::SameSiteRuleBlocks(std::string_view site) const {
     }
     for (int32_t i = 0; i < n; ++i) {
         const RecentRecord& r = recent_[static_cast<size_t>(i)];
-        if (r.sameSite == 0 || !EqualsNoCase(r.site, site)) {
+        if (r.sameSite == 0 || !EqualsFolded(r.site, site)) {
             return false;
         }
     }
@@ -49,7 +77,8 @@ bool BlockingEngine::BurstRuleBlocks() const {
     }
     const std::time_t now = Now();
     int64_t count = 0;
-    for (const RecentRecord& r : recent_) {
+    for (size_t i = 0; i < recent_.size(); ++i) {
+        const RecentRecord& r = recent_[i];
         const int64_t seconds = static_cast<int64_t>(now - r.when);
         if (seconds / 60 != 0 || r.burst == 0) {
             break;
@@ -67,18 +96,25 @@ Status BlockingEngine::Block(std::string_view parentTitle, std::string_view pare
         return Status::NotReady;
     }
     // The browser's own pages for failed or cancelled navigation.
-    if (ContainsNoCase(popupUrl, "shdoclc.dll") || ContainsNoCase(popupUrl, "navigationcanceled")) {
+    if (ContainsFolded(popupUrl, "shdoclc.dll") || ContainsFolded(popupUrl, "navigationcanceled")) {
         return Status::Ok;
     }
     // Texts go into "\history.log" as they are prepared here, so they are
     // made representable first (no tabs or line breaks inside a field).
-    const std::string title = parentTitle.empty() ? kUnknown : MakeFieldSafe(parentTitle);
-    const std::string proc = MakeFieldSafe(process);
+    const auto prepare = [](std::string& out, std::string_view text) -> const std::string& {
+        out.assign(text);
+        MakeFieldSafeInPlace(out);
+        return out;
+    };
+    const std::string& title =
+        parentTitle.empty() ? prepare(titleText_, kUnknown) : prepare(titleText_, parentTitle);
+    const std::string& proc = prepare(processText_, process);
     const bool siteKnown = !parentUrl.empty();
-    const std::string site =
-        siteKnown ? MakeFieldSafe(CutToSite(TrimAddress(parentUrl))) : kUnknown;
+    const std::string& site = siteKnown ? prepare(siteText_, SiteOf(CleanedAddress(parentUrl)))
+                                        : prepare(siteText_, kUnknown);
     const bool popupKnown = !popupUrl.empty();
-    const std::string popup = popupKnown ? MakeFieldSafe(TrimAddress(popupUrl)) : kUnknown;
+    const std::string& popup =
+        popupKnown ? prepare(popupText_, CleanedAddress(popupUrl)) : prepare(popupText_, kUnknown);
     const std::optional<std::string_view> shortSite =
         siteKnown ? ShortForm(site) : std::optional<std::string_view>();
     const std::optional<std::string_view> shortPopup =
@@ -106,10 +142,7 @@ Status BlockingEngine::Block(std::string_view parentTitle, std::string_view pare
         outcome.block = true;
         outcome.description = {proc, site, title, popup};
     }
-    AddRecord(title, site, popup, proc, false, nullptr);
-    if (block) {
-        AddRecord(title, site, popup, proc, false, &g);
-    }
+    AddRecord(title, site, popup, proc, false, true, block ? &g : nullptr);
     return Status::Ok;
 }
 
@@ -134,10 +167,10 @@ Status BlockingEngine::Block2(std::string_view parentUrl, std::string_view proce
         proc = kUnknown;
     }
     const std::string opener =
-        parentUrl.empty() ? std::string(kUnknown) : MakeFieldSafe(TrimAddress(parentUrl));
+        parentUrl.empty() ? std::string(kUnknown) : MakeFieldSafe(CleanedAddress(parentUrl));
     outcome.block = true;
     outcome.description = {proc, opener};
-    AddRecord(kUnknown, kUnknown, opener, proc, true, &g);
+    AddRecord(kUnknown, kUnknown, opener, proc, true, false, &g);
     return Status::Ok;
 }
 

@@ -4,6 +4,7 @@
 
 #include "common/core/text.h"
 #include "engine/core/engine.h"
+#include "engine/core/fast_text.h"
 #include "engine/core/history_stats.h"
 #include "engine/core/time_text.h"
 
@@ -12,7 +13,7 @@ namespace qlx::engine {
 namespace {
 
 bool IsUnknown(std::string_view text) {
-    return EqualsNoCase(text, kUnknown);
+    return EqualsFolded(text, kUnknown);
 }
 
 } // namespace
@@ -28,7 +29,7 @@ const std::string& BlockingEngine::NowText() {
 
 void BlockingEngine::AddRecord(std::string_view title, std::string_view site,
                                std::string_view popup, std::string_view process, bool processOnly,
-                               const PopupGeometry* geometry) {
+                               bool recent, const PopupGeometry* geometry) {
     int32_t processCount = IsUnknown(process) ? 0 : (IsProcDefault(process) ? kDefaultProcess : 1);
     int32_t addressCount = IsUnknown(popup) ? 0 : 1;
     if (processOnly) {
@@ -37,31 +38,42 @@ void BlockingEngine::AddRecord(std::string_view title, std::string_view site,
     }
     int32_t siteCount = (processOnly || IsUnknown(site)) ? 0 : 1;
 
-    for (HistoryRecord& r : history_) {
-        if (processCount != 0 && EqualsNoCase(r.process, process)) {
-            r.processCount = kCountedLater;
+    // A block adds a recent and a history record; the second walk of the
+    // same values would find the same records, so one walk serves both.
+    // A changed counter makes the record's cached file line stale.
+    const auto mark = [this](size_t i, int32_t& counter) {
+        if (counter != kCountedLater) {
+            counter = kCountedLater;
+            historyLines_[i].clear();
+        }
+    };
+    for (size_t i = 0; i < history_.size(); ++i) {
+        HistoryRecord& r = history_[i];
+        if (processCount != 0 && EqualsFolded(r.process, process)) {
+            mark(i, r.processCount);
             if (processCount > 0) {
                 ++processCount;
             }
         }
-        if (siteCount > 0 && EqualsNoCase(r.site, site)) {
-            r.siteCount = kCountedLater;
+        if (siteCount > 0 && EqualsFolded(r.site, site)) {
+            mark(i, r.siteCount);
             ++siteCount;
         }
-        if (!processOnly && addressCount > 0 && EqualsNoCase(r.popup, popup)) {
-            r.addressCount = kCountedLater;
+        if (!processOnly && addressCount > 0 && EqualsFolded(r.popup, popup)) {
+            mark(i, r.addressCount);
             ++addressCount;
         }
     }
 
-    const std::time_t now = Now();
+    if (recent) {
+        RecentRecord& slot = recent_.PushFront();
+        slot.when = Now();
+        slot.site.assign(site);
+        slot.popup.assign(popup);
+        slot.sameSite = settings_.fromDomain ? 1 : 0;
+        slot.burst = settings_.forMinutes ? 1 : 0;
+    }
     if (geometry == nullptr) {
-        recent_.push_front(RecentRecord{
-            now, NowText(), std::string(title), std::string(site), std::string(popup),
-            std::string(process), settings_.fromDomain ? 1 : 0, settings_.forMinutes ? 1 : 0});
-        if (recent_.size() > kRecentLimit) {
-            recent_.pop_back();
-        }
         return;
     }
     HistoryRecord r;
@@ -78,6 +90,7 @@ void BlockingEngine::AddRecord(std::string_view title, std::string_view site,
     r.addressCount = addressCount;
     r.processCount = processCount;
     history_.push_front(std::move(r));
+    historyLines_.emplace_front();
     WriteHistory();
 }
 
@@ -124,6 +137,7 @@ Status BlockingEngine::DeleteFromHistory(std::vector<int32_t> positions) {
     positions.erase(std::unique(positions.begin(), positions.end()), positions.end());
     for (auto it = positions.rbegin(); it != positions.rend(); ++it) {
         history_.erase(history_.begin() + *it);
+        historyLines_.erase(historyLines_.begin() + *it);
     }
     return Status::Ok;
 }

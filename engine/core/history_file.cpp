@@ -11,7 +11,12 @@ namespace qlx::engine {
 namespace {
 
 bool NeedsCleaning(std::string_view text) {
-    return text.find_first_of("\t\r\n") != std::string_view::npos;
+    for (char c : {'\t', '\r', '\n'}) {
+        if (std::memchr(text.data(), c, text.size()) != nullptr) {
+            return true;
+        }
+    }
+    return false;
 }
 
 void AppendField(std::string& out, std::string_view text) {
@@ -88,13 +93,20 @@ HistoryRecord ParseLine(std::string_view line) {
 
 } // namespace
 
-std::string MakeFieldSafe(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) {
+void MakeFieldSafeInPlace(std::string& text) {
+    if (!NeedsCleaning(text)) {
+        return;
+    }
+    for (char& c : text) {
         if (c == '\t' || c == '\r' || c == '\n') {
             c = ' ';
         }
     }
+}
+
+std::string MakeFieldSafe(std::string_view text) {
+    std::string out(text);
+    MakeFieldSafeInPlace(out);
     return out;
 }
 
@@ -115,26 +127,34 @@ std::deque<HistoryRecord> ParseHistoryFile(std::string_view bytes) {
 
 std::string FormatHistoryFile(const std::deque<HistoryRecord>& history) {
     std::string out;
-    size_t estimate = 0;
+    FormatHistoryFile(history, out);
+    return out;
+}
+
+void FormatHistoryLine(const HistoryRecord& r, std::string& out) {
+    AppendField(out, r.time);
+    for (int32_t n :
+         {r.siteCount, r.addressCount, r.processCount, r.left, r.top, r.width, r.height}) {
+        out.push_back('\t');
+        AppendNumber(out, n);
+    }
+    for (const std::string* text : {&r.title, &r.site, &r.popup, &r.process}) {
+        out.push_back('\t');
+        AppendField(out, *text);
+    }
+    out += "\r\n";
+}
+
+void FormatHistoryFile(const std::deque<HistoryRecord>& history, std::string& out) {
+    size_t estimate = out.size();
     for (const HistoryRecord& r : history) {
         estimate += r.time.size() + r.title.size() + r.site.size() + r.popup.size() +
                     r.process.size() + 7 * 12 + 13;
     }
     out.reserve(estimate);
     for (const HistoryRecord& r : history) {
-        AppendField(out, r.time);
-        for (int32_t n :
-             {r.siteCount, r.addressCount, r.processCount, r.left, r.top, r.width, r.height}) {
-            out.push_back('\t');
-            AppendNumber(out, n);
-        }
-        for (const std::string* text : {&r.title, &r.site, &r.popup, &r.process}) {
-            out.push_back('\t');
-            AppendField(out, *text);
-        }
-        out += "\r\n";
+        FormatHistoryLine(r, out);
     }
-    return out;
 }
 
 } // namespace qlx::engine

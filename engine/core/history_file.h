@@ -16,9 +16,15 @@ namespace qlx::engine {
 std::deque<HistoryRecord> ParseHistoryFile(std::string_view bytes);
 
 std::string FormatHistoryFile(const std::deque<HistoryRecord>& history);
+// Appends to `out`, whose storage can be kept from one write to the next.
+void FormatHistoryFile(const std::deque<HistoryRecord>& history, std::string& out);
+
+// One record's line, CR LF included, appended to `out`.
+void FormatHistoryLine(const HistoryRecord& r, std::string& out);
 
 // A text field holds no tab, CR or LF once written: each becomes a space, so
 // the fields after it keep their places.
 std::string MakeFieldSafe(std::string_view text);
+void MakeFieldSafeInPlace(std::string& text);
 
 } // namespace qlx::engine

@@ -1,6 +1,8 @@
 #include "engine/core/list_file.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <cstdint>
 #include <cstring>
 
 #include "common/core/text.h"
@@ -10,17 +12,41 @@ namespace qlx::engine {
 namespace {
 
 struct RawLine {
-    std::string_view name; // lowered, into the working copy
+    uint64_t key;          // eight bytes after the common prefix, big-endian, zero-padded
+    std::string_view name; // lowered, into the working text
     int32_t check;
 };
+
+// Most comparisons are decided by the key, without touching the text.
+uint64_t KeyOf(std::string_view name) {
+    uint64_t key = 0;
+    for (size_t i = 0; i < 8; ++i) {
+        key = (key << 8) | (i < name.size() ? static_cast<unsigned char>(name[i]) : 0u);
+    }
+    return key;
+}
+
+bool LineLess(const RawLine& a, const RawLine& b) {
+    if (a.key != b.key) {
+        return a.key < b.key;
+    }
+    return a.name < b.name;
+}
 
 } // namespace
 
 std::vector<ListEntry> ParseListFile(std::string_view bytes) {
+    return ParseOwnedListFile(std::string(bytes));
+}
+
+std::vector<ListEntry> ParseOwnedListFile(std::string&& text) {
     // Lower the whole text once; lowered names then order by plain byte
     // comparison, which equals the case-insensitive order of the originals.
-    std::string text = ToLower(bytes);
+    for (char& c : text) {
+        c = FoldCase(c);
+    }
     std::vector<RawLine> lines;
+    lines.reserve(static_cast<size_t>(std::count(text.begin(), text.end(), '\n')));
     const char* p = text.data();
     const char* const end = p + text.size();
     const char* lineStart = p;
@@ -41,14 +67,28 @@ std::vector<ListEntry> ParseListFile(std::string_view bytes) {
         if (line.size() < 2) {
             break;
         }
-        lines.push_back({line.substr(1), line[0] == '+' ? 1 : 0});
+        lines.push_back({0, line.substr(1), line[0] == '+' ? 1 : 0});
         p = q + 2;
         lineStart = p;
     }
+    // Lists of addresses share long prefixes ("http://www."): the keys start
+    // after the prefix common to all names, where the names differ.
+    size_t common = lines.empty() ? 0 : lines[0].name.size();
+    for (const RawLine& l : lines) {
+        const std::string_view first = lines[0].name;
+        size_t n = std::min(common, l.name.size());
+        common = static_cast<size_t>(std::mismatch(first.begin(),
+                                                   first.begin() + static_cast<std::ptrdiff_t>(n),
+                                                   l.name.begin())
+                                         .first -
+                                     first.begin());
+    }
+    for (RawLine& l : lines) {
+        l.key = KeyOf(l.name.substr(std::min(common, l.name.size())));
+    }
     // A stable sort keeps equal names in file order: the same order as
     // inserting each line after the equal entries already read.
-    std::stable_sort(lines.begin(), lines.end(),
-                     [](const RawLine& a, const RawLine& b) { return a.name < b.name; });
+    std::stable_sort(lines.begin(), lines.end(), LineLess);
     std::vector<ListEntry> entries;
     entries.reserve(lines.size());
     for (const RawLine& l : lines) {

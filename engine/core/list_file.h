@@ -12,6 +12,8 @@ namespace qlx::engine {
 // Reads the entries in sorted order. A line shorter than two characters ends
 // the list; text after the last CR LF is ignored. Names are lowered.
 std::vector<ListEntry> ParseListFile(std::string_view bytes);
+// The same, lowering the text in place instead of in a copy.
+std::vector<ListEntry> ParseOwnedListFile(std::string&& bytes);
 
 // Writes every entry with a non-empty name, as it stands in memory.
 std::string FormatListFile(const NameList& list);

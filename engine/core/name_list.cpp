@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "common/core/text.h"
+#include "engine/core/fast_text.h"
 
 namespace qlx::engine {
 
@@ -15,7 +15,7 @@ std::string_view WithoutTrailingSlash(std::string_view s) {
 
 // Whether `s` starts with `prefix`, ignoring letter case.
 bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
-    return s.size() >= prefix.size() && EqualsNoCase(s.substr(0, prefix.size()), prefix);
+    return s.size() >= prefix.size() && EqualsFolded(s.substr(0, prefix.size()), prefix);
 }
 
 } // namespace
@@ -23,7 +23,7 @@ bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
 LookupResult NameList::Lookup(std::string_view name) const {
     const std::string_view key = WithoutTrailingSlash(name);
     const auto less = [](const ListEntry& e, std::string_view k) {
-        return CompareNoCase(e.name, k) < 0;
+        return CompareFolded(e.name, k) < 0;
     };
     auto it = std::lower_bound(entries_.begin(), entries_.end(), key, less);
     const auto hit = [&](auto pos) {
@@ -39,7 +39,7 @@ LookupResult NameList::Lookup(std::string_view name) const {
     std::string slashed(key);
     slashed.push_back('/');
     auto it2 = std::lower_bound(it, entries_.end(), std::string_view(slashed), less);
-    if (it2 != entries_.end() && EqualsNoCase(it2->name, slashed)) {
+    if (it2 != entries_.end() && EqualsFolded(it2->name, slashed)) {
         return hit(it2);
     }
     return {};
@@ -48,14 +48,14 @@ LookupResult NameList::Lookup(std::string_view name) const {
 int32_t NameList::InsertSorted(std::string_view name, int32_t check) {
     auto it = std::upper_bound(
         entries_.begin(), entries_.end(), name,
-        [](std::string_view k, const ListEntry& e) { return CompareNoCase(k, e.name) < 0; });
+        [](std::string_view k, const ListEntry& e) { return CompareFolded(k, e.name) < 0; });
     it = entries_.insert(it, ListEntry{std::string(name), check});
     return static_cast<int32_t>(it - entries_.begin());
 }
 
 int32_t NameList::FindLinear(std::string_view name) const {
     for (size_t i = 0; i < entries_.size(); ++i) {
-        if (EqualsNoCase(entries_[i].name, name)) {
+        if (EqualsFolded(entries_[i].name, name)) {
             return static_cast<int32_t>(i);
         }
     }

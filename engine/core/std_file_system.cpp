@@ -38,8 +38,11 @@ std::optional<std::string> StdFileSystem::ReadOrCreate(const std::string& path) 
         }
         return std::string();
     }
-    std::string bytes;
-    char buf[1 << 16];
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(host, ec);
+    std::string bytes(ec ? 0 : static_cast<size_t>(size), '\0');
+    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), f.get()));
+    char buf[4096]; // whatever grew since the size was taken
     size_t n;
     while ((n = std::fread(buf, 1, sizeof buf, f.get())) > 0) {
         bytes.append(buf, n);

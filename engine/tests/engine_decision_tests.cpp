@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "common/core/address.h"
 #include "engine/tests/engine_fixture.h"
 
 namespace qlx::engine::testing {
@@ -28,6 +29,14 @@ protected:
         Init(true, s);
     }
 };
+
+TEST(AddressViews, AgreeWithTheSharedTrimming) {
+    for (const char* a : {"", "http://a.b/c/d.html", "x\x01y\nz\rhttp://a.b/c", "http://intranet/x",
+                          "a.b", "http://a.b", ".", "/a.b/c", "\r\n", "x\ry\x01z.q/r"}) {
+        EXPECT_EQ(std::string(CleanedAddress(a)), TrimAddress(a)) << a;
+        EXPECT_EQ(std::string(SiteOf(a)), CutToSite(a)) << a;
+    }
+}
 
 TEST_F(Decision, BrowserErrorPagesOpenAndAreNotRecorded) {
     Init();
