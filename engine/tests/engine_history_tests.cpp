@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "engine/core/history_file.h"
 #include "engine/core/history_stats.h"
 #include "engine/core/time_text.h"
 #include "engine/tests/engine_fixture.h"
@@ -42,6 +43,20 @@ TEST_F(History, CountersTotalTheNewestAndMarkTheOlder) {
     engine_->GetUniqueDomains(sites);
     EXPECT_THAT(sites, ElementsAre("http://a.b"));
     EXPECT_EQ(folder_.Read("\\history.log").substr(0, 28), "2024-05-15 12:00:00\t3\t2\t3\t1\t");
+}
+
+TEST_F(History, FileAlwaysMatchesTheRecordsAfterMarksAndDeletions) {
+    Init();
+    Add(ListKind::Popup, "ok.com");
+    Block("http://a.b/", "http://p.q/1");
+    Block("http://c.d/", "http://p.q/2", "other.exe");
+    BlockOutcome o;
+    engine_->Block("T", "http://c.d/", "http://ok.com", "x.exe", {}, o); // marks, no write
+    ASSERT_EQ(engine_->DeleteFromHistory({1}), Status::Ok);
+    Block("http://a.b/", "http://p.q/1");
+    EXPECT_EQ(folder_.Read("\\history.log"), FormatHistoryFile(engine_->history()));
+    const auto reread = Reopen();
+    EXPECT_EQ(reread->history(), engine_->history());
 }
 
 TEST_F(History, APopupLetOpenStillMarksOlderRecords) {
