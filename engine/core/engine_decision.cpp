@@ -106,8 +106,6 @@ Status BlockingEngine::Block(std::string_view parentTitle, std::string_view pare
         MakeFieldSafeInPlace(out);
         return out;
     };
-    const std::string& title =
-        parentTitle.empty() ? prepare(titleText_, kUnknown) : prepare(titleText_, parentTitle);
     const std::string& proc = prepare(processText_, process);
     const bool siteKnown = !parentUrl.empty();
     const std::string& site = siteKnown ? prepare(siteText_, SiteOf(CleanedAddress(parentUrl)))
@@ -140,9 +138,12 @@ Status BlockingEngine::Block(std::string_view parentTitle, std::string_view pare
 
     if (block) {
         outcome.block = true;
-        outcome.description = {proc, site, title, popup};
+        // The title is only kept with a blocked pop-up.
+        prepare(titleText_, parentTitle.empty() ? std::string_view(kUnknown) : parentTitle);
+        outcome.description = {proc, site, titleText_, popup};
     }
-    AddRecord(title, site, popup, proc, false, true, block ? &g : nullptr);
+    AddRecord(block ? std::string_view(titleText_) : std::string_view(kUnknown), site, popup, proc,
+              false, true, block ? &g : nullptr);
     return Status::Ok;
 }
 

@@ -30,7 +30,10 @@ const std::string& BlockingEngine::NowText() {
 void BlockingEngine::AddRecord(std::string_view title, std::string_view site,
                                std::string_view popup, std::string_view process, bool processOnly,
                                bool recent, const PopupGeometry* geometry) {
-    int32_t processCount = IsUnknown(process) ? 0 : (IsProcDefault(process) ? kDefaultProcess : 1);
+    // Counters matter only for a history record or for older records to mark.
+    const bool counting = geometry != nullptr || !history_.empty();
+    int32_t processCount =
+        (!counting || IsUnknown(process)) ? 0 : (IsProcDefault(process) ? kDefaultProcess : 1);
     int32_t addressCount = IsUnknown(popup) ? 0 : 1;
     if (processOnly) {
         title = kUnknown;
