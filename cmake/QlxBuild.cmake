@@ -49,6 +49,11 @@ if(QLX_WINDOWS)
     set(QLX_WINE_TLB_DIR /usr/lib/x86_64-linux-gnu/wine/x86_64-windows)
 else()
     find_package(GTest REQUIRED)
+    if(QLX_FUZZ)
+        # Every object is instrumented for coverage; the fuzz targets add the driver.
+        add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all)
+        add_link_options(-fsanitize=address,undefined)
+    endif()
     if(QLX_SANITIZE)
         add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all
                             -fno-omit-frame-pointer)
