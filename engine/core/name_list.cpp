@@ -32,7 +32,9 @@ LookupResult NameList::Lookup(std::string_view name) const {
     if (it == entries_.end() || !StartsWithNoCase(it->name, key)) {
         return {}; // no name starts with the key, so "key/" is absent as well
     }
-    if (it->name.size() == key.size()) {
+    // An entry equal to a key that still ends in "/" compares without its
+    // own slash, so only "key/" can match such a key.
+    if (it->name.size() == key.size() && (key.empty() || key.back() != '/')) {
         return hit(it);
     }
     // Names that extend the key form one run from here; "key/" lies within it.

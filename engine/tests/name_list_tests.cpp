@@ -19,6 +19,8 @@ TEST(NameListLookup, StripsOneTrailingSlashOnBothSidesIgnoringCase) {
     EXPECT_EQ(list.Lookup("b.org").position, 1);
     EXPECT_EQ(list.Lookup("B.ORG/").position, 1);
     EXPECT_FALSE(list.Lookup("c.net//").found()); // only one slash is removed
+    EXPECT_FALSE(list.Lookup("b.org//").found()); // "b.org/" compares as "b.org"
+    EXPECT_EQ(Build({"e.com//"}).Lookup("E.COM//").position, 0);
     EXPECT_FALSE(list.Lookup("d.net").found());
     EXPECT_FALSE(NameList().Lookup("x").found());
 }
