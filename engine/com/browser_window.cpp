@@ -5,6 +5,7 @@
 #include <ole2.h>
 
 #include "common/win32/bstr.h"
+#include "engine/com/thread_text.h"
 #include "common/win32/com_ptr.h"
 #include "common/win32/variant.h"
 
@@ -39,7 +40,7 @@ private:
 void SetString(Variant& v, std::string_view text) {
     VARIANT* p = v.put();
     p->vt = VT_BSTR;
-    p->bstrVal = Bstr::FromAnsi(text).Detach();
+    p->bstrVal = ThreadAnsiBstr(text).Detach();
 }
 
 void SetInt(Variant& v, LONG value) {

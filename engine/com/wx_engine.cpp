@@ -5,6 +5,7 @@
 #include "common/win32/bstr.h"
 #include "common/win32/com_guard.h"
 #include "common/win32/variant.h"
+#include "engine/com/thread_text.h"
 
 namespace qlx::engine {
 
@@ -246,12 +247,12 @@ STDMETHODIMP WXEngineObject::WXBlock(BSTR bstrParentTitle, BSTR bstrParentURL, B
         *pVal = VARIANT_FALSE;
         SetNoArray(pVar);
         BlockOutcome outcome;
-        const Status s = engine_.Block(BstrToAnsi(bstrParentTitle), BstrToAnsi(bstrParentURL),
-                                       BstrToAnsi(bstrPopupURL), BstrToAnsi(bstrProcess),
+        const Status s = engine_.Block(ThreadAnsiOf(bstrParentTitle), ThreadAnsiOf(bstrParentURL),
+                                       ThreadAnsiOf(bstrPopupURL), ThreadAnsiOf(bstrProcess),
                                        {Left, Top, Width, Height}, outcome);
         if (outcome.block) {
             *pVal = VARIANT_TRUE;
-            WriteStringArray(outcome.description, pVar);
+            WriteThreadAnsiArray(outcome.description, pVar);
         }
         return ToHResult(s);
     });
@@ -266,11 +267,11 @@ STDMETHODIMP WXEngineObject::WXBlock2(BSTR bstrParentURL, BSTR bstrProcess, ULON
     return ComGuard([&] {
         *pVal = VARIANT_FALSE;
         BlockOutcome outcome;
-        const Status s = engine_.Block2(BstrToAnsi(bstrParentURL), BstrToAnsi(bstrProcess),
+        const Status s = engine_.Block2(ThreadAnsiOf(bstrParentURL), ThreadAnsiOf(bstrProcess),
                                         {Left, Top, Width, Height}, outcome);
         if (outcome.block) {
             *pVal = VARIANT_TRUE;
-            WriteStringArray(outcome.description, pVar);
+            WriteThreadAnsiArray(outcome.description, pVar);
         }
         return ToHResult(s);
     });
@@ -282,7 +283,8 @@ STDMETHODIMP WXEngineObject::EngineInit(BSTR strProc, BSTR strSetPath, VARIANT_B
                                         VARIANT_BOOL cbFit, VARIANT_BOOL cbAddBord,
                                         VARIANT_BOOL cbAddMenu, int set1, int set2, int set3) {
     return ComGuard([&] {
-        return ToHResult(engine_.Init(BstrToAnsi(strProc), BstrToAnsi(strSetPath),
+        // The data folder goes to the file functions, which read the system's code page.
+        return ToHResult(engine_.Init(ThreadAnsiOf(strProc), BstrToAnsi(strSetPath),
                                       IsTrue(bFullLogic),
                                       MakeSettings(bBlock, bForMinutes, bFromDomain, bNormWindows,
                                                    cbFit, cbAddBord, cbAddMenu, set1, set2, set3)));
@@ -312,7 +314,7 @@ STDMETHODIMP WXEngineObject::GetList(LIST_TYPE iListType, VARIANT* pArrStr, VARI
             names.push_back(e.name);
             checks.push_back(e.check != 0 ? VARIANT_TRUE : VARIANT_FALSE);
         }
-        WriteStringArray(names, pArrStr);
+        WriteThreadAnsiArray(names, pArrStr);
         WriteInt16Array(checks, pArrBOOL);
         return S_OK;
     });
@@ -339,7 +341,7 @@ STDMETHODIMP WXEngineObject::GetHistory(VARIANT* pArrHistory) {
             texts.push_back(r.site);
             texts.push_back(r.title);
         }
-        WriteStringArray(texts, pArrHistory);
+        WriteThreadAnsiArray(texts, pArrHistory);
         return S_OK;
     });
 }
@@ -352,7 +354,7 @@ STDMETHODIMP WXEngineObject::AddToList(LIST_TYPE iListType, BSTR strName, VARIAN
     return ComGuard([&] {
         bool inserted = false;
         int32_t position = -1;
-        const Status s = engine_.AddToList(iListType, BstrToAnsi(strName), inserted, position);
+        const Status s = engine_.AddToList(iListType, ThreadAnsiOf(strName), inserted, position);
         *pbIns = ToBool(inserted);
         *pVal = position;
         return ToHResult(s);
@@ -367,7 +369,7 @@ STDMETHODIMP WXEngineObject::EditInList(LIST_TYPE iListType, int index, BSTR str
     return ComGuard([&] {
         bool done = false;
         const Status s =
-            engine_.EditInList(iListType, index, BstrToAnsi(strNewName), IsTrue(bNewCheck), done);
+            engine_.EditInList(iListType, index, ThreadAnsiOf(strNewName), IsTrue(bNewCheck), done);
         *pVal = ToBool(done);
         return ToHResult(s);
     });
@@ -468,7 +470,7 @@ STDMETHODIMP WXEngineObject::GetTop10(VARIANT* pArr) {
         std::vector<std::string> sites;
         const Status s = engine_.GetTop10(sites);
         if (s == Status::Ok) {
-            WriteStringArray(sites, pArr);
+            WriteThreadAnsiArray(sites, pArr);
         }
         return ToHResult(s);
     });
@@ -483,7 +485,7 @@ STDMETHODIMP WXEngineObject::IsProcDefault(BSTR strName, VARIANT_BOOL* pVal) {
         if (!engine_.initialised()) {
             return E_UNEXPECTED;
         }
-        *pVal = ToBool(engine_.IsProcDefault(BstrToAnsi(strName)));
+        *pVal = ToBool(engine_.IsProcDefault(ThreadAnsiOf(strName)));
         return S_OK;
     });
 }
@@ -532,7 +534,7 @@ STDMETHODIMP WXEngineObject::GetUniqueDomains(VARIANT* pVar) {
         if (sites.empty()) {
             SetNoArray(pVar);
         } else {
-            WriteStringArray(sites, pVar);
+            WriteThreadAnsiArray(sites, pVar);
         }
         return S_OK;
     });
@@ -576,7 +578,7 @@ STDMETHODIMP WXEngineObject::IsItemPresent(LIST_TYPE iListType, BSTR bstrName, V
     }
     return ComGuard([&] {
         bool present = false;
-        const Status s = engine_.IsItemPresent(iListType, BstrToAnsi(bstrName), present);
+        const Status s = engine_.IsItemPresent(iListType, ThreadAnsiOf(bstrName), present);
         *pVal = ToBool(present);
         return ToHResult(s);
     });
@@ -599,7 +601,7 @@ STDMETHODIMP WXEngineObject::Ex::GetIndexByName(LIST_TYPE iListType, BSTR bstrNa
     }
     return ComGuard([&] {
         *longIndex = -1;
-        *longIndex = self_.engine_.GetIndexByName(iListType, BstrToAnsi(bstrName));
+        *longIndex = self_.engine_.GetIndexByName(iListType, ThreadAnsiOf(bstrName));
         return S_OK;
     });
 }
@@ -611,7 +613,7 @@ STDMETHODIMP WXEngineObject::Ex::GetNameByIndex(LIST_TYPE iListType, LONG longIn
     }
     return ComGuard([&] {
         *bstrName = nullptr;
-        Bstr name = Bstr::FromAnsi(self_.engine_.GetNameByIndex(iListType, longIndex));
+        Bstr name = ThreadAnsiBstr(self_.engine_.GetNameByIndex(iListType, longIndex));
         if (name.get() == nullptr) {
             name = Bstr(L"");
         }
@@ -657,7 +659,7 @@ STDMETHODIMP WXEngineObject::Ex::GetTop10Ex(VARIANT* pDomainArr, VARIANT* pCount
             pCountArr->parray = nullptr;
             return S_OK;
         }
-        WriteStringArray(sites, pDomainArr);
+        WriteThreadAnsiArray(sites, pDomainArr);
         WriteInt32Array(counts, pCountArr);
         return S_OK;
     });

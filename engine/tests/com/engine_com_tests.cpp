@@ -72,6 +72,46 @@ TEST_F(EngineCom, ListsComeBackAsStringAndBooleanArrays) {
     EXPECT_EQ(name.size(), 0u);
 }
 
+// A client may run its thread in a locale other than the system's: names are
+// narrowed and widened with that thread's ANSI code page (Cyrillic is in 1251,
+// not in the system's 1252).
+TEST_F(EngineCom, TextsUseTheCodePageOfTheCallingThreadsLocale) {
+    ASSERT_EQ(Init(engine_.get()), S_OK);
+    const LCID before = ::GetThreadLocale();
+    ASSERT_TRUE(
+        ::SetThreadLocale(MAKELCID(MAKELANGID(LANG_RUSSIAN, SUBLANG_DEFAULT), SORT_DEFAULT)));
+    VARIANT_BOOL inserted = 0;
+    int pos = -2;
+    ASSERT_EQ(engine_->AddToList(DOMAIN_LIST, Bstr(L"http://\x0416.ru").get(), VARIANT_TRUE,
+                                 &inserted, &pos),
+              S_OK);
+    EXPECT_EQ(folder_.Read("\\domains.lst"), "+http://\xC6.ru\r\n");
+    ComPtr<IWXEngineEx> ex;
+    ASSERT_EQ(engine_.As(IID_IWXEngineEx, ex), S_OK);
+    Bstr name;
+    ASSERT_EQ(ex->GetNameByIndex(DOMAIN_LIST, 0, name.put()), S_OK);
+    EXPECT_EQ(std::wstring(name.view()), L"http://\x0416.ru");
+
+    VARIANT_BOOL block = 0;
+    Variant description;
+    ASSERT_EQ(engine_->WXBlock(Bstr(L"\x0416").get(), Bstr(L"http://\x0416.ru/a").get(),
+                               Bstr(L"http://p.q/").get(), Bstr(L"x.exe").get(), 0, 0, 0, 0, &block,
+                               description.get()),
+              S_OK);
+    EXPECT_EQ(block, VARIANT_FALSE); // the site is allowed
+    ASSERT_EQ(engine_->WXBlock(Bstr(L"\x0416").get(), Bstr(L"").get(), Bstr(L"http://p.q/").get(),
+                               Bstr(L"x.exe").get(), 0, 0, 0, 0, &block, description.get()),
+              S_OK);
+    ASSERT_EQ(block, VARIANT_TRUE);
+    ASSERT_EQ(description.get()->vt, VT_ARRAY | VT_BSTR);
+    BSTR* texts = nullptr;
+    ASSERT_EQ(::SafeArrayAccessData(description.get()->parray, reinterpret_cast<void**>(&texts)),
+              S_OK);
+    EXPECT_EQ(std::wstring(texts[2]), L"\x0416"); // the title
+    ::SafeArrayUnaccessData(description.get()->parray);
+    ::SetThreadLocale(before);
+}
+
 TEST_F(EngineCom, BlockDescribesThePopupAndWritesTheHistory) {
     ASSERT_EQ(Init(engine_.get()), S_OK);
     VARIANT_BOOL block = 0;
