@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <optional>
+#include <type_traits>
 
 #include "tray/core/file_store.h"
 
@@ -60,12 +61,23 @@ template <typename T, size_t N> bool ParseNumbers(std::string_view line, T (&out
         line = TrimBlanks(line);
         const char* first = line.data();
         const char* last = line.data() + line.size();
+        bool negative = false;
         if (first != last && *first == '+') {
             ++first;
+        } else if constexpr (std::is_unsigned_v<T>) {
+            // An unsigned number written signed (a window left of the
+            // screen) reads wrapped, as the C library's unsigned reading does.
+            if (first != last && *first == '-') {
+                negative = true;
+                ++first;
+            }
         }
         auto [ptr, ec] = std::from_chars(first, last, out[i]);
         if (ec != std::errc() || (ptr != last && !IsBlank(*ptr))) {
             return false;
+        }
+        if (negative) {
+            out[i] = static_cast<T>(T{0} - out[i]);
         }
         line.remove_prefix(static_cast<size_t>(ptr - line.data()));
     }

@@ -48,6 +48,21 @@ TEST(HistoryFileTest, ReadsTheLayoutOfEarlierFiles) {
     EXPECT_EQ(h[1].time, "2026-01-02 03:04:06");
 }
 
+TEST(HistoryFileTest, SignedGeometryOfWindowsLeftOfTheScreenIsKept) {
+    // A window left of or above the screen has a negative position; a file
+    // that holds it signed reads as the unsigned reader always did (wrapped),
+    // and the entries after it are not lost.
+    const std::string text = "2\n-8 -100 1040 800\ns\np\nt\n1 2 3 4\ns2\np2\nt2\n";
+    History h = ReadHistoryText(text);
+    ASSERT_EQ(h.size(), 2u);
+    EXPECT_EQ(h[0].left, 4294967288u);
+    EXPECT_EQ(h[0].top, 4294967196u);
+    EXPECT_EQ(h[0].width, 1040u);
+    EXPECT_EQ(h[1].popupAddress, "p2");
+    // A lone sign is no number.
+    EXPECT_EQ(ReadHistoryText("1\n- 2 3 4\ns\np\nt\n").size(), 0u);
+}
+
 TEST(HistoryFileTest, StopsCleanlyOnDamagedFiles) {
     const std::string one = "1 2 3 4\ns\np\nt\n";
     // Fewer entries than announced: the whole ones are kept.
