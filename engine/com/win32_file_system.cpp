@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "common/win32/file_replace.h"
 #include "common/win32/unique_handle.h"
 
 namespace qlx::engine {
@@ -14,11 +15,6 @@ struct ViewTraits {
     static void Close(void* p) noexcept { ::UnmapViewOfFile(p); }
 };
 using UniqueView = UniqueResource<void*, ViewTraits>;
-
-std::string FolderOf(const std::string& path) {
-    const size_t slash = path.find_last_of("\\/");
-    return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
-}
 
 } // namespace
 
@@ -47,27 +43,7 @@ std::optional<std::string> Win32FileSystem::ReadOrCreate(const std::string& path
 }
 
 bool Win32FileSystem::Replace(const std::string& path, std::string_view bytes) {
-    char temp[MAX_PATH];
-    if (::GetTempFileNameA(FolderOf(path).c_str(), "qlx", 0, temp) == 0) {
-        return false;
-    }
-    bool written = false;
-    {
-        UniqueHandle file(::CreateFileA(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (file) {
-            DWORD done = 0;
-            written = ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &done,
-                                  nullptr) &&
-                      done == bytes.size() && ::FlushFileBuffers(file.get());
-        }
-    }
-    if (written &&
-        ::MoveFileExA(temp, path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        return true;
-    }
-    ::DeleteFileA(temp);
-    return false;
+    return ReplaceFileContents(path, bytes);
 }
 
 bool Win32FileSystem::MoveOver(const std::string& from, const std::string& to) {

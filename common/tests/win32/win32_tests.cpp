@@ -7,6 +7,7 @@
 
 #include "common/win32/bstr.h"
 #include "common/win32/com_module.h"
+#include "common/win32/file_replace.h"
 #include "common/win32/registrar.h"
 #include "common/win32/text_conv.h"
 #include "common/win32/unique_handle.h"
@@ -217,6 +218,66 @@ TEST(ClassFactory, GuardsAggregationPointersAndExceptions) {
     EXPECT_EQ(module.LockCount(), before);
     EXPECT_EQ(lastUnlocks, before == 0 ? 1 : 0);
     module.SetOnLastUnlock(nullptr);
+}
+
+std::string ReadWhole(const std::string& path) {
+    std::string content;
+    UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, 0, nullptr));
+    char buffer[4096];
+    DWORD got = 0;
+    while (file && ::ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got > 0) {
+        content.append(buffer, got);
+    }
+    return content;
+}
+
+size_t FilesIn(const std::string& folder) {
+    WIN32_FIND_DATAA data;
+    UniqueFindHandle find(::FindFirstFileA((folder + "\\*").c_str(), &data));
+    size_t count = 0;
+    while (find) {
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            ++count;
+        }
+        if (!::FindNextFileA(find.get(), &data)) {
+            break;
+        }
+    }
+    return count;
+}
+
+TEST(ReplaceFileContents, ReplacesWholeAndLeavesNoTemporaryFile) {
+    char tempRoot[MAX_PATH];
+    ASSERT_GT(::GetTempPathA(MAX_PATH, tempRoot), 0u);
+    const std::string folder = std::string(tempRoot) + "qlx-replace-test";
+    ::CreateDirectoryA(folder.c_str(), nullptr);
+    const std::string path = folder + "\\data.lst";
+    ::DeleteFileA(path.c_str());
+
+    ASSERT_TRUE(ReplaceFileContents(path, "+first\r\n+second\r\n"));
+    EXPECT_EQ(ReadWhole(path), "+first\r\n+second\r\n");
+    ASSERT_TRUE(ReplaceFileContents(path, "short"));
+    EXPECT_EQ(ReadWhole(path), "short");
+    ASSERT_TRUE(ReplaceFileContents(path, ""));
+    EXPECT_EQ(ReadWhole(path), "");
+    EXPECT_EQ(FilesIn(folder), 1u);
+
+    // A file held open without sharing cannot be replaced: the old content
+    // stays and the temporary file is removed again.
+    ASSERT_TRUE(ReplaceFileContents(path, "kept"));
+    {
+        UniqueHandle locked(
+            ::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(locked);
+        EXPECT_FALSE(ReplaceFileContents(path, "lost"));
+    }
+    EXPECT_EQ(ReadWhole(path), "kept");
+    EXPECT_EQ(FilesIn(folder), 1u);
+
+    EXPECT_FALSE(ReplaceFileContents(folder + "\\missing\\x.lst", "x"));
+    ::DeleteFileA(path.c_str());
+    ::RemoveDirectoryA(folder.c_str());
 }
 
 TEST(UniqueHandle, ClosesAndMoves) {
