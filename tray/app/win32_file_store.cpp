@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "common/win32/file_replace.h"
 #include "common/win32/unique_handle.h"
 
 namespace qlx::tray {
@@ -22,29 +23,7 @@ std::optional<std::string> Win32FileStore::Read(const std::string& path) const {
 }
 
 bool Win32FileStore::WriteReplacing(const std::string& path, const std::string& content) {
-    const std::string temp = path + ".tmp";
-    {
-        UniqueHandle file(::CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file) {
-            return false;
-        }
-        DWORD written = 0;
-        const bool ok = ::WriteFile(file.get(), content.data(), static_cast<DWORD>(content.size()),
-                                    &written, nullptr) &&
-                        written == content.size() && ::FlushFileBuffers(file.get());
-        if (!ok) {
-            file.reset();
-            ::DeleteFileA(temp.c_str());
-            return false;
-        }
-    }
-    if (!::MoveFileExA(temp.c_str(), path.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        ::DeleteFileA(temp.c_str());
-        return false;
-    }
-    return true;
+    return ReplaceFileContents(path, content);
 }
 
 } // namespace qlx::tray
