@@ -18,6 +18,7 @@
 #include <string>
 
 #include "common/win32/bstr.h"
+#include "common/win32/com_module.h"
 #include "wexafel2.h"
 
 namespace {
@@ -157,36 +158,12 @@ private:
     ULONG refs_ = 1; // calls arrive on the one STA thread
 };
 
-class Factory final : public IClassFactory {
-public:
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-        if (!out) {
-            return E_POINTER;
-        }
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IClassFactory)) {
-            *out = static_cast<IClassFactory*>(this);
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-    STDMETHODIMP_(ULONG) Release() override { return 1; }
-    STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
-        if (!out) {
-            return E_POINTER;
-        }
-        *out = nullptr;
-        if (outer) {
-            return CLASS_E_NOAGGREGATION;
-        }
-        auto* service = new StandInService;
-        const HRESULT hr = service->QueryInterface(iid, out);
-        service->Release();
-        return hr;
-    }
-    STDMETHODIMP LockServer(BOOL) override { return S_OK; }
-};
+HRESULT CreateStandIn(IUnknown*, REFIID iid, void** out) {
+    auto* service = new StandInService;
+    const HRESULT hr = service->QueryInterface(iid, out);
+    service->Release();
+    return hr;
+}
 
 } // namespace
 
@@ -224,7 +201,7 @@ int main(int argc, char** argv) {
     if (FAILED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
         return 2;
     }
-    static Factory factory;
+    static qlx::ClassFactory factory(&CreateStandIn);
     DWORD cookie = 0;
     if (FAILED(::CoRegisterClassObject(kPopupServiceClsid, &factory, CLSCTX_LOCAL_SERVER,
                                        REGCLS_MULTIPLEUSE, &cookie))) {
