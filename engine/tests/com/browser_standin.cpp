@@ -12,6 +12,7 @@
 #include <string>
 
 #include "common/win32/bstr.h"
+#include "common/win32/com_module.h"
 #include "common/win32/unique_handle.h"
 #include "engine/tests/com/web_browser_stub.h"
 
@@ -122,30 +123,12 @@ private:
     std::atomic<ULONG> refs_{0};
 };
 
-class Factory final : public IClassFactory {
-public:
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IClassFactory)) {
-            *out = static_cast<IClassFactory*>(this);
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-    STDMETHODIMP_(ULONG) Release() override { return 1; }
-    STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
-        if (outer != nullptr) {
-            return CLASS_E_NOAGGREGATION;
-        }
-        Record("Created");
-        return browser_.QueryInterface(iid, out);
-    }
-    STDMETHODIMP LockServer(BOOL) override { return S_OK; }
+RecordingBrowser g_browser;
 
-private:
-    RecordingBrowser browser_;
-};
+HRESULT CreateBrowser(IUnknown*, REFIID iid, void** out) {
+    Record("Created");
+    return g_browser.QueryInterface(iid, out);
+}
 
 bool Register() {
     ::RegDeleteTreeA(HKEY_CLASSES_ROOT, kClassKey);
@@ -163,7 +146,7 @@ int Serve() {
     if (FAILED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
         return 3;
     }
-    static Factory factory;
+    static ClassFactory factory(&CreateBrowser);
     DWORD cookie = 0;
     if (FAILED(::CoRegisterClassObject(kBrowserApplication, &factory, CLSCTX_LOCAL_SERVER,
                                        REGCLS_SINGLEUSE, &cookie))) {
