@@ -10,12 +10,43 @@ namespace qlx::tray {
 
 namespace {
 
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r';
+}
+
 class LineReader {
 public:
     explicit LineReader(std::string_view text) : text_(text) {}
 
-    // The next line without its line break, or nothing at the end of the
-    // text or when the line is overlong.
+    // The next non-blank line, trimmed; nothing at the end of the text or
+    // at an overlong line (which stays unread).
+    std::optional<std::string_view> NextNonBlank() {
+        while (auto line = Next()) {
+            if (!line->empty()) {
+                return line;
+            }
+        }
+        return std::nullopt;
+    }
+
+    // Takes the next two lines if both are blank.
+    bool SkipTwoBlankLines() {
+        const size_t start = pos_;
+        auto first = Next();
+        auto second = first && first->empty() ? Next() : std::nullopt;
+        if (second && second->empty()) {
+            return true;
+        }
+        pos_ = start;
+        return false;
+    }
+
+    bool RestIsBlank() const {
+        return text_.find_first_not_of(" \t\r\n", pos_) == std::string_view::npos;
+    }
+
+private:
+    // The next line without its line break, trimmed.
     std::optional<std::string_view> Next() {
         if (pos_ >= text_.size()) {
             return std::nullopt;
@@ -33,27 +64,12 @@ public:
             return std::nullopt;
         }
         pos_ = next;
-        return line;
+        return TrimBlanks(line);
     }
 
-private:
     std::string_view text_;
     size_t pos_ = 0;
 };
-
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-
-std::string_view TrimBlanks(std::string_view s) {
-    while (!s.empty() && IsBlank(s.front())) {
-        s.remove_prefix(1);
-    }
-    while (!s.empty() && IsBlank(s.back())) {
-        s.remove_suffix(1);
-    }
-    return s;
-}
 
 // Parses whitespace-separated decimal numbers; all of `out` must be filled.
 template <typename T, size_t N> bool ParseNumbers(std::string_view line, T (&out)[N]) {
@@ -86,6 +102,16 @@ template <typename T, size_t N> bool ParseNumbers(std::string_view line, T (&out
 
 } // namespace
 
+std::string_view TrimBlanks(std::string_view s) {
+    while (!s.empty() && IsBlank(s.front())) {
+        s.remove_prefix(1);
+    }
+    while (!s.empty() && IsBlank(s.back())) {
+        s.remove_suffix(1);
+    }
+    return s;
+}
+
 std::string WriteHistoryText(const History& history) {
     std::string text = std::to_string(history.size()) + "\n";
     for (const auto& e : history) {
@@ -98,42 +124,61 @@ std::string WriteHistoryText(const History& history) {
     return text;
 }
 
-History ReadHistoryText(std::string_view text) {
-    History history;
+HistoryReading ReadHistory(std::string_view text) {
+    HistoryReading reading;
     LineReader lines(text);
-    auto countLine = lines.Next();
+    // Wherever the reading stops, it has taken the whole file only if
+    // nothing but blank text is left.
+    const auto stop = [&] {
+        reading.whole = lines.RestIsBlank();
+        return reading;
+    };
     int64_t count[1] = {0};
-    if (!countLine || !ParseNumbers(*countLine, count) || count[0] <= 0) {
-        return history;
+    auto countLine = lines.NextNonBlank();
+    if (!countLine || !ParseNumbers(*countLine, count) || count[0] < 0) {
+        return stop();
     }
     for (int64_t i = 0; i < count[0]; ++i) {
-        auto numbers = lines.Next();
+        auto numbers = lines.NextNonBlank();
         uint32_t geometry[4] = {0, 0, 0, 0};
         if (!numbers || !ParseNumbers(*numbers, geometry)) {
-            break;
-        }
-        auto site = lines.Next();
-        auto popup = lines.Next();
-        auto time = lines.Next();
-        if (!site || !popup || !time) {
-            break;
+            return stop();
         }
         CHistoryEntry entry;
         entry.left = geometry[0];
         entry.top = geometry[1];
         entry.width = geometry[2];
         entry.height = geometry[3];
-        entry.siteAddress = TrimBlanks(*site);
-        entry.popupAddress = TrimBlanks(*popup);
-        entry.time = TrimBlanks(*time);
-        history.push_back(std::move(entry));
+        if (!lines.SkipTwoBlankLines()) {
+            auto site = lines.NextNonBlank();
+            auto popup = site ? lines.NextNonBlank() : std::nullopt;
+            if (!popup) {
+                return stop();
+            }
+            entry.siteAddress = *site;
+            entry.popupAddress = *popup;
+        }
+        auto time = lines.NextNonBlank();
+        if (!time) {
+            return stop();
+        }
+        entry.time = *time;
+        reading.entries.push_back(std::move(entry));
     }
-    return history;
+    return stop();
 }
 
-History LoadHistoryFile(const FileStore& files, const std::string& path) {
-    auto text = files.Read(path);
-    return text ? ReadHistoryText(*text) : History{};
+HistoryReading LoadHistoryFile(const FileStore& files, const std::string& path) {
+    FileRead file = files.Read(path);
+    switch (file.status) {
+    case FileRead::Status::Read:
+        return ReadHistory(file.content);
+    case FileRead::Status::Missing:
+        return {};
+    case FileRead::Status::Failed:
+        break;
+    }
+    return {History{}, false};
 }
 
 bool SaveHistoryFile(FileStore& files, const std::string& path, const History& history) {

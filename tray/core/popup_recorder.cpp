@@ -18,8 +18,9 @@ bool RecordBlockedPopup(CSettings& settings, const Clock& clock, PopupNotifier* 
     if (IsBrowserInternalPage(popupAddress)) {
         return false;
     }
-    std::string site = CutToSite(TrimAddress(parentAddress));
-    std::string popup = TrimAddress(popupAddress);
+    // An address of spaces only counts as empty.
+    std::string site(TrimBlanks(CutToSite(TrimAddress(parentAddress))));
+    std::string popup(TrimBlanks(TrimAddress(popupAddress)));
 
     if (notifier != nullptr && !settings.AllowRequestedPopup) {
         notifier->NotifyBlockedPopup(popup);

@@ -85,6 +85,67 @@ TEST(HistoryFileTest, StopsCleanlyOnDamagedFiles) {
     EXPECT_EQ(ReadHistoryText("2147483647\n" + one).size(), 1u);
 }
 
+TEST(HistoryFileTest, StrayBlankLinesNeverShiftLaterEntries) {
+    const History written = {
+        Entry("http://a.example.com", "http://a.example.com/p", "2026-12-07 10:00:00", 1),
+        Entry("", "", "2026-12-07 10:00:01", 5),
+        Entry("http://c.example.com", "http://c.example.com/q", "2026-12-07 10:00:02", 9)};
+    const std::string a = "1 2 3 4\nhttp://a.example.com\nhttp://a.example.com/p\n"
+                          "2026-12-07 10:00:00\n";
+    const std::string b = "5 6 7 8\n\n\n2026-12-07 10:00:01\n";
+    const std::string c = "9 10 11 12\nhttp://c.example.com\nhttp://c.example.com/q\n"
+                          "2026-12-07 10:00:02\n";
+    const struct {
+        const char* what;
+        std::string text;
+    } files[] = {
+        {"as written", "3\n" + a + b + c},
+        {"blank lines between entries", "\n3\n\n" + a + " \n\t\n" + b + "\r\n" + c + "\n\n"},
+        {"blank lines between fields",
+         "3\n1 2 3 4\n \n  http://a.example.com \n\n\nhttp://a.example.com/p\n  \n"
+         "2026-12-07 10:00:00\n" +
+             b +
+             "9 10 11 12\nhttp://c.example.com\n\r\nhttp://c.example.com/q\n\n\n\n"
+             "2026-12-07 10:00:02\n"},
+        {"empty addresses followed by blank lines", "3\n" + a +
+                                                        "5 6 7 8\n\n\n\n \n"
+                                                        "2026-12-07 10:00:01\n" +
+                                                        c},
+        {"CR LF throughout", "3\r\n1 2 3 4\r\nhttp://a.example.com\r\nhttp://a.example.com/p\r\n"
+                             "2026-12-07 10:00:00\r\n5 6 7 8\r\n\r\n\r\n2026-12-07 10:00:01\r\n" +
+                                 c},
+    };
+    for (const auto& file : files) {
+        const HistoryReading reading = ReadHistory(file.text);
+        EXPECT_EQ(reading.entries, written) << file.what;
+        EXPECT_TRUE(reading.whole) << file.what;
+    }
+}
+
+TEST(HistoryFileTest, OnlyAReadingThatTookTheWholeFileMayBeWrittenOver) {
+    const std::string one = "1 2 3 4\ns\np\nt\n";
+    const struct {
+        std::string text;
+        size_t entries;
+        bool whole;
+    } cases[] = {
+        {"", 0, true},
+        {"0\n", 0, true},
+        {"3\n" + one + one + "\n \n", 2, true},         // the file ended early
+        {"2\n" + one + "1 2 3 4\ns\n", 1, true},        // cut inside the last entry
+        {"2\n" + one + "1 2 x 4\ns\np\nt\n", 1, false}, // damage with entries after it
+        {"abc\n" + one, 0, false},
+        {"-1\n" + one, 0, false},
+        {"1\n" + one + one, 1, false}, // more than announced
+        {"2\n" + one + "1 2 3 4\n" + std::string(kMaxHistoryLine + 1, 'a') + "\np\nt\n", 1, false},
+    };
+    for (const auto& c : cases) {
+        const HistoryReading reading = ReadHistory(c.text);
+        EXPECT_EQ(reading.entries.size(), c.entries) << c.text.substr(0, 40);
+        EXPECT_EQ(reading.whole, c.whole) << c.text.substr(0, 40);
+    }
+}
+
 TEST(HistoryFileTest, LongAddressesReadBackWhole) {
     const std::string longAddress = "http://x.example.com/" + std::string(2000, 'q');
     History h = {Entry("http://x.example.com", longAddress, "2026-12-07 10:00:00", 1)};
@@ -96,13 +157,14 @@ TEST(HistoryFileTest, FileRoundTripReplacesTheOldFile) {
     std::filesystem::create_directories(dir);
     const std::string path = (dir / "history.lst").string();
     StdFileStore files;
-    EXPECT_TRUE(LoadHistoryFile(files, path).empty()); // missing file
+    EXPECT_TRUE(LoadHistoryFile(files, path).entries.empty()); // missing file
+    EXPECT_TRUE(LoadHistoryFile(files, path).whole);
 
     History first = {Entry("a", "b", "t1", 1)};
     ASSERT_TRUE(SaveHistoryFile(files, path, first));
     History second = {Entry("c", "d", "t2", 2), Entry("", "", "t3", 3)};
     ASSERT_TRUE(SaveHistoryFile(files, path, second));
-    EXPECT_EQ(LoadHistoryFile(files, path), second);
+    EXPECT_EQ(LoadHistoryFile(files, path).entries, second);
     EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
 
     // A folder that does not exist: nothing written, no crash.

@@ -76,7 +76,9 @@ TEST_F(RecordBlockedPopupTest, TrimsAndCutsAddresses) {
     Record("", "http://only.popup.com/p");              // empty site takes the pop-up
     Record("http://only.site.com/q", "");               // empty pop-up takes the site
     Record("", "");                                     // both stay empty
-    ASSERT_EQ(settings.history.size(), 6u);
+    Record("   ", " http://spaced.com/s\t");            // spaces only count as empty
+    Record(" \t ", "  ");
+    ASSERT_EQ(settings.history.size(), 8u);
     EXPECT_EQ(settings.history[0].siteAddress, "http://www.site.com");
     EXPECT_EQ(settings.history[0].popupAddress, "http://pop.com/x");
     EXPECT_EQ(settings.history[1].siteAddress, "http://localhost/a/b");
@@ -87,7 +89,13 @@ TEST_F(RecordBlockedPopupTest, TrimsAndCutsAddresses) {
     EXPECT_EQ(settings.history[4].popupAddress, "http://only.site.com");
     EXPECT_EQ(settings.history[5].siteAddress, "");
     EXPECT_EQ(settings.history[5].popupAddress, "");
-    EXPECT_EQ(settings.PopupBlockedTotal_Count, 6u);
+    EXPECT_EQ(settings.history[6].siteAddress, "http://spaced.com/s");
+    EXPECT_EQ(settings.history[6].popupAddress, "http://spaced.com/s");
+    EXPECT_EQ(settings.history[7].siteAddress, "");
+    EXPECT_EQ(settings.history[7].popupAddress, "");
+    EXPECT_EQ(settings.PopupBlockedTotal_Count, 8u);
+    // What was recorded reads back equal from the file.
+    EXPECT_EQ(ReadHistoryText(WriteHistoryText(settings.history)), settings.history);
 }
 
 TEST_F(RecordBlockedPopupTest, SuppressedNotificationStillRecordsAndCounts) {
