@@ -24,8 +24,8 @@ void CUpdateManager::Start(bool complainIfVersionMissing, HWND messageOwner) {
 
 bool CUpdateManager::ReadVersion(bool complain, HWND messageOwner) {
     const std::string path = programFolder_ + "version.dat";
-    auto content = Win32FileStore().Read(path);
-    if (!content) {
+    const FileRead content = Win32FileStore().Read(path);
+    if (!content.ok()) {
         if (complain) {
             HINSTANCE module = ::GetModuleHandleA(nullptr);
             const std::string text =
@@ -34,7 +34,7 @@ bool CUpdateManager::ReadVersion(bool complain, HWND messageOwner) {
         }
         return false;
     }
-    programVersion_ = FirstWord(*content);
+    programVersion_ = FirstWord(content.content);
     return true;
 }
 

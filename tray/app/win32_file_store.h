@@ -6,7 +6,7 @@ namespace qlx::tray {
 
 class Win32FileStore final : public FileStore {
 public:
-    std::optional<std::string> Read(const std::string& path) const override;
+    FileRead Read(const std::string& path) const override;
     bool WriteReplacing(const std::string& path, const std::string& content) override;
 };
 

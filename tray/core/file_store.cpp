@@ -8,12 +8,20 @@
 
 namespace qlx::tray {
 
-std::optional<std::string> StdFileStore::Read(const std::string& path) const {
+FileRead StdFileStore::Read(const std::string& path) const {
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec) && !ec) {
+        return {FileRead::Status::Missing, {}};
+    }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
-        return std::nullopt;
+        return {FileRead::Status::Failed, {}};
     }
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::string content{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    if (in.bad()) {
+        return {FileRead::Status::Failed, {}};
+    }
+    return {FileRead::Status::Read, std::move(content)};
 }
 
 bool StdFileStore::WriteReplacing(const std::string& path, const std::string& content) {

@@ -1,16 +1,25 @@
 #pragma once
 // Whole-file reads and replacing writes behind a seam: the Win32 shell uses
 // ANSI paths and MoveFileEx, the unit tests the standard library.
-#include <optional>
 #include <string>
 
 namespace qlx::tray {
 
+// A file that is absent is not the same as a file that exists but could not
+// be read (locked, access denied, an error in the middle): only the first
+// may be written over with what the program has in memory.
+struct FileRead {
+    enum class Status { Read, Missing, Failed };
+    Status status = Status::Missing;
+    std::string content;
+
+    bool ok() const { return status == Status::Read; }
+};
+
 class FileStore {
 public:
     virtual ~FileStore() = default;
-    // The whole content, or nothing when the file cannot be opened.
-    virtual std::optional<std::string> Read(const std::string& path) const = 0;
+    virtual FileRead Read(const std::string& path) const = 0;
     // Writes to a temporary file in the same folder, then replaces `path`
     // with it, so a failed write never damages the old file.
     virtual bool WriteReplacing(const std::string& path, const std::string& content) = 0;
@@ -18,7 +27,7 @@ public:
 
 class StdFileStore final : public FileStore {
 public:
-    std::optional<std::string> Read(const std::string& path) const override;
+    FileRead Read(const std::string& path) const override;
     bool WriteReplacing(const std::string& path, const std::string& content) override;
 };
 

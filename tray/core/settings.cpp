@@ -100,7 +100,9 @@ void CSettings::Load(const CSettings& defaults, const SettingsPlace& place, File
             this->*member = ReadStringValue(data, defaults.*member);
         }
     });
-    history = LoadHistoryFile(files, place_.historyFile);
+    HistoryReading reading = LoadHistoryFile(files, place_.historyFile);
+    history = std::move(reading.entries);
+    historyWritable_ = reading.whole;
 }
 
 void CSettings::Save() {
@@ -138,7 +140,7 @@ void CSettings::SaveOnExit() {
     }
     Save();
     ApplyRunKey();
-    if (files_ != nullptr && !place_.historyFile.empty()) {
+    if (files_ != nullptr && !place_.historyFile.empty() && historyWritable_) {
         SaveHistoryFile(*files_, place_.historyFile, history);
     }
 }

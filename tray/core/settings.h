@@ -46,6 +46,7 @@ public:
     void ApplyRunKey();
     void SaveAndApply();
     // Only after a full start (ready flag): values, Run entry, history file.
+    // A history file that could not be read whole is left as it was.
     void SaveOnExit();
     // Every persisted field; not the history, key, folders or ready flag.
     void CopyFrom(const CSettings& other);
@@ -55,6 +56,7 @@ public:
 
     void SetReady(bool ready) { ready_ = ready; }
     bool IsReady() const { return ready_; }
+    bool IsHistoryWritable() const { return historyWritable_; }
     const SettingsPlace& Place() const { return place_; }
 
     // The options, in declaration order.
@@ -127,6 +129,7 @@ private:
     bool keyOpen_ = false;
     FileStore* files_ = nullptr;
     SettingsPlace place_;
+    bool historyWritable_ = true;
 };
 
 // Value rules, shared with the tests: a DWORD of exactly 4 bytes; a string

@@ -272,6 +272,36 @@ TEST_F(SettingsTest, SaveOnExitWritesOnlyAfterFullStart) {
     EXPECT_EQ(next.history, settings.history);
 }
 
+// A store whose history file exists but cannot be read (locked, access
+// denied, an error in the middle of the file).
+class UnreadableFileStore final : public FileStore {
+public:
+    FileRead Read(const std::string&) const override { return {FileRead::Status::Failed, {}}; }
+    bool WriteReplacing(const std::string& path, const std::string& content) override {
+        return StdFileStore().WriteReplacing(path, content);
+    }
+};
+
+TEST_F(SettingsTest, AHistoryThatCouldNotBeReadIsKeptAtExit) {
+    const std::string damaged = "2\n1 2 3 4\ns\np\nt\n1 x 3 4\ns2\np2\nt2\n";
+    for (bool unreadable : {true, false}) {
+        StdFileStore().WriteReplacing(place.historyFile, damaged);
+        UnreadableFileStore locked;
+        CSettings s;
+        s.Construct(defaults);
+        ASSERT_TRUE(s.Open(registry, RegRoot::CurrentUser, kOptionsKeyPath));
+        s.Load(defaults, place, unreadable ? static_cast<FileStore&>(locked) : files);
+        EXPECT_EQ(s.history.size(), unreadable ? 0u : 1u);
+        EXPECT_FALSE(s.IsHistoryWritable());
+        s.history.push_back({"2026-12-07 10:00:00", "a", "b", 1, 2, 3, 4});
+        s.PopupBlockedTotal_Count = 3;
+        s.SetReady(true);
+        s.SaveOnExit();
+        EXPECT_EQ(StdFileStore().Read(place.historyFile).content, damaged);
+        EXPECT_EQ(Option("PopupBlockedTotal_Count"), RegData::Dword(3)); // the rest is saved
+    }
+}
+
 TEST(RunKeyTest, AppliesTheStartWithWindowsOption) {
     MemoryRegistry reg;
     ApplyRunKey(reg, true, "Quellix", "C:\\Q\\QLX.exe");
