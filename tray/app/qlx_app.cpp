@@ -111,9 +111,12 @@ bool CQlxApp::StartNormally() {
     updates_.SetRunInvisibly(true);
     updates_.SetProgramUpdatesEnabled(settings_.UpdateOnStartup);
 
-    // One tray application per login: a second start ends silently.
+    // One tray application per login: a second start ends silently. A mutex
+    // that exists but may not be opened (the first instance runs elevated)
+    // means the same; two instances would save over each other at exit.
     mutex_.reset(::CreateMutexA(nullptr, FALSE, kInstanceMutexName));
-    if (mutex_ && ::GetLastError() == ERROR_ALREADY_EXISTS) {
+    const DWORD mutexError = ::GetLastError();
+    if (mutex_ ? mutexError == ERROR_ALREADY_EXISTS : mutexError == ERROR_ACCESS_DENIED) {
         mutex_.reset();
         exitCode_ = 0;
         return false;

@@ -130,6 +130,18 @@ HWND FindSplash(DWORD processId) {
     return search.found;
 }
 
+// A start while another instance runs: ends at once with code 0, shows no
+// window and saves nothing.
+void ExpectSecondStartEndsSilently() {
+    ChildProcess second;
+    ASSERT_TRUE(second.Start(Quoted(QlxPath())));
+    DWORD code = 99;
+    ASSERT_TRUE(second.WaitForExit(20000, &code));
+    EXPECT_EQ(code, 0u);
+    EXPECT_EQ(FindMainWindow(second.Id()), nullptr);
+    EXPECT_FALSE(Option("PopupBlockedTotal_Count").has_value());
+}
+
 class TrayLifeTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { ASSERT_EQ(RunAndWait(Quoted(QlxPath()) + " /RegServer"), 0); }
@@ -166,8 +178,10 @@ TEST_F(TrayLifeTest, RegistrationWritesAndRemovesTheServerEntries) {
     EXPECT_EQ(reg.GetValue(RegRoot::ClassesRoot, key + "\\VersionIndependentProgID", ""),
               RegData::String("Quellix.QLX"));
     EXPECT_TRUE(reg.KeyExists(RegRoot::ClassesRoot, key + "\\Programmable"));
+    // A command line: quoted, so that a folder with spaces starts this
+    // program and not "C:\Program.exe".
     EXPECT_EQ(reg.GetValue(RegRoot::ClassesRoot, key + "\\LocalServer32", ""),
-              RegData::String(QlxPath()));
+              RegData::String(Quoted(QlxPath())));
     EXPECT_EQ(reg.GetValue(RegRoot::ClassesRoot, key + "\\TypeLib", ""), RegData::String(libId));
     EXPECT_EQ(reg.GetValue(RegRoot::ClassesRoot, "Quellix.QLX", ""), RegData::String("QLX Class"));
     EXPECT_EQ(reg.GetValue(RegRoot::ClassesRoot, "Quellix.QLX\\CLSID", ""), RegData::String(clsid));
@@ -184,6 +198,30 @@ TEST_F(TrayLifeTest, RegistrationWritesAndRemovesTheServerEntries) {
     EXPECT_FALSE(NamedMutexExists(kMutex));
     EXPECT_FALSE(reg.KeyExists(RegRoot::CurrentUser, kOptionsKeyPath) &&
                  Option("BlockPopup").has_value());
+}
+
+TEST_F(TrayLifeTest, ComStartsTheServerFromAFolderWithSpaces) {
+    const std::string folder = "C:\\Program Files\\Quellix Test\\";
+    const std::string exe = folder + "QLX.exe";
+    ::CreateDirectoryA(folder.c_str(), nullptr);
+    ASSERT_TRUE(::CopyFileA(QlxPath().c_str(), exe.c_str(), FALSE));
+    // A program where the unquoted command line would find one first.
+    ASSERT_TRUE(::CopyFileA("C:\\windows\\system32\\hostname.exe", "C:\\Program Files\\Quellix.exe",
+                            FALSE));
+    ASSERT_EQ(RunAndWait(Quoted(exe) + " /RegServer"), 0);
+    {
+        HRESULT hr = E_FAIL;
+        ComPtr<IWexafel2> service = Connect(&hr);
+        EXPECT_TRUE(service) << std::hex << hr;
+        if (service) {
+            EXPECT_TRUE(Flag(&IWexafel2::get_Enable, service.get()));
+        }
+    }
+    EXPECT_TRUE(WaitUntil([] { return CountQlxProcesses() == 0; }, 20000));
+    ASSERT_EQ(RunAndWait(Quoted(QlxPath()) + " /RegServer"), 0);
+    ::DeleteFileA("C:\\Program Files\\Quellix.exe");
+    ::DeleteFileA(exe.c_str());
+    ::RemoveDirectoryA(folder.c_str());
 }
 
 TEST_F(TrayLifeTest, ServiceAnswersEveryMemberAndBlockRecordsThroughExitAndRestart) {
@@ -335,13 +373,7 @@ TEST_F(TrayLifeTest, SplashShowsTheVersionWhileTheServiceAnswers) {
 TEST_F(TrayLifeTest, SecondInstanceExitsSilentlyAndLeavesTheFirstRunning) {
     ChildProcess first;
     ASSERT_TRUE(StartTray(first));
-    ChildProcess second;
-    ASSERT_TRUE(second.Start(Quoted(QlxPath())));
-    DWORD code = 99;
-    ASSERT_TRUE(second.WaitForExit(20000, &code));
-    EXPECT_EQ(code, 0u);
-    EXPECT_EQ(FindMainWindow(second.Id()), nullptr);
-    EXPECT_FALSE(Option("PopupBlockedTotal_Count").has_value()); // the second saved nothing
+    ExpectSecondStartEndsSilently();
 
     EXPECT_TRUE(first.Running());
     EXPECT_TRUE(NamedMutexExists(kMutex));
@@ -350,8 +382,27 @@ TEST_F(TrayLifeTest, SecondInstanceExitsSilentlyAndLeavesTheFirstRunning) {
         ASSERT_TRUE(service);
         EXPECT_TRUE(Block(service.get(), L"http://a.example.com/1", L"http://b.example.com/2"));
     }
+    DWORD code = 99;
     ASSERT_TRUE(ExitTray(first, &code));
     EXPECT_EQ(Option("PopupBlockedTotal_Count"), RegData::Dword(1));
+}
+
+TEST_F(TrayLifeTest, AMutexItMayNotOpenAlsoMeansAnotherInstanceRuns) {
+    // As left by a first instance that runs elevated: the mutex exists, and
+    // its empty access list lets nobody else open it.
+    SECURITY_DESCRIPTOR descriptor;
+    ::InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
+    ACL acl;
+    ::InitializeAcl(&acl, sizeof acl, ACL_REVISION);
+    ::SetSecurityDescriptorDacl(&descriptor, TRUE, &acl, FALSE);
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, &descriptor, FALSE};
+    UniqueHandle held(::CreateMutexA(&attributes, FALSE, kMutex));
+    ASSERT_TRUE(held);
+    UniqueHandle probe(::CreateMutexA(nullptr, FALSE, kMutex));
+    ASSERT_FALSE(probe) << "the access list is not enforced here";
+    ASSERT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+
+    ExpectSecondStartEndsSilently();
 }
 
 TEST_F(TrayLifeTest, StartedByComItServesFactorySettingsAndWritesNothing) {
