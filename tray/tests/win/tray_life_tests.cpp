@@ -347,6 +347,47 @@ TEST_F(TrayLifeTest, ServiceAnswersEveryMemberAndBlockRecordsThroughExitAndResta
     EXPECT_EQ(after[2].siteAddress, "https://b.example.org");
 }
 
+TEST_F(TrayLifeTest, AHistoryLockedAtStartIsNotWrittenOverAtExit) {
+    // A history of three entries, held open without sharing while the tray
+    // program starts (as a scanner might): it cannot be read.
+    const History saved = {
+        {"2026-12-01 10:00:00", "http://a.example.com", "http://a.example.com/1", 1, 2, 3, 4},
+        {"2026-12-01 10:00:01", "", "", 5, 6, 7, 8},
+        {"2026-12-01 10:00:02", "http://c.example.com", "http://c.example.com/3", 9, 10, 11, 12}};
+    const std::string text = WriteHistoryText(saved);
+    {
+        UniqueHandle file(::CreateFileA(HistoryFilePath().c_str(), GENERIC_WRITE, 0, nullptr,
+                                        CREATE_ALWAYS, 0, nullptr));
+        DWORD written = 0;
+        ASSERT_TRUE(::WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written,
+                                nullptr));
+    }
+    UniqueHandle lock(::CreateFileA(HistoryFilePath().c_str(), GENERIC_READ, 0, nullptr,
+                                    OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(lock);
+    ChildProcess tray;
+    ASSERT_TRUE(StartTray(tray));
+    lock.reset();
+    {
+        ComPtr<IWexafel2> service = Connect();
+        ASSERT_TRUE(service);
+        EXPECT_TRUE(Block(service.get(), L"http://d.example.com/4", L"http://d.example.com/5"));
+    }
+    ASSERT_TRUE(ExitTray(tray));
+    EXPECT_EQ(ReadHistoryFile(), saved);                             // the three entries, untouched
+    EXPECT_EQ(Option("PopupBlockedTotal_Count"), RegData::Dword(1)); // the rest was saved
+
+    // Unlocked, the next run reads it and adds to it.
+    ASSERT_TRUE(StartTray(tray));
+    {
+        ComPtr<IWexafel2> service = Connect();
+        ASSERT_TRUE(service);
+        EXPECT_TRUE(Block(service.get(), L"http://d.example.com/4", L"http://d.example.com/5"));
+    }
+    ASSERT_TRUE(ExitTray(tray));
+    EXPECT_EQ(ReadHistoryFile().size(), 4u);
+}
+
 TEST_F(TrayLifeTest, SplashShowsTheVersionWhileTheServiceAnswers) {
     ChildProcess tray;
     ASSERT_TRUE(StartTray(tray));
