@@ -72,6 +72,18 @@ struct Kind {
     std::function<bool(std::string_view bytes, size_t& state)> whole;
 };
 
+// Wine's process creation fails now and then when several threads start
+// processes at once on a loaded machine; that is no finding of this test.
+bool StartWriter(ChildProcess& writer, const std::string& command) {
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        if (writer.Start(command, BinDir())) {
+            return true;
+        }
+        ::Sleep(200);
+    }
+    return false;
+}
+
 // Starts the writer, lets it save for a random moment, kills it and checks
 // the file, `kills` times.
 void KillWhileSaving(const Kind& kind, int kills, unsigned seed, int& done, int& leftovers,
@@ -101,9 +113,17 @@ void KillWhileSaving(const Kind& kind, int kills, unsigned seed, int& done, int&
         command.append(BinDir()).append("\\crash_writer.exe\" ").append(kind.mode);
         command.append(" \"").append(folder).append("\" ").append(eventName);
         ChildProcess writer;
-        if (!writer.Start(command, BinDir()) ||
-            ::WaitForSingleObject(ready.get(), 20000) != WAIT_OBJECT_0) {
-            failures.push_back(std::string(kind.mode) + ": the writer did not start");
+        if (!StartWriter(writer, command)) {
+            failures.push_back(std::string(kind.mode) + ": the writer did not start (error " +
+                               std::to_string(::GetLastError()) + ")");
+            return;
+        }
+        const HANDLE started[] = {ready.get(), writer.Handle()};
+        if (::WaitForMultipleObjects(2, started, FALSE, 20000) != WAIT_OBJECT_0) {
+            DWORD code = 0;
+            ::GetExitCodeProcess(writer.Handle(), &code);
+            failures.push_back(std::string(kind.mode) + ": the writer was not ready (exit code " +
+                               std::to_string(code) + ") after " + std::to_string(i) + " kills");
             return;
         }
         ::Sleep(delayMs(random));
