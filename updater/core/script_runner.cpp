@@ -20,6 +20,12 @@ std::string Seconds(uint64_t steps, uint32_t stepMs) {
     return std::to_string(steps * stepMs / 1000);
 }
 
+void AppendQuoted(std::string& commandLine, const std::string& word) {
+    commandLine += '"';
+    commandLine += word;
+    commandLine += "\" ";
+}
+
 } // namespace
 
 ScriptRunner::ScriptRunner(UpdaterPlatform& platform, UpdaterNotifications& windows, LogSink& log,
@@ -128,16 +134,18 @@ bool ScriptRunner::Exec(const ScriptLine& words) {
         Log("Script error: argument expected, line: " + JoinWords(words));
         return false;
     }
-    std::string commandLine = "\"" + ResolvePath(baseDir_, words[1]) + "\" ";
+    std::string commandLine;
+    AppendQuoted(commandLine, ResolvePath(baseDir_, words[1]));
     bool wait = false;
     for (size_t i = 2; i < words.size(); ++i) {
         if (EqualsNoCase(words[i], "wait")) {
             wait = true;
         } else if (words[i].empty() || words[i].find(' ') != std::string::npos) {
             // A word that was quoted in the script stays one argument.
-            commandLine += "\"" + words[i] + "\" ";
+            AppendQuoted(commandLine, words[i]);
         } else {
-            commandLine += words[i] + " ";
+            commandLine += words[i];
+            commandLine += ' ';
         }
     }
     if (state_.restartPending) {
