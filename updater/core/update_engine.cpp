@@ -12,8 +12,6 @@ namespace qlx::updater {
 
 namespace {
 
-const char* const kTerminationEvent = "TarvelUpdaterTerminationEvent";
-
 bool IsYes(std::string_view value) {
     return EqualsNoCase(value, "yes");
 }
