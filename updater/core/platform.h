@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -52,7 +53,12 @@ public:
 
     // A referenced file: attributes set to normal first, then read whole.
     virtual std::optional<std::string> ReadReferencedFile(const std::string& path) = 0;
-    virtual std::optional<std::string> ReadTextFile(const std::string& path) = 0;
+    // The whole file, or nothing and the system's error code in `*error`
+    // (which may be null).
+    virtual std::optional<std::string> ReadTextFile(const std::string& path, uint32_t* error) = 0;
+    // Replaces the file's content whole, so that a crash leaves the old or
+    // the new content: 0 or the system's error code.
+    virtual uint32_t ReplaceTextFile(const std::string& path, std::string_view text) = 0;
     virtual bool FileExists(const std::string& path) = 0;
     // 0, or the system's error code.
     virtual uint32_t DeleteFile(const std::string& path) = 0;

@@ -35,7 +35,7 @@ ScriptRunner::ScriptRunner(UpdaterPlatform& platform, UpdaterNotifications& wind
       baseDir_(std::move(baseDir)), breakIfFail_(breakIfFail), texts_(std::move(texts)) {}
 
 bool ScriptRunner::Load(const std::string& path, const ScriptVariables& variables) {
-    auto text = platform_.ReadTextFile(path);
+    auto text = platform_.ReadTextFile(path, nullptr);
     if (!text) {
         Log("Warning: script file not found: " + path);
         return false;

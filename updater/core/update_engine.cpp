@@ -148,7 +148,7 @@ void UpdateEngine::ReadArguments() {
     }
     for (const std::string& file : files) {
         // As given first, then in the program directory.
-        if (auto text = platform_.ReadTextFile(file)) {
+        if (auto text = platform_.ReadTextFile(file, nullptr)) {
             ProcessVariablesText(file, *text);
         } else {
             ProcessVariablesFile(ResolvePath(programDir_, file));
@@ -157,7 +157,7 @@ void UpdateEngine::ReadArguments() {
 }
 
 bool UpdateEngine::ProcessVariablesFile(const std::string& path) {
-    auto text = platform_.ReadTextFile(path);
+    auto text = platform_.ReadTextFile(path, nullptr);
     if (!text) {
         Log("Warning: variables file not found: " + path);
         return false;
@@ -184,6 +184,35 @@ void UpdateEngine::SetFromFile(const VariableLine& line, const std::string& path
     } else {
         variables_[line.name] = std::move(value);
     }
+}
+
+bool UpdateEngine::WriteVariable(const std::string& storage, const std::string& name,
+                                 const std::string& value) {
+    if (storage.empty() || name.empty()) {
+        Log("Warning: can't write value to file, storage name: \"" + storage +
+            "\", variable name: \"" + name + "\"");
+        return false;
+    }
+    uint32_t error = 0;
+    auto text = platform_.ReadTextFile(storage, &error);
+    if (!text) {
+        Log("Warning: can't write \"" + name + "\" variable into file " + storage +
+            ", error code: " + std::to_string(error));
+        return false;
+    }
+    const WriteResult result = WriteVariableText(*text, name, value, IsKnownOption(name));
+    if (result.outcome == WriteOutcome::InvalidFormat) {
+        Log("Warning: file has invalid format: " + storage + ".");
+        return false;
+    }
+    if (const uint32_t failure = platform_.ReplaceTextFile(storage, result.text); failure != 0) {
+        Log((result.outcome == WriteOutcome::Appended
+                 ? "Warning: searched variable not found, appending failed; file: "
+                 : "Warning: can't write to file: ") +
+            storage + ", error code: " + std::to_string(failure));
+        return false;
+    }
+    return true;
 }
 
 void UpdateEngine::ApplyDefault(const char* name, const std::string& text) {

@@ -57,6 +57,11 @@ public:
     void ApplyDefaults();
     // Whether the file was found.
     bool ProcessVariablesFile(const std::string& path);
+    // Writes a value the server sent back into the variables file an option
+    // or variable came from (its raw text without "<"); false, logged, when
+    // nothing was written.
+    bool WriteVariable(const std::string& storage, const std::string& name,
+                       const std::string& value);
     // The request address for one server; throws -3 or -5.
     std::string BuildRequestAddress(const std::string& server);
 

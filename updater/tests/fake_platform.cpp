@@ -32,12 +32,26 @@ private:
 
 std::optional<std::string> FakePlatform::ReadReferencedFile(const std::string& path) {
     normalised.push_back(path);
-    return ReadTextFile(path);
+    return ReadTextFile(path, nullptr);
 }
 
-std::optional<std::string> FakePlatform::ReadTextFile(const std::string& path) {
+std::optional<std::string> FakePlatform::ReadTextFile(const std::string& path, uint32_t* error) {
     auto it = files.find(path);
-    return it == files.end() ? std::nullopt : std::optional<std::string>(it->second);
+    if (it == files.end()) {
+        if (error) {
+            *error = 2;
+        }
+        return std::nullopt;
+    }
+    return it->second;
+}
+
+uint32_t FakePlatform::ReplaceTextFile(const std::string& path, std::string_view text) {
+    if (readOnlyFiles.count(path)) {
+        return 5;
+    }
+    files[path] = std::string(text);
+    return 0;
 }
 
 uint32_t FakePlatform::DeleteFile(const std::string& path) {

@@ -27,6 +27,7 @@ public:
     std::map<std::string, std::string, LessNoCase> files;
     std::map<std::string, InstallResult, LessNoCase> installResults; // by target
     std::set<std::string, LessNoCase> failingPrograms;
+    std::set<std::string, LessNoCase> readOnlyFiles;
     std::vector<std::pair<std::string, std::string>> folders;
     std::map<std::string, FakeEvent, LessNoCase> events;
     std::set<std::string> existingInstances;
@@ -47,7 +48,8 @@ public:
     std::string ProgramDirectory() override { return programDir; }
     qlx::Registry& SystemRegistry() override { return registry; }
     std::optional<std::string> ReadReferencedFile(const std::string& path) override;
-    std::optional<std::string> ReadTextFile(const std::string& path) override;
+    std::optional<std::string> ReadTextFile(const std::string& path, uint32_t* error) override;
+    uint32_t ReplaceTextFile(const std::string& path, std::string_view text) override;
     bool FileExists(const std::string& path) override { return files.count(path) != 0; }
     uint32_t DeleteFile(const std::string& path) override;
     std::vector<std::pair<std::string, std::string>> FolderVariables() override { return folders; }

@@ -135,6 +135,48 @@ TEST(Session, FolderVariablesReachScripts) {
     EXPECT_FALSE(engine.Script().restartRequired);
 }
 
+TEST(WriteVariable, WritesBackIntoTheVariablesFileOrSaysWhyNot) {
+    const struct {
+        const char* storage;
+        const char* name;
+        bool written;
+        const char* logLine;
+    } cases[] = {
+        {"C:\\prog\\updater.dat", "ProductVersion", true, nullptr},
+        {"C:\\prog\\updater.dat", "AppDir", true, nullptr},
+        {"", "ProductVersion", false,
+         "Warning: can't write value to file, storage name: \"\", variable name: "
+         "\"ProductVersion\""},
+        {"C:\\prog\\gone.dat", "ProductVersion", false,
+         "Warning: can't write \"ProductVersion\" variable into file C:\\prog\\gone.dat, error "
+         "code: 2"},
+        {"C:\\prog\\bad.dat", "ProductVersion", false,
+         "Warning: file has invalid format: C:\\prog\\bad.dat."},
+        {"C:\\prog\\locked.dat", "ProductVersion", false,
+         "Warning: can't write to file: C:\\prog\\locked.dat, error code: 5"},
+    };
+    for (const auto& c : cases) {
+        EngineRig rig("");
+        const std::string original = "[general]\r\nProductVersion=1.0.0.0\r\n";
+        rig.platform.files["C:\\prog\\updater.dat"] = original;
+        rig.platform.files["C:\\prog\\bad.dat"] = "[general]\nProductVersion\n";
+        rig.platform.files["C:\\prog\\locked.dat"] = original;
+        rig.platform.readOnlyFiles.insert("C:\\prog\\locked.dat");
+        UpdateEngine engine(rig.platform, rig.windows, rig.log);
+        EXPECT_EQ(engine.WriteVariable(c.storage, c.name, "2.0.0.0"), c.written) << c.name;
+        if (c.logLine) {
+            EXPECT_TRUE(rig.log.Has(c.logLine)) << rig.log.lines.back();
+        } else {
+            // What was written is read as the next session reads it.
+            EXPECT_TRUE(engine.ProcessVariablesFile(c.storage));
+            const bool option = IsKnownOption(c.name);
+            EXPECT_EQ(option ? engine.Options().Value(c.name) : engine.Variables().at(c.name),
+                      "2.0.0.0");
+        }
+        EXPECT_EQ(rig.platform.files["C:\\prog\\locked.dat"], original);
+    }
+}
+
 TEST(FinalMessage, ChosenFromTheReturnCode) {
     const struct {
         int32_t code;

@@ -4,6 +4,8 @@
 #include <shlobj.h>
 
 #include <array>
+
+#include "common/win32/file_replace.h"
 #include <random>
 
 namespace qlx::updater {
@@ -110,24 +112,41 @@ std::string Win32Platform::ProgramDirectory() {
 
 std::optional<std::string> Win32Platform::ReadReferencedFile(const std::string& path) {
     ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    return ReadTextFile(path);
+    return ReadTextFile(path, nullptr);
 }
 
-std::optional<std::string> Win32Platform::ReadTextFile(const std::string& path) {
+std::optional<std::string> Win32Platform::ReadTextFile(const std::string& path, uint32_t* error) {
+    auto fail = [error](DWORD code) -> std::optional<std::string> {
+        if (error) {
+            *error = code;
+        }
+        return std::nullopt;
+    };
     UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     LARGE_INTEGER size{};
-    if (!file || !::GetFileSizeEx(file.get(), &size) || size.QuadPart > kMaxTextFile) {
-        return std::nullopt;
+    if (!file || !::GetFileSizeEx(file.get(), &size)) {
+        return fail(::GetLastError());
+    }
+    if (size.QuadPart > kMaxTextFile) {
+        return fail(ERROR_FILE_TOO_LARGE);
     }
     std::string text(static_cast<size_t>(size.QuadPart), '\0');
     DWORD got = 0;
     if (!text.empty() &&
         !::ReadFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &got, nullptr)) {
-        return std::nullopt;
+        return fail(::GetLastError());
     }
     text.resize(got);
     return text;
+}
+
+uint32_t Win32Platform::ReplaceTextFile(const std::string& path, std::string_view text) {
+    if (ReplaceFileContents(path, text)) {
+        return 0;
+    }
+    const DWORD error = ::GetLastError();
+    return error != 0 ? error : static_cast<uint32_t>(ERROR_WRITE_FAULT);
 }
 
 bool Win32Platform::FileExists(const std::string& path) {

@@ -20,7 +20,8 @@ public:
     std::string ProgramDirectory() override;
     qlx::Registry& SystemRegistry() override { return registry_; }
     std::optional<std::string> ReadReferencedFile(const std::string& path) override;
-    std::optional<std::string> ReadTextFile(const std::string& path) override;
+    std::optional<std::string> ReadTextFile(const std::string& path, uint32_t* error) override;
+    uint32_t ReplaceTextFile(const std::string& path, std::string_view text) override;
     bool FileExists(const std::string& path) override;
     uint32_t DeleteFile(const std::string& path) override;
     std::vector<std::pair<std::string, std::string>> FolderVariables() override;
