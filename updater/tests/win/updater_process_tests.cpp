@@ -69,7 +69,14 @@ TEST(UpdaterProcess, ExitCodesAndOptionsFromEverySource) {
         for (const auto& [name, content] : c.files) {
             box.Write(name, content);
         }
+        // A referenced file is made writable and visible before it is read.
+        const std::string reference = box.Dir() + "version.dat";
+        const DWORD hidden = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN;
+        const bool referenced = ::SetFileAttributesA(reference.c_str(), hidden);
         EXPECT_EQ(box.Run(c.arguments), c.code) << c.arguments;
+        if (referenced) {
+            EXPECT_EQ(::GetFileAttributesA(reference.c_str()) & hidden, 0u);
+        }
         const auto log = box.LogMessages();
         for (const std::string& line : c.logLines) {
             EXPECT_TRUE(Contains(log, line)) << c.arguments << "\n  missing: " << line;
