@@ -129,6 +129,13 @@ TEST(UpdaterProcess, SecondInstanceOfAProductEndsWithMinus18AndStaysOutOfTheLog)
     ASSERT_TRUE(box.Start(first, std::string(kServer) + "-ProductVersion=1.2.3.4 -ProductName=" +
                                      product + " executescript=hold.script"));
     ASSERT_TRUE(WaitUntil([&] { return EventExists(product + "Updater"); }, 20000));
+    // Its user-interface thread holds the hidden main frame meanwhile.
+    HWND frame = ::FindWindowA("KTUpdaterMainFrame", "KTUpdater");
+    ASSERT_NE(frame, nullptr);
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(frame, &owner);
+    EXPECT_EQ(owner, first.Id());
+    EXPECT_FALSE(::IsWindowVisible(frame));
 
     EXPECT_EQ(box.Run(std::string(kServer) + "-ProductVersion=1.2.3.4 -ProductName=" + product +
                       " -Appearance=Stealth update"),
