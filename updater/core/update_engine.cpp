@@ -79,26 +79,28 @@ UpdateEngine::~UpdateEngine() {
     Log("    ");
 }
 
-bool UpdateEngine::Resolve(const std::string& text, const std::string& where, std::string* value) {
-    std::string reason;
+bool UpdateEngine::Resolve(const std::string& text, const std::string& source, std::string* value) {
+    // Where the value was looked for, with why it could not be read; a
+    // variables file names itself instead.
+    std::string place;
     std::optional<std::string> resolved;
     if (text.starts_with('#')) {
+        std::string reason = "Can't open registry key.";
         if (auto ref = ParseRegistryReference(std::string_view(text).substr(1))) {
             resolved = ReadRegistryString(platform_.SystemRegistry(), *ref, &reason);
-        } else {
-            reason = "Can't open registry key.";
         }
+        place = "registry: " + reason;
     } else if (text.starts_with('@')) {
-        if (auto content = platform_.ReadReferencedFile(ResolvePath(programDir_, text.substr(1)))) {
+        const std::string path = ResolvePath(programDir_, text.substr(1));
+        if (auto content = platform_.ReadReferencedFile(path)) {
             resolved = TrimFileValue(*content);
-        } else {
-            reason = "file error.";
         }
+        place = path + ": file error.";
     } else {
         resolved = text;
     }
     if (!resolved) {
-        Log("Warning: couldn't read " + text + " from " + where + ": " + reason);
+        Log("Warning: couldn't read " + text + " from " + (source.empty() ? place : source));
         return false;
     }
     *value = std::move(*resolved);
@@ -120,7 +122,7 @@ void UpdateEngine::ProcessOptionWord(std::string_view body) {
         return;
     }
     std::string value;
-    if (!Resolve(a.value, "command line", &value)) {
+    if (!Resolve(a.value, {}, &value)) {
         return;
     }
     if (known) {
@@ -220,7 +222,7 @@ void UpdateEngine::ApplyDefault(const char* name, const std::string& text) {
         return;
     }
     std::string value;
-    if (Resolve(text, "defaults", &value) && !value.empty()) {
+    if (Resolve(text, {}, &value) && !value.empty()) {
         options_.Set(name, std::move(value), text);
     }
 }

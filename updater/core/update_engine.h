@@ -69,8 +69,9 @@ private:
     void Log(std::string_view message) { log_.Write(message); }
     void ProcessOptionWord(std::string_view body);
     // Resolves "#" and "@" values; false (with the warning logged) when the
-    // reference cannot be read.
-    bool Resolve(const std::string& text, const std::string& where, std::string* value);
+    // reference cannot be read. `source` is the variables file of the value,
+    // empty for the command line and the defaults.
+    bool Resolve(const std::string& text, const std::string& source, std::string* value);
     void ProcessVariablesText(const std::string& path, std::string_view text);
     void SetFromFile(const VariableLine& line, const std::string& path);
     void ApplyDefault(const char* name, const std::string& text);

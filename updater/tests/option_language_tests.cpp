@@ -136,17 +136,17 @@ TEST(CommandLine, OptionsReferencesAndVariablesFiles) {
         {"-ProductName=\"#HKLM\\Software\\Missing\\AppName\" -ProductVersion=@pv.dat",
          {{"C:\\prog\\pv.dat", "1.2.3.4 \r\n\t\r\n"}},
          {"no:ProductName", "opt:ProductVersion=1.2.3.4", "raw:ProductVersion=@pv.dat",
-          "log:Warning: couldn't read #HKLM\\Software\\Missing\\AppName from command line: "
+          "log:Warning: couldn't read #HKLM\\Software\\Missing\\AppName from registry: "
           "Can't open registry key."}},
         {"-ProductName=#HKLM\\Software\\Q\\AppName -Server=#hkcu\\Software\\Q\\Server "
          "-UseSSL=#Software\\Q\\Count -Appearance=#Software\\Q\\None -VersionFile=@none.dat",
          {},
          {"opt:ProductName=Q", "opt:Server=http://u", "no:UseSSL", "no:Appearance",
-          "log:Warning: couldn't read #Software\\Q\\Count from command line: Incorrect type. "
+          "log:Warning: couldn't read #Software\\Q\\Count from registry: Incorrect type. "
           "Not a REG_SZ.",
-          "log:Warning: couldn't read #Software\\Q\\None from command line: Can't read registry "
+          "log:Warning: couldn't read #Software\\Q\\None from registry: Can't read registry "
           "value.",
-          "log:Warning: couldn't read @none.dat from command line: file error."}},
+          "log:Warning: couldn't read @none.dat from C:\\prog\\none.dat: file error."}},
         {"-Server -AppDir=\"C:\\Program Files\\Q\" -Empty /Abbr=#Software\\Q\\Abbr",
          {},
          {"no:Server", "var:AppDir=C:\\Program Files\\Q", "var:Empty=", "var:Abbr=QA",
@@ -165,7 +165,7 @@ TEST(CommandLine, OptionsReferencesAndVariablesFiles) {
         {"@missing.dat",
          {{"C:\\prog\\updater.dat", "[general]\nServer=@gone.dat\n"}},
          {"no:Server", "log:Warning: variables file not found: C:\\prog\\missing.dat",
-          "log:Warning: couldn't read @gone.dat from C:\\prog\\updater.dat: file error."}},
+          "log:Warning: couldn't read @gone.dat from C:\\prog\\updater.dat"}},
     };
     for (const auto& c : cases) {
         CheckArguments(c, false);
@@ -183,7 +183,7 @@ TEST(Defaults, AppliedOnlyToMissingOptionsInTheirOrder) {
          {},
          {"opt:ProductAbbreviation=QA", "raw:ProductAbbreviation=#Software\\Q\\Abbr",
           "opt:UseSSL=yes", "no:Server", "no:ProductVersion",
-          "log:Warning: couldn't read @up.dat from defaults: file error."}},
+          "log:Warning: couldn't read @up.dat from C:\\prog\\up.dat: file error."}},
         {"-ProductName=Missing -ProductFamily=1a",
          {},
          {"no:ProductAbbreviation",

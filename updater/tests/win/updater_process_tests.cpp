@@ -49,7 +49,7 @@ TEST(UpdaterProcess, ExitCodesAndOptionsFromEverySource) {
          std::string(kServer) + "-ProductVersion=@version.dat " +
              "-ProductName=#HKLM\\Software\\QuellixAbsent\\AppName check",
          -11,
-         {"Warning: couldn't read #HKLM\\Software\\QuellixAbsent\\AppName from command line: "
+         {"Warning: couldn't read #HKLM\\Software\\QuellixAbsent\\AppName from registry: "
           "Can't open registry key.",
           "Sending request:  http://127.0.0.1/update?proto=3&v=1.2.3.4&platform=nt&os_version=6.1."
           "7601.1.0",
