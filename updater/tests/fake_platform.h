@@ -1,0 +1,108 @@
+#pragma once
+// An in-memory system for the updater core's tests: files, registry, named
+// events and processes, and recorders for the log and the windows.
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "common/core/text.h"
+#include "updater/core/log_line.h"
+#include "updater/core/platform.h"
+
+namespace qlx::updater::testing {
+
+struct FakeEvent {
+    int triesBeforeCreated = 0; // failed opens before it exists
+    int waitsBeforeSignalled = 0;
+    std::vector<bool> sets; // true for "reset"
+    uint32_t setError = 0;
+};
+
+class FakePlatform final : public UpdaterPlatform {
+public:
+    std::optional<std::string> commandLine = "update.exe";
+    std::string programDir = "C:\\prog\\";
+    MemoryRegistry registry;
+    std::map<std::string, std::string, LessNoCase> files;
+    std::map<std::string, InstallResult, LessNoCase> installResults; // by target
+    std::set<std::string, LessNoCase> failingPrograms;
+    std::set<std::string, LessNoCase> readOnlyFiles;
+    std::vector<std::pair<std::string, std::string>> folders;
+    std::map<std::string, FakeEvent, LessNoCase> events;
+    std::set<std::string> existingInstances;
+    int processWaits = 0;            // waits before a started process ends
+    int terminationAfterChecks = -1; // signalled from this check on; -1 never
+    uint32_t terminationError = 0;
+
+    // What happened.
+    std::vector<std::string> started;   // command lines
+    std::vector<std::string> installed; // "source>target"
+    std::vector<std::string> deleted;
+    std::vector<std::string> broadcasts;
+    std::vector<std::string> registered;
+    std::vector<std::string> normalised; // files whose attributes were reset
+    int terminationChecks = 0;
+
+    std::optional<std::string> CommandLine() override { return commandLine; }
+    std::string ProgramDirectory() override { return programDir; }
+    qlx::Registry& SystemRegistry() override { return registry; }
+    std::optional<std::string> ReadReferencedFile(const std::string& path) override;
+    std::optional<std::string> ReadTextFile(const std::string& path, uint32_t* error) override;
+    uint32_t ReplaceTextFile(const std::string& path, std::string_view text) override;
+    bool FileExists(const std::string& path) override { return files.count(path) != 0; }
+    uint32_t DeleteFile(const std::string& path) override;
+    std::vector<std::pair<std::string, std::string>> FolderVariables() override { return folders; }
+    OsVersion GetOsVersion() override { return {2, 6, 1, 7601, true, 1, 0}; }
+    uint32_t CreateTerminationEvent() override { return terminationError; }
+    bool TerminationSignalled() override;
+    // A pause: answers as the last check did, without counting as one.
+    bool WaitForTermination(uint32_t) override {
+        return terminationAfterChecks >= 0 && terminationChecks >= terminationAfterChecks;
+    }
+    InstanceEvent CreateInstanceEvent(const std::string& name) override;
+    void RegisterMessage(const std::string& name) override { registered.push_back(name); }
+    void BroadcastMessage(const std::string& name, uintptr_t wParam, intptr_t) override {
+        broadcasts.push_back(name + ":" + std::to_string(wParam));
+    }
+    InstallResult InstallFile(const std::string& source, const std::string& target) override;
+    std::unique_ptr<Waitable> StartProcess(const std::string& commandLine,
+                                           const std::string& directory, uint32_t* error) override;
+    std::unique_ptr<NamedEvent> OpenEvent(const std::string& name) override;
+    uint32_t Random() override { return 0xbeef; }
+};
+
+class RecordingLog final : public LogSink {
+public:
+    std::vector<std::string> lines;
+    void Write(std::string_view message) override { lines.emplace_back(message); }
+    bool Has(std::string_view line) const;
+};
+
+// Every notification as a short text, in order.
+class RecordingWindows final : public UpdaterNotifications {
+public:
+    std::vector<std::string> calls;
+    void Begin(const std::string& caption) override { calls.push_back("begin " + caption); }
+    void End() override { calls.push_back("end"); }
+    void SetText(const std::string& text, int) override { calls.push_back("text " + text); }
+    void HideConnecting() override { calls.push_back("hide connecting"); }
+    void ShowConnecting() override { calls.push_back("show connecting"); }
+    void Progress(int overall, int) override {
+        calls.push_back("progress " + std::to_string(overall));
+    }
+    void HideProgress() override { calls.push_back("hide progress"); }
+    void OpenAddress(const std::string& a) override { calls.push_back("open " + a); }
+    void SessionEnded(int32_t code) override { calls.push_back("ended " + std::to_string(code)); }
+    void SetProgressLines(const std::string&, const std::string&, const std::string&) override {
+        calls.push_back("lines");
+    }
+    void FinalMessage(int id) override { calls.push_back("final " + std::to_string(id)); }
+    void PhaseStarts(bool downloading) override {
+        calls.push_back(downloading ? "downloading" : "installing");
+    }
+    void LanguageStepFinished() override { calls.push_back("language done"); }
+    void SetTitle(const std::string& title) override { calls.push_back("title " + title); }
+};
+
+} // namespace qlx::updater::testing

@@ -1,0 +1,212 @@
+// One update session from the command line to the return code, the log and
+// the windows, over the fake system.
+#include <gtest/gtest.h>
+
+#include "updater/core/return_codes.h"
+#include "updater/tests/test_support.h"
+
+namespace qlx::updater::testing {
+namespace {
+
+const char* const kServer = "-Server=http://s/u -ProductVersion=1.2.3.4 ";
+
+struct SessionCase {
+    std::string commandLine;
+    int32_t code;
+    std::vector<std::string> logLines;
+    std::vector<std::string> windowCalls; // each must occur, in this order
+    int terminationAfterChecks = -1;
+};
+
+TEST(Session, ReturnCodesLogAndWindows) {
+    const SessionCase cases[] = {
+        {std::string(kServer),
+         kInvalidRequest,
+         {"ERROR: Invalid request type: -1.", "Engine is exiting with return code of -3."},
+         {"begin Download session is under progress", "final 303", "ended -3", "end"}},
+        {"check -ProductVersion=1.2.3.4",
+         kNoServers,
+         {"Fatal error: no update servers specified."},
+         {"final 303", "ended -1"}},
+        {"executescript=s.script -ProductVersion=1.2.3.4", kNoServers, {}, {}},
+        {std::string(kServer) + "check -ProductVersion=1.2.3",
+         kBadProductVersion,
+         {"ERROR: incorrect ProductVersion format: \"1.2.3\"."},
+         {}},
+        {std::string(kServer) + "-ProductName=Q -Appearance=stealth update",
+         kGeneralFailure,
+         {},
+         {}},
+        {std::string(kServer) + "-ProductAbbreviation=QA -Appearance=odd CHECK",
+         kNetworkFailure,
+         {"Warning: unknown appearence option specified: odd",
+          "Sending request:  http://s/u?proto=3&v=1.2.3.4&abbr=QA&platform=nt&os_version=6.1."
+          "7601.1.0",
+          "Error: Requested URL not opened."},
+         {}},
+        {std::string(kServer) + "-Server=http://t/ getlanguage",
+         kNetworkFailure,
+         {"Sending request:  http://t/?proto=3&v=1.2.3.4&platform=nt&os_version=6.1.7601.1.0"},
+         {"begin Change language"}},
+        {std::string(kServer) + "executescript",
+         kInvalidRequest,
+         {"Warning: incorrectly used ExecuteScript verb, ignored."},
+         {}},
+        {std::string(kServer) + "executescript=missing.script",
+         kScriptFailed,
+         {"Warning: script file not found: C:\\prog\\missing.script"},
+         {}},
+        {std::string(kServer) + "executescript=ok.script -Server=http://second",
+         kUpdated,
+         {"Processing variables file: C:\\prog\\ok.script"},
+         {"title Updating your application\x92s program files", "installing", "progress 0",
+          "hide progress", "ended 21"}},
+        {std::string(kServer) + "executescript=D:\\fails.script -BreakScriptIfFail=YES",
+         kScriptFailed,
+         {"Script failed. Terminating script execution."},
+         {"final 303", "ended -2"}},
+        {std::string(kServer) + "executescript=ok.script",
+         kCancelled,
+         {"Engine is exiting with return code of 26."},
+         {"ended 26"},
+         0},
+    };
+    for (const auto& c : cases) {
+        EngineRig rig(c.commandLine);
+        rig.platform.existingInstances.insert("QUpdater");
+        rig.platform.files["C:\\prog\\ok.script"] =
+            "[Variables]\r\nDest=c.dll\r\ncopy a.dll %dest%\r\n";
+        rig.platform.files["C:\\prog\\a.dll"] = "A";
+        rig.platform.files["D:\\fails.script"] = "bogus line\r\ncopy a.dll b.dll\r\n";
+        rig.platform.terminationAfterChecks = c.terminationAfterChecks;
+        int32_t code = 0;
+        {
+            UpdateEngine engine(rig.platform, rig.windows, rig.log);
+            code = engine.RunSession();
+            EXPECT_EQ(engine.ReturnCode(), code);
+        }
+        EXPECT_EQ(code, c.code) << c.commandLine;
+        for (const std::string& line : c.logLines) {
+            EXPECT_TRUE(rig.log.Has(line)) << c.commandLine << "\n  missing: " << line;
+        }
+        auto at = rig.windows.calls.begin();
+        for (const std::string& call : c.windowCalls) {
+            at = std::find(at, rig.windows.calls.end(), call);
+            EXPECT_NE(at, rig.windows.calls.end()) << c.commandLine << "\n  missing: " << call;
+        }
+        EXPECT_EQ(rig.log.lines.front(), "*******     Updater engine started     *******");
+        EXPECT_EQ(rig.log.lines.back(), "    ");
+        EXPECT_EQ(rig.windows.calls.back(), "end");
+    }
+}
+
+TEST(Session, SecondInstanceTellsTheFirstItsAppearance) {
+    EngineRig rig(std::string(kServer) + "-ProductName=Q -Appearance=Invisible update");
+    rig.platform.existingInstances.insert("QUpdater");
+    UpdateEngine engine(rig.platform, rig.windows, rig.log);
+    EXPECT_EQ(engine.RunSession(), kGeneralFailure);
+    EXPECT_EQ(rig.platform.broadcasts, std::vector<std::string>{"QUpdater:1"});
+
+    EngineRig first(std::string(kServer) + "-ProductName=P update");
+    UpdateEngine engine2(first.platform, first.windows, first.log);
+    engine2.RunSession();
+    EXPECT_EQ(first.platform.registered, (std::vector<std::string>{"PUpdater", "P Tray Message"}));
+}
+
+TEST(Session, TerminationEventThatCannotBeMadeIsAFailure) {
+    EngineRig rig(std::string(kServer) + "check");
+    rig.platform.terminationError = 5;
+    UpdateEngine engine(rig.platform, rig.windows, rig.log);
+    EXPECT_EQ(engine.RunSession(), kGeneralFailure);
+    EXPECT_TRUE(rig.log.Has("Fatal error: can't create synchronization event, error code: 5"));
+}
+
+TEST(Session, FolderVariablesReachScripts) {
+    EngineRig rig(std::string(kServer) + "executescript=f.script -CSIDL_SYSTEM=overridden");
+    rig.platform.folders = {{"CSIDL_SYSTEM", "C:\\windows\\system32"}};
+    rig.platform.files["C:\\prog\\f.script"] = "copy a.dll %CSIDL_SYSTEM%\\a.dll rebootnone";
+    rig.platform.files["C:\\prog\\a.dll"] = "A";
+    rig.platform.installResults["C:\\windows\\system32\\a.dll"] = {0, true};
+    UpdateEngine engine(rig.platform, rig.windows, rig.log);
+    EXPECT_EQ(engine.RunSession(), kUpdated);
+    EXPECT_EQ(rig.platform.installed,
+              std::vector<std::string>{"C:\\prog\\a.dll>C:\\windows\\system32\\a.dll"});
+    EXPECT_TRUE(engine.Script().restartPending);
+    EXPECT_FALSE(engine.Script().restartRequired);
+}
+
+TEST(WriteVariable, WritesBackIntoTheVariablesFileOrSaysWhyNot) {
+    const struct {
+        const char* storage;
+        const char* name;
+        bool written;
+        const char* logLine;
+    } cases[] = {
+        {"C:\\prog\\updater.dat", "ProductVersion", true, nullptr},
+        {"C:\\prog\\updater.dat", "AppDir", true, nullptr},
+        {"", "ProductVersion", false,
+         "Warning: can't write value to file, storage name: \"\", variable name: "
+         "\"ProductVersion\""},
+        {"C:\\prog\\gone.dat", "ProductVersion", false,
+         "Warning: can't write \"ProductVersion\" variable into file C:\\prog\\gone.dat, error "
+         "code: 2"},
+        {"C:\\prog\\bad.dat", "ProductVersion", false,
+         "Warning: file has invalid format: C:\\prog\\bad.dat."},
+        {"C:\\prog\\locked.dat", "ProductVersion", false,
+         "Warning: can't write to file: C:\\prog\\locked.dat, error code: 5"},
+    };
+    for (const auto& c : cases) {
+        EngineRig rig("");
+        const std::string original = "[general]\r\nProductVersion=1.0.0.0\r\n";
+        rig.platform.files["C:\\prog\\updater.dat"] = original;
+        rig.platform.files["C:\\prog\\bad.dat"] = "[general]\nProductVersion\n";
+        rig.platform.files["C:\\prog\\locked.dat"] = original;
+        rig.platform.readOnlyFiles.insert("C:\\prog\\locked.dat");
+        UpdateEngine engine(rig.platform, rig.windows, rig.log);
+        EXPECT_EQ(engine.WriteVariable(c.storage, c.name, "2.0.0.0"), c.written) << c.name;
+        if (c.logLine) {
+            EXPECT_TRUE(rig.log.Has(c.logLine)) << rig.log.lines.back();
+        } else {
+            // What was written is read as the next session reads it.
+            EXPECT_TRUE(engine.ProcessVariablesFile(c.storage));
+            const bool option = IsKnownOption(c.name);
+            EXPECT_EQ(option ? engine.Options().Value(c.name) : engine.Variables().at(c.name),
+                      "2.0.0.0");
+        }
+        EXPECT_EQ(rig.platform.files["C:\\prog\\locked.dat"], original);
+    }
+}
+
+TEST(FinalMessage, ChosenFromTheReturnCode) {
+    const struct {
+        int32_t code;
+        bool restartRequired;
+        int message;
+        int32_t after;
+    } cases[] = {
+        {-18, false, 303, -18}, {-4, false, 303, -4}, {22, false, 306, 22},   {23, true, 306, 22},
+        {23, false, 307, 23},   {12, false, 302, 12}, {115, false, 302, 115}, {0, false, 303, 0},
+        {20, false, 303, 20},   {21, false, 0, 21},   {26, false, 0, 26},     {30, false, 303, 30},
+    };
+    for (const auto& c : cases) {
+        const FinalMessageChoice choice = ChooseFinalMessage(c.code, c.restartRequired);
+        EXPECT_EQ(choice.stringId, c.message) << c.code;
+        EXPECT_EQ(choice.returnCode, c.after) << c.code;
+    }
+}
+
+TEST(ProductVersion, Format) {
+    const struct {
+        const char* version;
+        bool valid;
+    } cases[] = {{"1.2.3.4", true}, {"1.2.3.4.5", true},    {"10.0.0.100", true},
+                 {"1.2.3", false},  {"1.2.3.4.5.6", false}, {"1.2.3.4.", false},
+                 {"1..2.3", false}, {".1.2.3", false},      {"1.2.3.a", false},
+                 {"", false},       {"1.2.3 .4", false}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(IsValidProductVersion(c.version), c.valid) << c.version;
+    }
+}
+
+} // namespace
+} // namespace qlx::updater::testing

@@ -1,0 +1,41 @@
+#pragma once
+// A private copy of update.exe in its own folder, so that its log, its
+// variables files and its references belong to one test alone.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "common/testing/child_process.h"
+
+namespace qlx::updater::testing {
+
+class UpdaterSandbox {
+public:
+    // A folder named after the running test, beside the test executable.
+    UpdaterSandbox();
+    ~UpdaterSandbox();
+    UpdaterSandbox(const UpdaterSandbox&) = delete;
+    UpdaterSandbox& operator=(const UpdaterSandbox&) = delete;
+
+    // The folder, ending with "\".
+    const std::string& Dir() const { return dir_; }
+    void Write(const std::string& name, const std::string& content) const;
+    std::string Read(const std::string& name) const;
+    bool Exists(const std::string& name) const;
+
+    // Starts update.exe with `arguments` in the folder.
+    bool Start(qlx::testing::ChildProcess& child, const std::string& arguments) const;
+    // Runs it to its end: the exit code as the program returned it (signed),
+    // or a failed test and 1000 when it did not end in time.
+    int32_t Run(const std::string& arguments, DWORD timeoutMs = 30000) const;
+
+    // The messages of "update.log", without their time stamps; a line whose
+    // stamp is not of the C library's form is kept whole, to fail a compare.
+    std::vector<std::string> LogMessages() const;
+
+private:
+    std::string dir_;
+};
+
+} // namespace qlx::updater::testing
