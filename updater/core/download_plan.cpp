@@ -1,0 +1,56 @@
+#include "updater/core/download_plan.h"
+
+#include <random>
+
+namespace qlx::updater {
+
+namespace {
+
+std::string WithBackslash(std::string_view dir) {
+    std::string text(dir);
+    if (text.empty() || text.back() != '\\') {
+        text += '\\';
+    }
+    return text;
+}
+
+} // namespace
+
+std::string WorkingDirectoryName(uint32_t seed) {
+    std::minstd_rand random(seed == 0 ? 1 : seed);
+    std::uniform_int_distribution<int> letter('a', 'z');
+    std::string name;
+    while (name.size() < 8) {
+        name += static_cast<char>(letter(random));
+    }
+    return name;
+}
+
+std::string WorkingBase(std::string_view targetDir, std::string_view programDir) {
+    return targetDir.find(':') == std::string_view::npos ? WithBackslash(programDir)
+                                                         : WithBackslash(targetDir);
+}
+
+std::string LookupPath(std::string_view entry, std::string_view fileName) {
+    const size_t first = entry.find_first_not_of(" \t");
+    entry = first == std::string_view::npos
+                ? std::string_view()
+                : entry.substr(first, entry.find_last_not_of(" \t") - first + 1);
+    return WithBackslash(entry) + std::string(fileName);
+}
+
+int Percent(uint64_t done, uint64_t total) {
+    if (total == 0) {
+        return 0;
+    }
+    if (done >= total) {
+        return 100;
+    }
+    // In floating point: done * 100 overflows for sizes near the top of the
+    // range.
+    const int percent =
+        static_cast<int>(static_cast<double>(done) * 100.0 / static_cast<double>(total));
+    return percent > 99 ? 99 : percent;
+}
+
+} // namespace qlx::updater

@@ -1,0 +1,26 @@
+#pragma once
+// Where a session's downloads go and how their progress is counted.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace qlx::updater {
+
+// Eight lower-case letters drawn from a generator seeded with `seed` (the
+// caller mixes the clock into it): the name of the session's working
+// directory.
+std::string WorkingDirectoryName(uint32_t seed);
+
+// `TargetDir` with a trailing "\", or the program directory when
+// `TargetDir` names no drive (no ":" in it: relative or empty).
+std::string WorkingBase(std::string_view targetDir, std::string_view programDir);
+
+// A look-up directory entry, trimmed of blanks, with a trailing "\", and
+// the file name after it.
+std::string LookupPath(std::string_view entry, std::string_view fileName);
+
+// Whole percent of `done` in `total`, truncated; 0 for an empty total, at
+// most 100.
+int Percent(uint64_t done, uint64_t total);
+
+} // namespace qlx::updater

@@ -1,0 +1,37 @@
+#include <gtest/gtest.h>
+
+#include "updater/core/download_plan.h"
+
+namespace qlx::updater {
+namespace {
+
+TEST(DownloadPlanTest, WorkingDirectory) {
+    for (uint32_t seed : {0u, 1u, 12345u, 0xFFFFFFFFu}) {
+        const std::string name = WorkingDirectoryName(seed);
+        ASSERT_EQ(name.size(), 8u);
+        for (char c : name) {
+            EXPECT_TRUE(c >= 'a' && c <= 'z') << name;
+        }
+    }
+    EXPECT_NE(WorkingDirectoryName(1), WorkingDirectoryName(2));
+    EXPECT_EQ(WorkingBase("D:\\Temp", "C:\\Program Files\\Q\\"), "D:\\Temp\\");
+    EXPECT_EQ(WorkingBase("D:\\Temp\\", "C:\\Q\\"), "D:\\Temp\\");
+    EXPECT_EQ(WorkingBase("Updates", "C:\\Q\\"), "C:\\Q\\"); // no drive: ignored
+    EXPECT_EQ(WorkingBase("", "C:\\Q"), "C:\\Q\\");
+    EXPECT_EQ(LookupPath("  C:\\old ", "a.dll"), "C:\\old\\a.dll");
+    EXPECT_EQ(LookupPath("C:\\old\\", "a.dll"), "C:\\old\\a.dll");
+}
+
+TEST(DownloadPlanTest, ProgressIsTruncatedAndBounded) {
+    EXPECT_EQ(Percent(0, 100), 0);
+    EXPECT_EQ(Percent(999, 1000), 99);
+    EXPECT_EQ(Percent(1000, 1000), 100);
+    EXPECT_EQ(Percent(5000, 1000),
+              100); // a server that sent more than it announced
+    EXPECT_EQ(Percent(10, 0), 0);
+    EXPECT_EQ(Percent(3000000000u, 4000000000u), 75); // past 32 bits
+    EXPECT_EQ(Percent((uint64_t{1} << 40) - 1, uint64_t{1} << 40), 99);
+}
+
+} // namespace
+} // namespace qlx::updater
