@@ -35,15 +35,19 @@ bool LineLess(const RawLine& a, const RawLine& b) {
 
 } // namespace
 
-std::vector<ListEntry> ParseListFile(std::string_view bytes) {
-    return ParseOwnedListFile(std::string(bytes));
+std::vector<ListEntry> ParseListFile(std::string_view bytes, const LeadBytes& lead) {
+    return ParseOwnedListFile(std::string(bytes), lead);
 }
 
-std::vector<ListEntry> ParseOwnedListFile(std::string&& text) {
+std::vector<ListEntry> ParseOwnedListFile(std::string&& text, const LeadBytes& lead) {
     // Lower the whole text once; lowered names then order by plain byte
     // comparison, which equals the case-insensitive order of the originals.
-    for (char& c : text) {
-        c = FoldCase(c);
+    if (lead.any()) {
+        FoldCaseInPlace(text, lead);
+    } else {
+        for (char& c : text) {
+            c = FoldCase(c);
+        }
     }
     std::vector<RawLine> lines;
     lines.reserve(static_cast<size_t>(std::count(text.begin(), text.end(), '\n')));

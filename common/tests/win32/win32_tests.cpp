@@ -114,24 +114,24 @@ TEST(TextConversion, RoundTripsTheAnsiCodePage) {
 
 TEST(VariantArrays, StringAndIntegerVectorsRoundTrip) {
     Variant v;
-    WriteStringArray({"a", "", "ccc"}, v.get());
+    WriteStringArray({"a", "", "ccc"}, v.put());
     EXPECT_EQ(v.get()->vt, VT_ARRAY | VT_BSTR);
     std::vector<std::string> strings;
     ASSERT_EQ(ReadStringArray(*v.get(), strings), S_OK);
     EXPECT_EQ(strings, (std::vector<std::string>{"a", "", "ccc"}));
 
-    WriteInt16Array({-1, 0, -1}, v.get());
+    WriteInt16Array({-1, 0, -1}, v.put());
     EXPECT_EQ(v.get()->vt, VT_ARRAY | VT_I2);
     std::vector<int16_t> flags;
     ASSERT_EQ(ReadInt16Array(*v.get(), flags), S_OK);
     EXPECT_EQ(flags, (std::vector<int16_t>{-1, 0, -1}));
 
-    WriteInt32Array({5, 70000}, v.get());
+    WriteInt32Array({5, 70000}, v.put());
     std::vector<int32_t> ints;
     ASSERT_EQ(ReadInt32Array(*v.get(), ints), S_OK);
     EXPECT_EQ(ints, (std::vector<int32_t>{5, 70000}));
 
-    WriteInt32Array({}, v.get());
+    WriteInt32Array({}, v.put());
     ASSERT_EQ(ReadInt32Array(*v.get(), ints), S_OK);
     EXPECT_TRUE(ints.empty());
 }
@@ -192,6 +192,22 @@ TEST(VariantArrays, RejectsWhatIsNotAVectorOfNumbers) {
     EXPECT_EQ(ReadInt32Array(*words.get(), ints), DISP_E_TYPEMISMATCH);
     // A failed read leaves the output as it was.
     EXPECT_EQ(ints, (std::vector<int32_t>{1}));
+
+    // The declared type is the caller's word only: reading by it would write
+    // a 24-byte VARIANT into a 4-byte integer, or free a string never filled.
+    const struct {
+        VARTYPE real, declared;
+    } lies[] = {{VT_VARIANT, VT_I4}, {VT_I4, VT_VARIANT}, {VT_I4, VT_BSTR},
+                {VT_I4, VT_I2},      {VT_I2, VT_I4},      {VT_R8, VT_I4},
+                {VT_BSTR, VT_I4},    {VT_UNKNOWN, VT_I4}, {VT_VARIANT, VT_BSTR}};
+    for (const auto& lie : lies) {
+        Variant wrapped;
+        wrapped.get()->vt = VT_ARRAY | lie.declared;
+        wrapped.get()->parray = SafeArray::CreateVector(lie.real, 2).Detach();
+        std::vector<std::string> texts;
+        EXPECT_EQ(ReadInt32Array(*wrapped.get(), ints), DISP_E_TYPEMISMATCH) << lie.real;
+        EXPECT_EQ(ReadStringArray(*wrapped.get(), texts), DISP_E_TYPEMISMATCH) << lie.real;
+    }
 }
 
 HRESULT CreateNothing(IUnknown*, REFIID, void** out) {
