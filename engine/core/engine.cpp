@@ -336,7 +336,7 @@ Status BlockingEngine::AddToList(int32_t kind, std::string_view name, bool& inse
             events_->AddTheSameInList(*k, name);
         }
     } else {
-        UserList(*k)[found.position].check = 1;
+        UserList(*k).SetCheck(found.position, 1);
         position = found.position;
     }
     SaveLists();
@@ -381,8 +381,8 @@ Status BlockingEngine::EditInList(int32_t kind, int32_t index, std::string_view 
         }
     }
     NameList& list = UserList(*k);
-    list[index].name = std::string(newName);
-    list[index].check = newCheck ? 1 : 0;
+    list.Rename(index, std::string(newName));
+    list.SetCheck(index, newCheck ? 1 : 0);
     if (renamed) {
         list.Resort(index);
     }
@@ -442,7 +442,7 @@ bool BlockingEngine::GetCheckOfItem(int32_t kind, int32_t index) const {
 void BlockingEngine::SetCheckOfItem(int32_t kind, int32_t index, bool check) {
     NameList& list = UserList(ToListKind(kind).value_or(ListKind::Process));
     if (list.Contains(index)) {
-        list[index].check = check ? 1 : 0;
+        list.SetCheck(index, check ? 1 : 0);
     }
 }
 
@@ -471,7 +471,7 @@ Status BlockingEngine::AddDefault() {
     for (const std::string& d : defaultProcesses_) {
         const int32_t pos = processes.FindLinear(d);
         if (pos >= 0) {
-            processes[pos].check = 1;
+            processes.SetCheck(pos, 1);
         } else {
             missing.push_back(&d);
         }

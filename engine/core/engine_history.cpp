@@ -62,7 +62,12 @@ namespace {
 // The text as the history holds it: no tab or line break, which would split
 // the fields of its file. Copied only when something has to change.
 std::string_view HistoryText(std::string_view text, std::string& storage) {
-    if (text.find_first_of("\t\r\n") == std::string_view::npos) {
+    bool clean = true;
+    for (char c : text) {
+        // One test for the three: none of tab, LF or CR is above 13.
+        clean &= static_cast<unsigned char>(c) > '\r' || (c != '\t' && c != '\n' && c != '\r');
+    }
+    if (clean) {
         return text;
     }
     storage = MakeFieldSafe(text);
@@ -82,14 +87,15 @@ void BlockingEngine::AddRecord(std::string_view title, std::string_view site,
     // in which older records are compared.
     const std::string_view recentSite = site;
     const std::string_view recentPopup = popup;
-    std::string titleStore, siteStore, popupStore, processStore;
-    title = HistoryText(title, titleStore);
-    site = HistoryText(site, siteStore);
-    popup = HistoryText(popup, popupStore);
-    process = HistoryText(process, processStore);
-
     // Counters matter only for a history record or for older records to mark.
     const bool counting = geometry != nullptr || !history_.empty();
+    std::string titleStore, siteStore, popupStore, processStore;
+    if (counting) {
+        title = HistoryText(title, titleStore);
+        site = HistoryText(site, siteStore);
+        popup = HistoryText(popup, popupStore);
+        process = HistoryText(process, processStore);
+    }
     int32_t processCount =
         (!counting || IsUnknown(process)) ? 0 : (IsProcDefault(process) ? kDefaultProcess : 1);
     int32_t addressCount = IsUnknown(popup) ? 0 : 1;

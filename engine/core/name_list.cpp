@@ -20,12 +20,63 @@ int NameList::Compare(std::string_view a, std::string_view b) const {
     return CompareFolded(a, b, *lead_);
 }
 
+uint64_t NameList::PrefixOf(std::string_view name) const {
+    // Folded as the whole name folds, so the prefixes order as the names do:
+    // a smaller prefix means a smaller name, and equal ones decide nothing.
+    uint64_t key = 0;
+    const size_t n = name.size() < 8 ? name.size() : 8;
+    size_t i = 0;
+    for (; i < n; ++i) {
+        auto c = static_cast<unsigned char>(name[i]);
+        if (lead_->any() && (*lead_)(c)) {
+            key = (key << 8) | c;
+            if (++i == n) {
+                break;
+            }
+            c = static_cast<unsigned char>(name[i]);
+        } else if (IsUpperAscii(c)) {
+            c = static_cast<unsigned char>(c - 'A' + 'a');
+        }
+        key = (key << 8) | c;
+    }
+    return n == 0 ? 0 : key << (8 * (8 - n));
+}
+
+const std::vector<uint64_t>& NameList::Prefixes() const {
+    if (prefixes_.size() != entries_.size()) {
+        prefixes_.resize(entries_.size());
+        for (size_t i = 0; i < entries_.size(); ++i) {
+            prefixes_[i] = PrefixOf(entries_[i].name);
+        }
+    }
+    return prefixes_;
+}
+
+std::vector<ListEntry>::const_iterator NameList::LowerBound(std::string_view key) const {
+    const std::vector<uint64_t>& prefixes = Prefixes();
+    const uint64_t prefix = PrefixOf(key);
+    const auto first = std::lower_bound(prefixes.begin(), prefixes.end(), prefix);
+    auto last = first;
+    // Names that share the key's prefix: usually none or a few.
+    while (last != prefixes.end() && *last == prefix && last - first < 8) {
+        ++last;
+    }
+    if (last != prefixes.end() && *last == prefix) {
+        last = std::upper_bound(last, prefixes.end(), prefix);
+    }
+    return std::lower_bound(entries_.begin() + (first - prefixes.begin()),
+                            entries_.begin() + (last - prefixes.begin()), key,
+                            [this](const ListEntry& e, std::string_view k) {
+                                return Compare(e.name, k) < 0;
+                            });
+}
+
 LookupResult NameList::Lookup(std::string_view name) const {
     const std::string_view key = WithoutTrailingSlash(name);
     const auto less = [this](const ListEntry& e, std::string_view k) {
         return Compare(e.name, k) < 0;
     };
-    auto it = std::lower_bound(entries_.begin(), entries_.end(), key, less);
+    auto it = LowerBound(key);
     const auto hit = [&](auto pos) {
         return LookupResult{static_cast<int32_t>(pos - entries_.begin()), pos->check};
     };
@@ -53,6 +104,7 @@ int32_t NameList::InsertSorted(std::string_view name, int32_t check) {
         entries_.begin(), entries_.end(), name,
         [this](std::string_view k, const ListEntry& e) { return Compare(k, e.name) < 0; });
     it = entries_.insert(it, ListEntry{std::string(name), check});
+    prefixes_.clear();
     return static_cast<int32_t>(it - entries_.begin());
 }
 
@@ -66,9 +118,7 @@ int32_t NameList::FindLinear(std::string_view name) const {
 }
 
 int32_t NameList::FindFirst(std::string_view name) const {
-    const auto it = std::lower_bound(
-        entries_.begin(), entries_.end(), name,
-        [this](const ListEntry& e, std::string_view k) { return Compare(e.name, k) < 0; });
+    const auto it = LowerBound(name);
     if (it == entries_.end() || !EqualsFolded(it->name, name, *lead_)) {
         return -1;
     }
@@ -123,6 +173,7 @@ void NameList::MergeActive(const std::vector<std::string_view>& names) {
                std::make_move_iterator(added.begin()), std::make_move_iterator(added.end()),
                std::back_inserter(merged), less);
     entries_ = std::move(merged);
+    prefixes_.clear();
 }
 
 void NameList::EraseMarked(const std::vector<bool>& marked) {
@@ -137,11 +188,13 @@ void NameList::EraseMarked(const std::vector<bool>& marked) {
         ++out;
     }
     entries_.resize(out);
+    prefixes_.clear();
 }
 
 int32_t NameList::Resort(int32_t position) {
     ListEntry entry = std::move(entries_[static_cast<size_t>(position)]);
     entries_.erase(entries_.begin() + position);
+    prefixes_.clear();
     return InsertSorted(entry.name, entry.check);
 }
 

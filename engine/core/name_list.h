@@ -34,7 +34,10 @@ public:
         : entries_(std::move(sorted)), lead_(lead ? lead : &kSingleByte) {}
 
     // Replaces the entries (already sorted), keeping the code page.
-    void Assign(std::vector<ListEntry> sorted) noexcept { entries_ = std::move(sorted); }
+    void Assign(std::vector<ListEntry> sorted) noexcept {
+        entries_ = std::move(sorted);
+        prefixes_.clear();
+    }
 
     // Finds the entry whose name equals `name` when one trailing "/" is
     // removed from both. The list is sorted by raw names, where "a.com/" sorts
@@ -63,8 +66,22 @@ public:
     // returns the new position.
     int32_t Resort(int32_t position);
 
-    void Erase(int32_t position) { entries_.erase(entries_.begin() + position); }
-    void Clear() { entries_.clear(); }
+    void Erase(int32_t position) {
+        entries_.erase(entries_.begin() + position);
+        prefixes_.clear();
+    }
+    void Clear() {
+        entries_.clear();
+        prefixes_.clear();
+    }
+    void SetCheck(int32_t position, int32_t check) {
+        entries_[static_cast<size_t>(position)].check = check;
+    }
+    // A new name in place (the caller resorts when it must).
+    void Rename(int32_t position, std::string name) {
+        entries_[static_cast<size_t>(position)].name = std::move(name);
+        prefixes_.clear();
+    }
 
     bool Contains(int32_t position) const {
         return position >= 0 && static_cast<size_t>(position) < entries_.size();
@@ -72,16 +89,25 @@ public:
     int32_t size() const { return static_cast<int32_t>(entries_.size()); }
     bool empty() const { return entries_.empty(); }
     const ListEntry& operator[](int32_t i) const { return entries_[static_cast<size_t>(i)]; }
-    ListEntry& operator[](int32_t i) { return entries_[static_cast<size_t>(i)]; }
     const std::vector<ListEntry>& entries() const { return entries_; }
 
     const LeadBytes& lead() const { return *lead_; }
     int Compare(std::string_view a, std::string_view b) const;
 
 private:
+    // The first eight folded bytes of each name, big-endian: a search over
+    // this one contiguous array touches far less memory than one over the
+    // names, and leaves only names with the key's own prefix to compare.
+    // Built on the first search after a change of names.
+    uint64_t PrefixOf(std::string_view name) const;
+    const std::vector<uint64_t>& Prefixes() const;
+    // Where the entries not smaller than `key` begin.
+    std::vector<ListEntry>::const_iterator LowerBound(std::string_view key) const;
+
     static constexpr LeadBytes kSingleByte{};
     std::vector<ListEntry> entries_;
     const LeadBytes* lead_;
+    mutable std::vector<uint64_t> prefixes_; // empty when stale (or no entries)
 };
 
 } // namespace qlx::engine

@@ -57,7 +57,7 @@ TEST(NameListInsert, PlacesEqualNamesAfterTheExistingOnes) {
 
 TEST(NameListResort, MovesAnEditedEntryToItsPlace) {
     NameList list = Build({"a", "c", "e"});
-    list[0].name = "d";
+    list.Rename(0, "d");
     EXPECT_EQ(list.Resort(0), 1);
     EXPECT_EQ(list.Lookup("d").position, 1);
     EXPECT_EQ(list.Lookup("c").position, 0);
@@ -84,7 +84,7 @@ TEST(NameListMerge, EqualsInsertingOneNameAtATime) {
         for (std::string_view n : names) {
             const LookupResult found = single.Lookup(n);
             if (found.found()) {
-                single[found.position].check = 1;
+                single.SetCheck(found.position, 1);
             } else {
                 single.InsertSorted(n, 1);
             }
@@ -110,6 +110,30 @@ TEST(NameListLookup, DoubleByteCharactersAreComparedWhole) {
     EXPECT_EQ(list.FindFirst("\x83\x61.exe"), 1);
     // In a single-byte code page the same bytes are two characters each.
     EXPECT_EQ(NameList().Compare("\x83\x41", "\x83\x61"), 0);
+}
+
+// The binary searches (over the names' folded first bytes, then the names)
+// find what a linear scan finds, for names around the eight-byte prefixes.
+TEST(NameListLookup, AgreesWithALinearScan) {
+    const LeadBytes sjis = ShiftJis();
+    const char bytes[] = {'a', 'A', 'b', '/', '\x83', '\x41', '\x61', '\x95'};
+    std::mt19937 rng(17);
+    for (const LeadBytes* lead : {&sjis, static_cast<const LeadBytes*>(nullptr)}) {
+        NameList list(lead);
+        std::vector<std::string> names;
+        for (int i = 0; i < 400; ++i) {
+            std::string n(6 + rng() % 6, 'a');
+            for (char& c : n) {
+                c = bytes[rng() % std::size(bytes)];
+            }
+            names.push_back(n);
+            list.InsertSorted(n, 1);
+        }
+        for (const std::string& n : names) {
+            ASSERT_EQ(list.FindFirst(n), list.FindLinear(n)) << n;
+            ASSERT_TRUE(list.Lookup(n).found()) << n;
+        }
+    }
 }
 
 } // namespace
