@@ -2,6 +2,7 @@
 // COM of the Wine prefix.
 #include <windows.h>
 #include <oleauto.h>
+#include <olectl.h>
 
 #include <gtest/gtest.h>
 
@@ -70,6 +71,33 @@ TEST(Registrar, ScriptResourceRegistersAndUnregisters) {
     EXPECT_TRUE(reg.KeyExists(RegRoot::ClassesRoot, "CLSID"));
     EXPECT_TRUE(reg.KeyExists(RegRoot::CurrentUser, "Software"));
     EXPECT_FALSE(reg.KeyExists(RegRoot::CurrentUser, "Software\\QuellixCommonTest"));
+}
+
+// Text outside the ANSI code page (Greek is not in 1252) reaches the registry
+// whole through the wide functions, as UTF-8 narrow text.
+TEST(Win32Registry, Utf8TextReachesTheWideRegistry) {
+    Win32Registry reg(0, CP_UTF8);
+    const std::string key = "Software\\QuellixCommonTest\\\xCE\xA9";
+    ASSERT_TRUE(reg.CreateKey(RegRoot::CurrentUser, key));
+    ASSERT_TRUE(
+        reg.SetValue(RegRoot::CurrentUser, key, "", RegData::String("C:\\\xCE\xA9\\x.dll")));
+    wchar_t value[64] = {};
+    DWORD size = sizeof value;
+    ASSERT_EQ(::RegGetValueW(HKEY_CURRENT_USER, L"Software\\QuellixCommonTest\\\x03A9", nullptr,
+                             RRF_RT_REG_SZ, nullptr, value, &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(std::wstring(value), L"C:\\\x03A9\\x.dll");
+    EXPECT_EQ(reg.GetValue(RegRoot::CurrentUser, key, ""), RegData::String("C:\\\xCE\xA9\\x.dll"));
+    EXPECT_TRUE(reg.DeleteTree(RegRoot::CurrentUser, "Software\\QuellixCommonTest"));
+}
+
+// A registration that fails part-way takes back what it wrote.
+TEST(Registrar, FailedRegistrationIsTakenBack) {
+    HMODULE self = ::GetModuleHandleA(nullptr);
+    EXPECT_EQ(RegisterServer(self, {101, 999}, {{"APPID", "{APP}"}}), SELFREG_E_CLASS);
+    EXPECT_FALSE(Win32Registry().KeyExists(RegRoot::ClassesRoot, kClassKey));
+    EXPECT_FALSE(Win32Registry().KeyExists(RegRoot::ClassesRoot, "Quellix.CommonTest.1"));
+    EXPECT_TRUE(Win32Registry().KeyExists(RegRoot::ClassesRoot, "CLSID"));
 }
 
 TEST(Registrar, MissingScriptOrReplacementFails) {
@@ -233,6 +261,12 @@ TEST(ClassFactory, GuardsAggregationPointersAndExceptions) {
     factory.LockServer(FALSE);
     EXPECT_EQ(module.LockCount(), before);
     EXPECT_EQ(lastUnlocks, before == 0 ? 1 : 0);
+    // Unlocks without a lock of the factory's never drive the count down.
+    module.Lock();
+    factory.LockServer(FALSE);
+    factory.LockServer(FALSE);
+    EXPECT_EQ(module.LockCount(), before + 1);
+    module.Unlock();
     module.SetOnLastUnlock(nullptr);
 }
 

@@ -3,6 +3,7 @@
 // garbage, and arrays that are not what their variant says.
 #include <thread>
 
+#include "common/win32/text_conv.h"
 #include "engine/tests/com/com_test_support.h"
 
 namespace qlx::engine::testing {
@@ -203,6 +204,36 @@ TEST_F(EngineRobustness, DeletionWritesBackSixteenBitPositions) {
     EXPECT_EQ(positions.get()->vt, VT_ARRAY | VT_I2);
     EXPECT_THAT(Ints(*positions.get()), ElementsAre(0, 1));
     EXPECT_EQ(folder_.Read("\\urls.lst"), "+b\r\n");
+}
+
+// A library in a folder whose name the ANSI code page cannot hold (Greek is
+// not in 1252) registers that path whole.
+TEST_F(EngineRobustness, RegistersFromAPathOutsideTheAnsiCodePage) {
+    wchar_t temp[MAX_PATH];
+    ASSERT_GT(::GetTempPathW(MAX_PATH, temp), 0u);
+    const std::wstring folder = std::wstring(temp) + L"qlx\x03A9";
+    const std::wstring copy = folder + L"\\QLXEng.dll";
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+    ASSERT_TRUE(::CopyFileW(AnsiToWide(qlx::testing::BinDir() + "QLXEng.dll").c_str(), copy.c_str(),
+                            FALSE));
+    HMODULE dll = ::LoadLibraryW(copy.c_str());
+    ASSERT_NE(dll, nullptr);
+    using Fn = HRESULT(STDAPICALLTYPE*)();
+    auto reg =
+        reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(dll, "DllRegisterServer")));
+    ASSERT_NE(reg, nullptr);
+    EXPECT_EQ(reg(), S_OK);
+    ::FreeLibrary(dll);
+    wchar_t value[MAX_PATH] = {};
+    DWORD size = sizeof value;
+    EXPECT_EQ(::RegGetValueW(HKEY_CLASSES_ROOT,
+                             L"CLSID\\{3C58D447-43A1-40D1-890A-C4240FDCC404}\\InprocServer32",
+                             nullptr, RRF_RT_REG_SZ, nullptr, value, &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(std::wstring(value), copy);
+    EXPECT_EQ(RegisterEngine(), S_OK); // the build's library again
+    ::DeleteFileW(copy.c_str());
+    ::RemoveDirectoryW(folder.c_str());
 }
 
 } // namespace
