@@ -423,8 +423,8 @@ int main(int argc, char** argv) {
                        "BM_UpdateWithdrawingServerEntries/iterations:3", sort, 1000);
     reporter.PrintTime("DeleteFromHistory, every other of 100,000",
                        "BM_DeleteEveryOtherHistoryRecord/iterations:3", sort, 1000);
-    reporter.PrintTime("IsAllDefObj, 100,000 server x 200,000 user",
-                       "BM_IsAllDefObj/iterations:3", sort, 1000);
+    reporter.PrintTime("IsAllDefObj, 100,000 server x 200,000 user", "BM_IsAllDefObj/iterations:3",
+                       sort, 1000);
     benchmark::Shutdown();
     return 0;
 }

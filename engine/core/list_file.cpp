@@ -98,11 +98,11 @@ bool ReadPart(char* begin, char* end, const LeadBytes& lead, std::vector<RawLine
 size_t CommonPrefix(const std::vector<RawLine>& lines, std::string_view first, size_t common) {
     for (const RawLine& l : lines) {
         const size_t n = std::min(common, l.name.size());
-        common = static_cast<size_t>(
-            std::mismatch(first.begin(), first.begin() + static_cast<std::ptrdiff_t>(n),
-                          l.name.begin())
-                .first -
-            first.begin());
+        common = static_cast<size_t>(std::mismatch(first.begin(),
+                                                   first.begin() + static_cast<std::ptrdiff_t>(n),
+                                                   l.name.begin())
+                                         .first -
+                                     first.begin());
     }
     return common;
 }

@@ -64,11 +64,9 @@ std::vector<ListEntry>::const_iterator NameList::LowerBound(std::string_view key
     if (last != prefixes.end() && *last == prefix) {
         last = std::upper_bound(last, prefixes.end(), prefix);
     }
-    return std::lower_bound(entries_.begin() + (first - prefixes.begin()),
-                            entries_.begin() + (last - prefixes.begin()), key,
-                            [this](const ListEntry& e, std::string_view k) {
-                                return Compare(e.name, k) < 0;
-                            });
+    return std::lower_bound(
+        entries_.begin() + (first - prefixes.begin()), entries_.begin() + (last - prefixes.begin()),
+        key, [this](const ListEntry& e, std::string_view k) { return Compare(e.name, k) < 0; });
 }
 
 LookupResult NameList::Lookup(std::string_view name) const {

@@ -75,8 +75,8 @@ TEST(ListFile, LargeListsReadAsOne) {
                 file += "+\r\n";
                 continue;
             }
-            const std::string name = pool[rng() % std::size(pool)] + std::string(90, 'q') +
-                                     std::to_string(rng() % 50);
+            const std::string name =
+                pool[rng() % std::size(pool)] + std::string(90, 'q') + std::to_string(rng() % 50);
             const bool active = rng() % 2 == 0;
             file += (active ? "+" : "-") + name + "\r\n";
             if (shortAt < 0 || i < shortAt) {
