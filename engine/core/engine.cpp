@@ -123,12 +123,16 @@ Status BlockingEngine::Init(std::string_view ownProcess, std::string_view dataFo
     }
     defaultProcesses_.assign(kDefaultProcesses.begin(), kDefaultProcesses.end());
 
+    bool processesRead = false;
     for (ListKind kind : kSaveOrder) {
-        unreadable_[static_cast<size_t>(KindIndex(kind))] =
-            ReadListFile(UserFileName(kind), UserList(kind)) == FileRead::Unreadable;
+        const FileRead read = ReadListFile(UserFileName(kind), UserList(kind));
+        unreadable_[static_cast<size_t>(KindIndex(kind))] = read == FileRead::Unreadable;
+        processesRead = processesRead || (kind == ListKind::Process && read == FileRead::Read);
     }
+    // A new, empty or unreadable (then unwritten) file brings the defaults;
+    // a file with bytes counts as read even when its first line ends it.
     NameList& processes = UserList(ListKind::Process);
-    if (processes.empty()) {
+    if (!processesRead) {
         for (const std::string& name : defaultProcesses_) {
             processes.InsertSorted(name, 1);
         }

@@ -49,6 +49,12 @@ TEST_F(EngineInit, NewFolderGetsDefaultProcessesAndEveryListFile) {
     EXPECT_TRUE(engine_->IsAllDefPresent());
 }
 
+TEST_F(EngineInit, AProcessFileWithBytesCountsAsReadEvenWhenItEndsAtOnce) {
+    folder_.Write("\\processes.lst", "\r\n+mine.exe\r\n");
+    Init();
+    EXPECT_TRUE(Names(ListKind::Process).empty());
+}
+
 TEST_F(EngineInit, ReadsListFilesAndRewritesThemLowered) {
     folder_.Write("\\urls.lst", "+B.com\r\n-a.com\r\n");
     folder_.Write("\\processes.lst", "+mine.exe\r\n");
