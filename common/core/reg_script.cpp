@@ -156,7 +156,7 @@ public:
             if (!Expect(Token::Open, "'{' after the root key")) {
                 break;
             }
-            ParseKeyList(root.keys);
+            ParseKeyList(root.keys, true);
             if (!ok_) {
                 break;
             }
@@ -256,13 +256,12 @@ private:
             data = RegData::String(text, RegType::ExpandString);
             return true;
         case 'd': {
-            char* end = nullptr;
-            const unsigned long long v = std::strtoull(text.c_str(), &end, 0);
-            if (text.empty() || *end != '\0' || v > 0xFFFFFFFFull) {
+            const std::optional<uint32_t> v = ReadNumber(text);
+            if (!v) {
                 Fail("bad number '" + text + "'");
                 return false;
             }
-            data = RegData::Dword(static_cast<uint32_t>(v));
+            data = RegData::Dword(*v);
             return true;
         }
         default:
@@ -270,10 +269,43 @@ private:
         }
     }
 
-    void ParseKeyList(std::vector<RegScriptKey>& keys) {
+    // Decimal, also with leading zeros (never octal), or hexadecimal after
+    // "0x"; nothing else, no sign.
+    static std::optional<uint32_t> ReadNumber(std::string_view text) {
+        int base = 10;
+        if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+            base = 16;
+            text.remove_prefix(2);
+        }
+        if (text.empty()) {
+            return std::nullopt;
+        }
+        uint64_t v = 0;
+        for (char c : text) {
+            int digit;
+            if (c >= '0' && c <= '9') {
+                digit = c - '0';
+            } else if (base == 16 && FoldCase(c) >= 'a' && FoldCase(c) <= 'f') {
+                digit = FoldCase(c) - 'a' + 10;
+            } else {
+                return std::nullopt;
+            }
+            v = v * static_cast<uint64_t>(base) + static_cast<uint64_t>(digit);
+            if (v > 0xFFFFFFFFull) {
+                return std::nullopt;
+            }
+        }
+        return static_cast<uint32_t>(v);
+    }
+
+    void ParseKeyList(std::vector<RegScriptKey>& keys, bool atRoot = false) {
         while (ok_ && cur_.kind != Token::Close) {
             if (cur_.kind == Token::End) {
                 Fail("missing '}'");
+                return;
+            }
+            if (atRoot && cur_.kind == Token::Word && EqualsNoCase(cur_.text, "val")) {
+                Fail("a value cannot stand at the root");
                 return;
             }
             ParseKey(keys);
@@ -305,7 +337,16 @@ private:
             Fail("bad key name '" + key.name + "'");
             return;
         }
+        const Token name = cur_;
         Advance();
+        // A bare word followed by another name on its line was meant as a
+        // flag ("Delete", a misspelt "NoRemove"): never take it for a key.
+        if (name.kind == Token::Word && cur_.line == name.line &&
+            (cur_.kind == Token::Word || cur_.kind == Token::Quoted)) {
+            cur_ = name;
+            Fail("unknown flag '" + name.text + "'");
+            return;
+        }
         if (cur_.kind == Token::Equals) {
             RegScriptValue def;
             if (!ParseValue(def.data)) {
@@ -363,21 +404,27 @@ std::string Join(const std::string& parent, const std::string& name) {
     return parent.empty() ? name : parent + "\\" + name;
 }
 
-bool ApplyKey(RegRoot root, const std::string& parent, const RegScriptKey& key, Registry& reg) {
+bool ApplyKey(RegRoot root, const std::string& parent, const RegScriptKey& key, Registry& reg,
+              RegJournal& journal) {
     const std::string path = Join(parent, key.name);
     if (key.forceRemove) {
         reg.DeleteTree(root, path);
     }
+    const bool existed = reg.KeyExists(root, path);
     if (!reg.CreateKey(root, path)) {
         return false;
     }
+    if (!existed) {
+        journal.changes.push_back({root, path, {}, true, std::nullopt});
+    }
     for (const auto& v : key.values) {
+        journal.changes.push_back({root, path, v.name, false, reg.GetValue(root, path, v.name)});
         if (!reg.SetValue(root, path, v.name, v.data)) {
             return false;
         }
     }
     for (const auto& sub : key.subkeys) {
-        if (!ApplyKey(root, path, sub, reg)) {
+        if (!ApplyKey(root, path, sub, reg, journal)) {
             return false;
         }
     }
@@ -411,15 +458,29 @@ std::optional<RegScript> ParseRegScript(std::string_view text, const Replacement
     return Parser(text, replacements).Parse(error);
 }
 
-bool ApplyRegScript(const RegScript& script, Registry& registry) {
+bool ApplyRegScript(const RegScript& script, Registry& registry, RegJournal* journal) {
+    RegJournal local;
+    RegJournal& changes = journal != nullptr ? *journal : local;
     for (const auto& root : script.roots) {
         for (const auto& key : root.keys) {
-            if (!ApplyKey(root.root, "", key, registry)) {
+            if (!ApplyKey(root.root, "", key, registry, changes)) {
                 return false;
             }
         }
     }
     return true;
+}
+
+void RollBack(const RegJournal& journal, Registry& registry) {
+    for (auto it = journal.changes.rbegin(); it != journal.changes.rend(); ++it) {
+        if (it->createdKey) {
+            registry.DeleteTree(it->root, it->path);
+        } else if (it->previous) {
+            registry.SetValue(it->root, it->path, it->valueName, *it->previous);
+        } else {
+            registry.DeleteValue(it->root, it->path, it->valueName);
+        }
+    }
 }
 
 bool UndoRegScript(const RegScript& script, Registry& registry) {

@@ -16,12 +16,16 @@
 //       }
 //   }
 //
-// A key line is an optional flag, a name (bare or 'quoted') and optionally
-// "= type 'value'" for its default value; "val Name = type value" sets a
-// named value. Types: s (string), e (expandable string), d (number).
-// NoRemove keys survive unregistration (their contents are still removed);
-// ForceRemove keys are deleted whole before registration. %NAME% is replaced
-// from the caller's table ("%%" is a literal percent sign).
+// A key line is an optional flag (NoRemove or ForceRemove), a name (bare or
+// 'quoted') and optionally "= type 'value'" for its default value;
+// "val Name = type value" sets a named value of the enclosing key (never at
+// the root). Types: s (string), e (expandable string), d (number: decimal,
+// leading zeros included, or hexadecimal after "0x"). Any other flag word is
+// an error.
+// NoRemove keys survive unregistration with their default value; the
+// subkeys and named values the script gives them are removed. ForceRemove
+// keys are deleted whole before registration. %NAME% is replaced from the
+// caller's table ("%%" is a literal percent sign).
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -67,9 +71,26 @@ using Replacements = std::map<std::string, std::string, LessNoCase>;
 std::optional<RegScript> ParseRegScript(std::string_view text, const Replacements& replacements,
                                         RegScriptError* error = nullptr);
 
-// Writes every key and value of the script. Stops at the first failure and
-// returns false.
-bool ApplyRegScript(const RegScript& script, Registry& registry);
+// What an application changed: keys it created and values it set with what
+// they held before, so that a failed registration can be taken back.
+struct RegJournal {
+    struct Change {
+        RegRoot root;
+        std::string path;
+        std::string valueName;           // for a value
+        bool createdKey = false;         // else a value was set
+        std::optional<RegData> previous; // the value it replaced
+    };
+    std::vector<Change> changes;
+};
+
+// Writes every key and value of the script, noting each change in `journal`
+// (if given). Stops at the first failure and returns false.
+bool ApplyRegScript(const RegScript& script, Registry& registry, RegJournal* journal = nullptr);
+
+// Takes back the changes of a journal, newest first. What a ForceRemove key
+// held before it was replaced is not restored.
+void RollBack(const RegJournal& journal, Registry& registry);
 
 // Undoes a registration: removes every key that is not NoRemove (with all
 // its contents) and every named value the script sets. Keys that are already

@@ -93,6 +93,13 @@ TEST(RegScript, RejectsMalformedScriptsWithALine) {
         {"HKCR { Key = s '%UNKNOWN%' }", 1},
         {"HKCR { Key { Sub }", 1},
         {"HKCR { Key = d '0x100000000' }", 1},
+        {"HKCR { Key = d '-1' }", 1},
+        {"HKCR { Key = d '0x' }", 1},
+        {"HKCR { Key = d '08x' }", 1},
+        // A value at the root, and flag words that are none of ours.
+        {"HKCR\n{\n  val Name = s 'x'\n}", 3},
+        {"HKCR\n{\n  Delete Key\n}", 3},
+        {"HKCR\n{\n  NoRemov CLSID\n  {\n  }\n}", 3},
     };
     for (const auto& c : cases) {
         RegScriptError err;
@@ -102,6 +109,89 @@ TEST(RegScript, RejectsMalformedScriptsWithALine) {
             EXPECT_EQ(err.line, c.line) << c.text;
         }
     }
+}
+
+TEST(RegScript, NumbersAreDecimalUnlessHexadecimal) {
+    const struct {
+        const char* text;
+        uint32_t value;
+    } cases[] = {{"10", 10}, {"010", 10}, {"0x10", 16}, {"0X1f", 31}, {"4294967295", 0xFFFFFFFF}};
+    for (const auto& c : cases) {
+        auto script =
+            ParseRegScript(std::string("HKCU { K = d '") + c.text + "' }", Table(), nullptr);
+        ASSERT_TRUE(script) << c.text;
+        EXPECT_EQ(script->roots[0].keys[0].values[0].data, RegData::Dword(c.value)) << c.text;
+    }
+}
+
+// A registry whose n-th write fails, as a key without write access does.
+class FailingRegistry final : public Registry {
+public:
+    FailingRegistry(MemoryRegistry& inner, int failAt) : inner_(inner), left_(failAt) {}
+    bool CreateKey(RegRoot r, std::string_view p) override {
+        return Write() && inner_.CreateKey(r, p);
+    }
+    bool KeyExists(RegRoot r, std::string_view p) const override { return inner_.KeyExists(r, p); }
+    bool DeleteTree(RegRoot r, std::string_view p) override { return inner_.DeleteTree(r, p); }
+    bool SetValue(RegRoot r, std::string_view p, std::string_view n, const RegData& d) override {
+        return Write() && inner_.SetValue(r, p, n, d);
+    }
+    std::optional<RegData> GetValue(RegRoot r, std::string_view p,
+                                    std::string_view n) const override {
+        return inner_.GetValue(r, p, n);
+    }
+    bool DeleteValue(RegRoot r, std::string_view p, std::string_view n) override {
+        return inner_.DeleteValue(r, p, n);
+    }
+    bool IsKeyEmpty(RegRoot r, std::string_view p) const override {
+        return inner_.IsKeyEmpty(r, p);
+    }
+    bool failed() const { return left_ < 0; }
+
+private:
+    bool Write() { return left_-- != 0; }
+    MemoryRegistry& inner_;
+    int left_;
+};
+
+// Whatever write fails, taking the journal back leaves the registry as it
+// was: keys the script created go, values it replaced come back.
+TEST(RegScript, RollBackUndoesAFailedApplication) {
+    auto script = ParseRegScript(kClassScript, Table());
+    ASSERT_TRUE(script);
+    for (int failAt = 0;; ++failAt) {
+        MemoryRegistry reg;
+        reg.CreateKey(RegRoot::ClassesRoot, "Demo.Thing.1");
+        reg.SetValue(RegRoot::ClassesRoot, "Demo.Thing.1", "", RegData::String("old"));
+        reg.CreateKey(RegRoot::ClassesRoot, "CLSID\\{OTHER}");
+        FailingRegistry failing(reg, failAt);
+        RegJournal journal;
+        if (ApplyRegScript(*script, failing, &journal)) {
+            EXPECT_GT(failAt, 5); // every write was tried
+            break;
+        }
+        RollBack(journal, reg);
+        EXPECT_EQ(reg.GetValue(RegRoot::ClassesRoot, "Demo.Thing.1", ""), RegData::String("old"))
+            << failAt;
+        EXPECT_FALSE(reg.KeyExists(RegRoot::ClassesRoot, "Demo.Thing.1\\CLSID")) << failAt;
+        EXPECT_FALSE(
+            reg.KeyExists(RegRoot::ClassesRoot, "CLSID\\{11111111-2222-3333-4444-555555555555}"))
+            << failAt;
+        EXPECT_TRUE(reg.KeyExists(RegRoot::ClassesRoot, "CLSID\\{OTHER}")) << failAt;
+    }
+}
+
+// A NoRemove key keeps its default value; what the script put below it goes.
+TEST(RegScript, UndoKeepsTheDefaultValueOfNoRemoveKeys) {
+    auto script =
+        ParseRegScript("HKCR { NoRemove Shared = s 'kept' { val Mine = s 'x'\n Sub } }", Table());
+    ASSERT_TRUE(script);
+    MemoryRegistry reg;
+    ASSERT_TRUE(ApplyRegScript(*script, reg));
+    ASSERT_TRUE(UndoRegScript(*script, reg));
+    EXPECT_EQ(reg.GetValue(RegRoot::ClassesRoot, "Shared", ""), RegData::String("kept"));
+    EXPECT_FALSE(reg.GetValue(RegRoot::ClassesRoot, "Shared", "Mine").has_value());
+    EXPECT_FALSE(reg.KeyExists(RegRoot::ClassesRoot, "Shared\\Sub"));
 }
 
 TEST(RegScript, QuotesAndPercentEscapes) {

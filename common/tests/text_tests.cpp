@@ -21,6 +21,44 @@ TEST(CompareNoCase, OrdersByFoldedBytesWithPrefixFirst) {
     EXPECT_NE(CompareNoCase("\xC9", "\xE9"), 0);
 }
 
+// Code page 932: lead bytes 0x81-0x9F and 0xE0-0xFC; a second byte may be
+// a letter or a backslash, or itself take a lead-byte value.
+TEST(CompareNoCase, FoldsOnlySingleByteLettersOfTheCodePage) {
+    const LeadBytes sjis =
+        LeadBytes::From([](unsigned char c) { return (c >= 0x81 && c <= 0x9F) || c >= 0xE0; });
+    EXPECT_NE(CompareNoCase("\x83\x41.exe", "\x83\x61.exe", sjis), 0);
+    EXPECT_EQ(CompareNoCase("\x83\x41.EXE", "\x83\x41.exe", sjis), 0);
+    // 0x81 0x81 is one character, so the "A" after it is a letter of its own.
+    EXPECT_EQ(CompareNoCase("\x81\x81"
+                            "A",
+                            "\x81\x81"
+                            "a",
+                            sjis),
+              0);
+    EXPECT_NE(CompareNoCase("\x81\x81\x81"
+                            "A",
+                            "\x81\x81\x81"
+                            "a",
+                            sjis),
+              0);
+    EXPECT_EQ(ToLower("\x83\x41Z\x83\x5A", sjis), "\x83\x41z\x83\x5A");
+    EXPECT_EQ(ToLower("\x83\x41", LeadBytes()), "\x83\x61");
+    EXPECT_FALSE(sjis == LeadBytes());
+
+    const struct {
+        const char* text;
+        const char* cut;
+    } folders[] = {{"C:\\\x95\x5C", "C:\\\x95\x5C"},
+                   {"C:\\\x95\x5C\\", "C:\\\x95\x5C"},
+                   {"C:\\dir\\", "C:\\dir"},
+                   {"\x83\x5C\x95\x5C", "\x83\x5C\x95\x5C"},
+                   {"", ""}};
+    for (const auto& f : folders) {
+        EXPECT_EQ(WithoutTrailingChar(f.text, '\\', sjis), f.cut) << f.text;
+    }
+    EXPECT_EQ(WithoutTrailingChar("C:\\\x95\x5C", '\\', LeadBytes()), "C:\\\x95");
+}
+
 TEST(ContainsNoCase, FindsAnyLetterCase) {
     EXPECT_TRUE(ContainsNoCase("res://ieframe.dll/NavigationCanceled.htm", "navigationcanceled"));
     EXPECT_TRUE(ContainsNoCase("RES://SHDOCLC.DLL/dnserror.htm", "shdoclc.dll"));

@@ -82,10 +82,18 @@ public:
         }
         return ComGuard([&] { return creator_(outer, iid, out); });
     }
+    // An unlock without a lock of this factory's is ignored: a client's
+    // stray LockServer(FALSE) must not release another object's hold.
     STDMETHODIMP LockServer(BOOL lock) override {
         if (lock) {
+            ++locks_;
             ComModule::Instance().Lock();
-        } else {
+            return S_OK;
+        }
+        LONG held = locks_.load();
+        while (held > 0 && !locks_.compare_exchange_weak(held, held - 1)) {
+        }
+        if (held > 0) {
             ComModule::Instance().Unlock();
         }
         return S_OK;
@@ -93,6 +101,7 @@ public:
 
 private:
     Creator creator_;
+    std::atomic<LONG> locks_{0};
 };
 
 } // namespace qlx

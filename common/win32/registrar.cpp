@@ -1,6 +1,7 @@
 #include "common/win32/registrar.h"
 
 #include <oleauto.h>
+#include <olectl.h>
 
 #include "common/win32/com_ptr.h"
 #include "common/win32/text_conv.h"
@@ -8,10 +9,12 @@
 
 namespace qlx {
 
-std::string ModulePath(HMODULE module) {
-    std::string path(MAX_PATH, '\0');
+namespace {
+
+std::wstring WideModulePath(HMODULE module) {
+    std::wstring path(MAX_PATH, L'\0');
     for (;;) {
-        const DWORD n = ::GetModuleFileNameA(module, path.data(), static_cast<DWORD>(path.size()));
+        const DWORD n = ::GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size()));
         if (n == 0) {
             return {};
         }
@@ -23,41 +26,101 @@ std::string ModulePath(HMODULE module) {
     }
 }
 
+} // namespace
+
+std::string ModulePath(HMODULE module) {
+    return WideToAnsi(WideModulePath(module));
+}
+
 std::string ModuleFolder(HMODULE module) {
     std::string path = ModulePath(module);
     const size_t slash = path.find_last_of('\\');
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
-HRESULT UpdateRegistryFromResource(HMODULE module, UINT resourceId, bool doRegister,
-                                   const Replacements& extra) {
+namespace {
+
+// The script texts are UTF-8 (ASCII in practice) and so is %MODULE%: a path
+// outside the ANSI code page reaches the registry whole.
+std::optional<RegScript> LoadScript(HMODULE module, UINT resourceId, const Replacements& extra) {
     HRSRC res = ::FindResourceA(module, MAKEINTRESOURCEA(resourceId), "REGISTRY");
     HGLOBAL loaded = res ? ::LoadResource(module, res) : nullptr;
     const char* text = loaded ? static_cast<const char*>(::LockResource(loaded)) : nullptr;
     if (!text) {
-        return E_FAIL;
+        return std::nullopt;
     }
     Replacements table = extra;
-    table.emplace("MODULE", ModulePath(module));
-    auto script =
-        ParseRegScript(std::string_view(text, ::SizeofResource(module, res)), table, nullptr);
-    if (!script) {
-        return E_FAIL;
-    }
-    Win32Registry registry;
-    const bool ok =
-        doRegister ? ApplyRegScript(*script, registry) : UndoRegScript(*script, registry);
-    return ok ? S_OK : E_FAIL;
+    table.emplace("MODULE", WideToAnsi(WideModulePath(module), CP_UTF8));
+    return ParseRegScript(std::string_view(text, ::SizeofResource(module, res)), table, nullptr);
 }
 
-namespace {
+Win32Registry ScriptRegistry() {
+    return Win32Registry(0, CP_UTF8);
+}
 
 HRESULT LoadModuleTypeLib(HMODULE module, std::wstring& path, ComPtr<ITypeLib>& typeLib) {
-    path = AnsiToWide(ModulePath(module));
+    path = WideModulePath(module);
     return ::LoadTypeLibEx(path.c_str(), REGKIND_NONE, typeLib.put());
 }
 
 } // namespace
+
+HRESULT UpdateRegistryFromResource(HMODULE module, UINT resourceId, bool doRegister,
+                                   const Replacements& extra) {
+    const std::optional<RegScript> script = LoadScript(module, resourceId, extra);
+    if (!script) {
+        return E_FAIL;
+    }
+    Win32Registry registry = ScriptRegistry();
+    if (!doRegister) {
+        return UndoRegScript(*script, registry) ? S_OK : E_FAIL;
+    }
+    RegJournal journal;
+    if (!ApplyRegScript(*script, registry, &journal)) {
+        RollBack(journal, registry);
+        return SELFREG_E_CLASS;
+    }
+    return S_OK;
+}
+
+HRESULT RegisterServer(HMODULE module, std::initializer_list<UINT> scripts,
+                       const Replacements& extra) noexcept {
+    Win32Registry registry = ScriptRegistry();
+    RegJournal journal;
+    try {
+        bool ok = true;
+        for (UINT id : scripts) {
+            const std::optional<RegScript> script = LoadScript(module, id, extra);
+            ok = ok && script && ApplyRegScript(*script, registry, &journal);
+        }
+        if (ok && SUCCEEDED(RegisterModuleTypeLib(module))) {
+            return S_OK;
+        }
+    } catch (...) {
+        // taken back below like any other failure
+    }
+    try {
+        RollBack(journal, registry);
+    } catch (...) {
+        // what could not be taken back stays; the answer is the same
+    }
+    return SELFREG_E_CLASS;
+}
+
+HRESULT UnregisterServer(HMODULE module, std::initializer_list<UINT> scripts,
+                         const Replacements& extra) noexcept {
+    try {
+        Win32Registry registry = ScriptRegistry();
+        bool ok = true;
+        for (UINT id : scripts) {
+            const std::optional<RegScript> script = LoadScript(module, id, extra);
+            ok = script && UndoRegScript(*script, registry) && ok;
+        }
+        return ok && SUCCEEDED(UnregisterModuleTypeLib(module)) ? S_OK : SELFREG_E_CLASS;
+    } catch (...) {
+        return SELFREG_E_CLASS;
+    }
+}
 
 HRESULT RegisterModuleTypeLib(HMODULE module) {
     std::wstring path;

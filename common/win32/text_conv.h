@@ -8,9 +8,11 @@
 
 namespace qlx {
 
-std::wstring AnsiToWide(std::string_view text);
-// Characters the ANSI code page cannot hold become the code page's default
-// character, as the system's own conversion makes them.
-std::string WideToAnsi(std::wstring_view text);
+// `codePage` is the system's ANSI code page unless given (CP_UTF8 carries
+// any text, such as a path outside the ANSI code page).
+std::wstring AnsiToWide(std::string_view text, UINT codePage = CP_ACP);
+// Characters the code page cannot hold become its default character, as the
+// system's own conversion makes them.
+std::string WideToAnsi(std::wstring_view text, UINT codePage = CP_ACP);
 
 } // namespace qlx

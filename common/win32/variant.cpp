@@ -25,6 +25,49 @@ const SAFEARRAY* ArrayOf(const VARIANT& in, VARTYPE& elementType) {
     return v->parray;
 }
 
+// The size of one element of the types the readers take; 0 for others.
+UINT ElementSize(VARTYPE vt) {
+    switch (vt) {
+    case VT_VARIANT:
+        return sizeof(VARIANT);
+    case VT_BSTR:
+        return sizeof(BSTR);
+    case VT_UI1:
+        return 1;
+    case VT_I2:
+    case VT_UI2:
+    case VT_BOOL:
+        return 2;
+    case VT_I4:
+    case VT_UI4:
+    case VT_INT:
+    case VT_UINT:
+        return 4;
+    default:
+        return 0;
+    }
+}
+
+// The element type the array really holds: the declared type of a VARIANT
+// is the caller's word only, and reading by it could write past a local.
+VARTYPE RealElementType(SAFEARRAY* sa, VARTYPE declared) {
+    VARTYPE vt = VT_EMPTY;
+    if (FAILED(::SafeArrayGetVartype(sa, &vt))) {
+        // Arrays made without a recorded type: only their features say.
+        const USHORT features = sa->fFeatures;
+        if (features & FADF_VARIANT) {
+            vt = VT_VARIANT;
+        } else if (features & FADF_BSTR) {
+            vt = VT_BSTR;
+        } else if (features & (FADF_UNKNOWN | FADF_DISPATCH | FADF_RECORD)) {
+            return VT_EMPTY;
+        } else {
+            vt = declared;
+        }
+    }
+    return vt;
+}
+
 // Calls `each(VARIANT element)` for every element, converting non-variant
 // element types into a temporary VARIANT of that type.
 template <typename Each> HRESULT ForEachElement(const VARIANT& v, Each each) {
@@ -36,6 +79,9 @@ template <typename Each> HRESULT ForEachElement(const VARIANT& v, Each each) {
     SAFEARRAY* sa = const_cast<SAFEARRAY*>(csa);
     if (::SafeArrayGetDim(sa) != 1) {
         return E_INVALIDARG;
+    }
+    if (CheckedElementType(sa, vt) == VT_EMPTY) {
+        return DISP_E_TYPEMISMATCH;
     }
     LONG lo = 0;
     LONG hi = -1;
@@ -50,10 +96,16 @@ template <typename Each> HRESULT ForEachElement(const VARIANT& v, Each each) {
         case VT_VARIANT:
             hr = ::SafeArrayGetElement(sa, &i, e); // copies, owned by `element`
             break;
-        case VT_BSTR:
-            e->vt = VT_BSTR;
-            hr = ::SafeArrayGetElement(sa, &i, &e->bstrVal);
+        case VT_BSTR: {
+            // Owned by `element` only once it was filled.
+            BSTR text = nullptr;
+            hr = ::SafeArrayGetElement(sa, &i, &text);
+            if (SUCCEEDED(hr)) {
+                e->vt = VT_BSTR;
+                e->bstrVal = text;
+            }
             break;
+        }
         case VT_I2:
         case VT_I4:
         case VT_UI1:
@@ -62,8 +114,9 @@ template <typename Each> HRESULT ForEachElement(const VARIANT& v, Each each) {
         case VT_INT:
         case VT_UINT:
         case VT_BOOL:
+            e->llVal = 0;
+            hr = ::SafeArrayGetElement(sa, &i, &e->llVal);
             e->vt = vt;
-            hr = ::SafeArrayGetElement(sa, &i, &e->lVal);
             break;
         default:
             return DISP_E_TYPEMISMATCH;
@@ -109,12 +162,19 @@ void WriteIntArray(const std::vector<Int>& items, VARTYPE vt, VARIANT* out) {
             throw std::bad_alloc();
         }
     }
-    ::VariantClear(out);
     out->vt = static_cast<VARTYPE>(VT_ARRAY | vt);
     out->parray = sa.Detach();
 }
 
 } // namespace
+
+VARTYPE CheckedElementType(SAFEARRAY* sa, VARTYPE declared) {
+    if (sa == nullptr || ElementSize(declared) == 0 || RealElementType(sa, declared) != declared ||
+        ::SafeArrayGetElemsize(sa) != ElementSize(declared)) {
+        return VT_EMPTY;
+    }
+    return declared;
+}
 
 SafeArray SafeArray::CreateVector(VARTYPE vt, ULONG count) {
     SAFEARRAY* sa = ::SafeArrayCreateVector(vt, 0, count);
@@ -160,7 +220,6 @@ void WriteStringArray(const std::vector<std::string>& items, VARIANT* out) {
             throw std::bad_alloc();
         }
     }
-    ::VariantClear(out);
     out->vt = VT_ARRAY | VT_BSTR;
     out->parray = sa.Detach();
 }

@@ -64,15 +64,20 @@ private:
 };
 
 // Readers accept the array directly or by reference (VT_BYREF), one
-// dimension only. They return S_OK, DISP_E_TYPEMISMATCH for another type or
-// an element that does not convert, or E_INVALIDARG for a null or
+// dimension only. They return S_OK, DISP_E_TYPEMISMATCH for another type, an
+// array whose real element type or size differs from the declared one, or an
+// element that does not convert, or E_INVALIDARG for a null or
 // multi-dimensional array.
+// The element type and size the array really has, or VT_EMPTY when it is not
+// what `declared` says (nothing is read from it then).
+VARTYPE CheckedElementType(SAFEARRAY* sa, VARTYPE declared);
 HRESULT ReadStringArray(const VARIANT& v, std::vector<std::string>& out);
 HRESULT ReadInt16Array(const VARIANT& v, std::vector<int16_t>& out);
 HRESULT ReadInt32Array(const VARIANT& v, std::vector<int32_t>& out);
 
-// Writers fill `out` (which they clear first) with a new array; they throw
-// std::bad_alloc when memory runs out.
+// Writers fill `out` with a new array. `out` is treated as an [out]
+// parameter: whatever it held is neither read nor freed (use Variant::put()
+// to reuse an owned one). They throw std::bad_alloc when memory runs out.
 void WriteStringArray(const std::vector<std::string>& items, VARIANT* out);
 void WriteInt16Array(const std::vector<int16_t>& items, VARIANT* out);
 void WriteInt32Array(const std::vector<int32_t>& items, VARIANT* out);

@@ -4,6 +4,8 @@
 // can fall back to their defaults silently.
 #include <windows.h>
 
+#include <string>
+
 #include "common/core/registry_model.h"
 
 namespace qlx {
@@ -13,7 +15,11 @@ HKEY RootKey(RegRoot root) noexcept;
 class Win32Registry final : public Registry {
 public:
     // `access` may add KEY_WOW64_64KEY or KEY_WOW64_32KEY to pick a view.
-    explicit Win32Registry(REGSAM viewFlags = 0) noexcept : view_(viewFlags) {}
+    // Paths, names and string values are narrow text in `codePage` (the
+    // ANSI code page unless given; CP_UTF8 reaches any name or path); the
+    // registry is always reached through its wide functions.
+    explicit Win32Registry(REGSAM viewFlags = 0, UINT codePage = CP_ACP) noexcept
+        : view_(viewFlags), codePage_(codePage) {}
 
     bool CreateKey(RegRoot root, std::string_view path) override;
     bool KeyExists(RegRoot root, std::string_view path) const override;
@@ -26,7 +32,9 @@ public:
     bool IsKeyEmpty(RegRoot root, std::string_view path) const override;
 
 private:
+    std::wstring Wide(std::string_view text) const;
     REGSAM view_;
+    UINT codePage_;
 };
 
 } // namespace qlx

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <random>
 #include <sstream>
 #include <string>
@@ -235,12 +236,137 @@ void BM_FwriteHistoryBytes(benchmark::State& state) {
     }
 }
 
+// --- Operations over whole lists and histories ----------------------------
+// Each rebuilds its engine untimed, then times one operation; the baseline
+// sorts as many names, the least an n log n job of that size costs.
+
+constexpr int kBigList = 200000;
+constexpr int kServerEntries = 100000;
+constexpr int kBigHistory = 100000;
+
+std::string NumberedList(int count, int step) {
+    std::string text;
+    for (int i = 0; i < count; ++i) {
+        text += '+';
+        text += NumberedName("http://www.site", i * step, ".example.com/");
+        text += "\r\n";
+    }
+    return text;
+}
+
+struct WholeListData {
+    Folder folder;
+    StdFileSystem files;
+    std::string userList = NumberedList(kBigList, 1);
+    std::string serverList = NumberedList(kServerEntries, 2); // every other user entry
+    std::string history;
+    WholeListData() {
+        std::deque<HistoryRecord> records;
+        for (int i = 0; i < kBigHistory; ++i) {
+            HistoryRecord r;
+            r.time = "2024-05-15 12:00:00";
+            r.title = "Title";
+            r.site = NumberedName("http://site", i % 700, ".example.com");
+            r.popup = NumberedName("http://ads.example.com/", i, ".html");
+            r.process = "iexplore.exe";
+            records.push_back(r);
+        }
+        history = FormatHistoryFile(records);
+    }
+    std::unique_ptr<BlockingEngine> Fresh() {
+        folder.Write("urls.lst", userList);
+        folder.Write("svrurls.lst", serverList);
+        folder.Write("updurls.lst", "");
+        folder.Write("history.log", history);
+        auto engine = std::make_unique<BlockingEngine>(files);
+        engine->Init("client.exe", folder.path() + "/", false, {});
+        return engine;
+    }
+};
+
+WholeListData& WholeList() {
+    static WholeListData data;
+    return data;
+}
+
+void BM_DeleteEveryListEntry(benchmark::State& state) {
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto engine = WholeList().Fresh();
+        std::vector<int32_t> positions(kBigList);
+        for (int i = 0; i < kBigList; ++i) {
+            positions[static_cast<size_t>(i)] = i;
+        }
+        state.ResumeTiming();
+        engine->DeleteFromList(static_cast<int32_t>(ListKind::Popup), positions);
+        state.PauseTiming();
+        engine.reset();
+        state.ResumeTiming();
+    }
+}
+
+void BM_UpdateWithdrawingServerEntries(benchmark::State& state) {
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto engine = WholeList().Fresh();
+        state.ResumeTiming();
+        engine->AddUpdateObj(static_cast<int32_t>(ListKind::Popup));
+        state.PauseTiming();
+        engine.reset();
+        state.ResumeTiming();
+    }
+}
+
+void BM_DeleteEveryOtherHistoryRecord(benchmark::State& state) {
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto engine = WholeList().Fresh();
+        std::vector<int32_t> positions;
+        for (int i = 0; i < kBigHistory; i += 2) {
+            positions.push_back(i);
+        }
+        state.ResumeTiming();
+        engine->DeleteFromHistory(positions);
+        state.PauseTiming();
+        engine.reset();
+        state.ResumeTiming();
+    }
+}
+
+void BM_IsAllDefObj(benchmark::State& state) {
+    auto engine = WholeList().Fresh();
+    bool all = false;
+    for (auto _ : state) {
+        engine->IsAllDefObj(static_cast<int32_t>(ListKind::Popup), all);
+        benchmark::DoNotOptimize(all);
+    }
+}
+
+void BM_SortListNames(benchmark::State& state) {
+    std::vector<std::string> names;
+    for (const ListEntry& e : ParseListFile(WholeList().userList)) {
+        names.push_back(e.name);
+    }
+    std::mt19937 rng(3);
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::shuffle(names.begin(), names.end(), rng);
+        state.ResumeTiming();
+        std::sort(names.begin(), names.end());
+    }
+}
+
 BENCHMARK(BM_WXBlockAllowPath);
 BENCHMARK(BM_FourLowerBounds);
 BENCHMARK(BM_LoadListFile)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_SortCommand)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_BlockWithHistory)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FwriteHistoryBytes)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_DeleteEveryListEntry)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_UpdateWithdrawingServerEntries)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_DeleteEveryOtherHistoryRecord)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_IsAllDefObj)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_SortListNames)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 // Prints as usual and remembers each benchmark's time per iteration.
 class RatioReporter : public benchmark::ConsoleReporter {
@@ -251,6 +377,16 @@ public:
             times_[r.benchmark_name()] =
                 r.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(r.time_unit);
         }
+    }
+    // Operations with a time goal of their own, against the baseline.
+    void PrintTime(const char* label, const char* engine, const char* baseline, double goalMs) {
+        auto a = times_.find(engine);
+        auto b = times_.find(baseline);
+        if (a == times_.end() || b == times_.end() || b->second <= 0) {
+            return;
+        }
+        std::printf("%-44s %8.1f ms  %6.2fx sort  (goal < %.0f ms)\n", label, a->second * 1e3,
+                    a->second / b->second, goalMs);
     }
     void PrintRatio(const char* label, const char* engine, const char* baseline, double goal) {
         auto a = times_.find(engine);
@@ -280,6 +416,15 @@ int main(int argc, char** argv) {
                         "BM_SortCommand/min_time:2.000", 1.0);
     reporter.PrintRatio("block, 10,000-record history / fwrite", "BM_BlockWithHistory",
                         "BM_FwriteHistoryBytes", 1.5);
+    const char* sort = "BM_SortListNames/iterations:3";
+    reporter.PrintTime("DeleteFromList, all of 200,000", "BM_DeleteEveryListEntry/iterations:3",
+                       sort, 1000);
+    reporter.PrintTime("AddUpdateObj withdrawing 100,000 of 200,000",
+                       "BM_UpdateWithdrawingServerEntries/iterations:3", sort, 1000);
+    reporter.PrintTime("DeleteFromHistory, every other of 100,000",
+                       "BM_DeleteEveryOtherHistoryRecord/iterations:3", sort, 1000);
+    reporter.PrintTime("IsAllDefObj, 100,000 server x 200,000 user", "BM_IsAllDefObj/iterations:3",
+                       sort, 1000);
     benchmark::Shutdown();
     return 0;
 }

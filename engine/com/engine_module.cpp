@@ -37,25 +37,11 @@ STDAPI DllCanUnloadNow() {
 }
 
 STDAPI DllRegisterServer() {
-    const HMODULE module = qlx::ComModule::Instance().Handle();
-    HRESULT hr = qlx::UpdateRegistryFromResource(module, IDR_ENGINE_APPID, true);
-    if (SUCCEEDED(hr)) {
-        hr = qlx::UpdateRegistryFromResource(module, IDR_ENGINE_CLASS, true);
-    }
-    if (SUCCEEDED(hr) && FAILED(qlx::RegisterModuleTypeLib(module))) {
-        hr = SELFREG_E_CLASS;
-    }
-    return hr;
+    return qlx::RegisterServer(qlx::ComModule::Instance().Handle(),
+                               {IDR_ENGINE_APPID, IDR_ENGINE_CLASS});
 }
 
 STDAPI DllUnregisterServer() {
-    const HMODULE module = qlx::ComModule::Instance().Handle();
-    HRESULT hr = qlx::UpdateRegistryFromResource(module, IDR_ENGINE_APPID, false);
-    if (SUCCEEDED(hr)) {
-        hr = qlx::UpdateRegistryFromResource(module, IDR_ENGINE_CLASS, false);
-    }
-    if (SUCCEEDED(hr) && FAILED(qlx::UnregisterModuleTypeLib(module))) {
-        hr = SELFREG_E_CLASS;
-    }
-    return hr;
+    return qlx::UnregisterServer(qlx::ComModule::Instance().Handle(),
+                                 {IDR_ENGINE_APPID, IDR_ENGINE_CLASS});
 }

@@ -7,6 +7,38 @@
 
 namespace qlx::engine {
 
+namespace {
+
+UINT ThreadCodePage(LCID locale) {
+    UINT codePage = 0;
+    if (::GetLocaleInfoW(locale, LOCALE_IDEFAULTANSICODEPAGE | LOCALE_RETURN_NUMBER,
+                         reinterpret_cast<LPWSTR>(&codePage),
+                         sizeof(codePage) / sizeof(WCHAR)) == 0 ||
+        codePage == 0) {
+        codePage = ::GetACP();
+    }
+    return codePage;
+}
+
+} // namespace
+
+const LeadBytes& ThreadLeadBytes() {
+    thread_local LCID locale = static_cast<LCID>(-1);
+    thread_local UINT codePage = 0;
+    thread_local LeadBytes table;
+    const LCID now = ::GetThreadLocale();
+    if (now != locale) {
+        locale = now;
+        const UINT cp = ThreadCodePage(now);
+        if (cp != codePage) {
+            codePage = cp;
+            table = LeadBytes::From(
+                [cp](unsigned char c) { return ::IsDBCSLeadByteEx(cp, c) != FALSE; });
+        }
+    }
+    return table;
+}
+
 std::string ThreadAnsiOf(BSTR text) {
     const UINT n = text != nullptr ? ::SysStringLen(text) : 0;
     if (n == 0 || n > INT_MAX) {
@@ -44,8 +76,8 @@ void WriteThreadAnsiArray(const std::vector<std::string>& items, VARIANT* out) {
             throw std::bad_alloc();
         }
     }
-    ::VariantClear(out);
-    out->vt = VT_ARRAY | VT_BSTR;
+    out->vt = VT_ARRAY | VT_BSTR; // an [out] parameter: what it held is not ours
+
     out->parray = sa.Detach();
 }
 

@@ -9,9 +9,14 @@
 #include <string_view>
 #include <vector>
 
+#include "common/core/text.h"
 #include "common/win32/bstr.h"
 
 namespace qlx::engine {
+
+// The lead bytes of the calling thread's ANSI code page, built once per code
+// page (IsDBCSLeadByteEx).
+const LeadBytes& ThreadLeadBytes();
 
 // Narrow text of a BSTR the caller still owns (null gives "").
 std::string ThreadAnsiOf(BSTR text);

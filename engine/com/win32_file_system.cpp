@@ -16,11 +16,33 @@ struct ViewTraits {
 };
 using UniqueView = UniqueResource<void*, ViewTraits>;
 
+// A virus scanner, a search indexer or another engine object may hold the
+// file for a moment: the open is tried again for a short while.
+UniqueHandle OpenForReading(const std::string& path) {
+    constexpr int kAttempts = 10;
+    constexpr DWORD kPauseMs = 30;
+    for (int attempt = 1;; ++attempt) {
+        // Reading beside other readers is safe: the file is only ever
+        // replaced whole, never written in place.
+        UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                        OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (file) {
+            return file;
+        }
+        const DWORD error = ::GetLastError();
+        if (attempt == kAttempts ||
+            (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION &&
+             error != ERROR_ACCESS_DENIED)) {
+            return file;
+        }
+        ::Sleep(kPauseMs);
+    }
+}
+
 } // namespace
 
 std::optional<std::string> Win32FileSystem::ReadOrCreate(const std::string& path) {
-    UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueHandle file = OpenForReading(path);
     if (!file) {
         return std::nullopt;
     }

@@ -1,7 +1,8 @@
 #pragma once
 // The engine's data folder on the real file API: files are read through a
-// private copy-on-write mapping while held without sharing, and replaced by
-// writing a temporary file in the same folder that is then moved over them.
+// private copy-on-write mapping (other readers allowed, a briefly held file
+// tried again), and replaced by writing a temporary file in the same folder
+// that is then moved over them.
 #include "engine/core/file_system.h"
 
 namespace qlx::engine {

@@ -4,6 +4,7 @@
 
 #include "common/win32/bstr.h"
 #include "common/win32/com_guard.h"
+#include "common/win32/text_conv.h"
 #include "common/win32/variant.h"
 #include "engine/com/thread_text.h"
 
@@ -69,18 +70,23 @@ SAFEARRAY* CallerArray(VARIANT* v, VARTYPE& elementType) {
     return v->parray;
 }
 
-// Puts the adjusted positions back into the caller's array, element by element.
+// Puts the adjusted positions back into the caller's array, element by
+// element, in the array's own element type (checked, not taken on trust).
 void WriteBackPositions(VARIANT* v, const std::vector<int32_t>& positions) {
     VARTYPE vt = VT_EMPTY;
     SAFEARRAY* sa = CallerArray(v, vt);
     LONG lo = 0;
-    if (sa == nullptr || FAILED(::SafeArrayGetLBound(sa, 1, &lo))) {
+    if (sa == nullptr || ::SafeArrayGetDim(sa) != 1 || CheckedElementType(sa, vt) == VT_EMPTY ||
+        FAILED(::SafeArrayGetLBound(sa, 1, &lo))) {
         return;
     }
     for (size_t i = 0; i < positions.size(); ++i) {
         LONG index = lo + static_cast<LONG>(i);
         if (vt == VT_I4) {
             LONG value = positions[i];
+            ::SafeArrayPutElement(sa, &index, &value);
+        } else if (vt == VT_I2) {
+            SHORT value = static_cast<SHORT>(positions[i]); // no larger than what was read
             ::SafeArrayPutElement(sa, &index, &value);
         } else if (vt == VT_VARIANT) {
             Variant element;
@@ -247,9 +253,9 @@ STDMETHODIMP WXEngineObject::WXBlock(BSTR bstrParentTitle, BSTR bstrParentURL, B
         *pVal = VARIANT_FALSE;
         SetNoArray(pVar);
         BlockOutcome outcome;
-        const Status s = engine_.Block(ThreadAnsiOf(bstrParentTitle), ThreadAnsiOf(bstrParentURL),
-                                       ThreadAnsiOf(bstrPopupURL), ThreadAnsiOf(bstrProcess),
-                                       {Left, Top, Width, Height}, outcome);
+        const Status s = Engine().Block(ThreadAnsiOf(bstrParentTitle), ThreadAnsiOf(bstrParentURL),
+                                        ThreadAnsiOf(bstrPopupURL), ThreadAnsiOf(bstrProcess),
+                                        {Left, Top, Width, Height}, outcome);
         if (outcome.block) {
             *pVal = VARIANT_TRUE;
             WriteThreadAnsiArray(outcome.description, pVar);
@@ -267,8 +273,8 @@ STDMETHODIMP WXEngineObject::WXBlock2(BSTR bstrParentURL, BSTR bstrProcess, ULON
     return ComGuard([&] {
         *pVal = VARIANT_FALSE;
         BlockOutcome outcome;
-        const Status s = engine_.Block2(ThreadAnsiOf(bstrParentURL), ThreadAnsiOf(bstrProcess),
-                                        {Left, Top, Width, Height}, outcome);
+        const Status s = Engine().Block2(ThreadAnsiOf(bstrParentURL), ThreadAnsiOf(bstrProcess),
+                                         {Left, Top, Width, Height}, outcome);
         if (outcome.block) {
             *pVal = VARIANT_TRUE;
             WriteThreadAnsiArray(outcome.description, pVar);
@@ -283,11 +289,18 @@ STDMETHODIMP WXEngineObject::EngineInit(BSTR strProc, BSTR strSetPath, VARIANT_B
                                         VARIANT_BOOL cbFit, VARIANT_BOOL cbAddBord,
                                         VARIANT_BOOL cbAddMenu, int set1, int set2, int set3) {
     return ComGuard([&] {
-        // The data folder goes to the file functions, which read the system's code page.
-        return ToHResult(engine_.Init(ThreadAnsiOf(strProc), BstrToAnsi(strSetPath),
-                                      IsTrue(bFullLogic),
-                                      MakeSettings(bBlock, bForMinutes, bFromDomain, bNormWindows,
-                                                   cbFit, cbAddBord, cbAddMenu, set1, set2, set3)));
+        // The data folder goes to the file functions, which read the system's
+        // code page. Its trailing backslash goes before narrowing, so that no
+        // second byte of a double-byte character is taken for one.
+        std::wstring_view folder(strSetPath != nullptr ? strSetPath : L"",
+                                 strSetPath != nullptr ? ::SysStringLen(strSetPath) : 0);
+        if (!folder.empty() && folder.back() == L'\\') {
+            folder.remove_suffix(1);
+        }
+        return ToHResult(
+            Engine().Init(ThreadAnsiOf(strProc), WideToAnsi(folder), IsTrue(bFullLogic),
+                          MakeSettings(bBlock, bForMinutes, bFromDomain, bNormWindows, cbFit,
+                                       cbAddBord, cbAddMenu, set1, set2, set3)));
     });
 }
 
@@ -297,7 +310,7 @@ STDMETHODIMP WXEngineObject::GetList(LIST_TYPE iListType, VARIANT* pArrStr, VARI
     }
     return ComGuard([&] {
         const NameList* list = nullptr;
-        const Status s = engine_.GetList(iListType, list);
+        const Status s = Engine().GetList(iListType, list);
         if (s != Status::Ok) {
             return ToHResult(s);
         }
@@ -325,16 +338,16 @@ STDMETHODIMP WXEngineObject::GetHistory(VARIANT* pArrHistory) {
         return E_POINTER;
     }
     return ComGuard([&] {
-        if (!engine_.initialised()) {
+        if (!Engine().initialised()) {
             return E_UNEXPECTED;
         }
-        if (engine_.history().empty()) {
+        if (Engine().history().empty()) {
             SetNoArray(pArrHistory);
             return S_OK;
         }
         std::vector<std::string> texts;
-        texts.reserve(engine_.history().size() * 5);
-        for (const HistoryRecord& r : engine_.history()) {
+        texts.reserve(Engine().history().size() * 5);
+        for (const HistoryRecord& r : Engine().history()) {
             texts.push_back(r.time);
             texts.push_back(r.process);
             texts.push_back(r.popup);
@@ -354,7 +367,7 @@ STDMETHODIMP WXEngineObject::AddToList(LIST_TYPE iListType, BSTR strName, VARIAN
     return ComGuard([&] {
         bool inserted = false;
         int32_t position = -1;
-        const Status s = engine_.AddToList(iListType, ThreadAnsiOf(strName), inserted, position);
+        const Status s = Engine().AddToList(iListType, ThreadAnsiOf(strName), inserted, position);
         *pbIns = ToBool(inserted);
         *pVal = position;
         return ToHResult(s);
@@ -368,8 +381,8 @@ STDMETHODIMP WXEngineObject::EditInList(LIST_TYPE iListType, int index, BSTR str
     }
     return ComGuard([&] {
         bool done = false;
-        const Status s =
-            engine_.EditInList(iListType, index, ThreadAnsiOf(strNewName), IsTrue(bNewCheck), done);
+        const Status s = Engine().EditInList(iListType, index, ThreadAnsiOf(strNewName),
+                                             IsTrue(bNewCheck), done);
         *pVal = ToBool(done);
         return ToHResult(s);
     });
@@ -387,7 +400,7 @@ STDMETHODIMP WXEngineObject::DeleteFromList(LIST_TYPE iListType, VARIANT* pArrDe
         if (FAILED(hr)) {
             return hr;
         }
-        const Status s = engine_.DeleteFromList(iListType, positions);
+        const Status s = Engine().DeleteFromList(iListType, positions);
         if (s == Status::Ok) {
             WriteBackPositions(pArrDel, positions);
             *pVal = VARIANT_TRUE;
@@ -404,7 +417,7 @@ STDMETHODIMP WXEngineObject::AddToListFromHistory(LIST_TYPE iListType, int index
     return ComGuard([&] {
         bool inserted = false;
         int32_t position = -1;
-        const Status s = engine_.AddToListFromHistory(iListType, index, inserted, position);
+        const Status s = Engine().AddToListFromHistory(iListType, index, inserted, position);
         *pbIns = ToBool(inserted);
         *pVal = position;
         return ToHResult(s);
@@ -422,18 +435,18 @@ STDMETHODIMP WXEngineObject::DeleteFromHistory(VARIANT* pArrDel, VARIANT_BOOL* p
         if (FAILED(hr)) {
             return hr;
         }
-        const Status s = engine_.DeleteFromHistory(std::move(positions));
+        const Status s = Engine().DeleteFromHistory(std::move(positions));
         *pVal = ToBool(s == Status::Ok);
         return ToHResult(s);
     });
 }
 
 STDMETHODIMP WXEngineObject::OpenFromList(LIST_TYPE iListType, int index) {
-    return ComGuard([&] { return ToHResult(engine_.OpenFromList(iListType, index)); });
+    return ComGuard([&] { return ToHResult(Engine().OpenFromList(iListType, index)); });
 }
 
 STDMETHODIMP WXEngineObject::OpenFromHistory(int index) {
-    return ComGuard([&] { return ToHResult(engine_.OpenFromHistory(index)); });
+    return ComGuard([&] { return ToHResult(Engine().OpenFromHistory(index)); });
 }
 
 STDMETHODIMP WXEngineObject::OpenLastPopup(VARIANT_BOOL* pVal) {
@@ -442,7 +455,7 @@ STDMETHODIMP WXEngineObject::OpenLastPopup(VARIANT_BOOL* pVal) {
     }
     return ComGuard([&] {
         bool opened = false;
-        const Status s = engine_.OpenLastPopup(opened);
+        const Status s = Engine().OpenLastPopup(opened);
         *pVal = ToBool(opened);
         return ToHResult(s);
     });
@@ -454,7 +467,7 @@ STDMETHODIMP WXEngineObject::GetStatistics(VARIANT_BOOL bNTSys, VARIANT* pArr) {
     }
     return ComGuard([&] {
         std::vector<int32_t> values;
-        const Status s = engine_.GetStatistics(IsTrue(bNTSys), values);
+        const Status s = Engine().GetStatistics(IsTrue(bNTSys), values);
         if (s == Status::Ok) {
             WriteInt32Array(values, pArr);
         }
@@ -468,7 +481,7 @@ STDMETHODIMP WXEngineObject::GetTop10(VARIANT* pArr) {
     }
     return ComGuard([&] {
         std::vector<std::string> sites;
-        const Status s = engine_.GetTop10(sites);
+        const Status s = Engine().GetTop10(sites);
         if (s == Status::Ok) {
             WriteThreadAnsiArray(sites, pArr);
         }
@@ -482,10 +495,10 @@ STDMETHODIMP WXEngineObject::IsProcDefault(BSTR strName, VARIANT_BOOL* pVal) {
     }
     return ComGuard([&] {
         *pVal = VARIANT_FALSE;
-        if (!engine_.initialised()) {
+        if (!Engine().initialised()) {
             return E_UNEXPECTED;
         }
-        *pVal = ToBool(engine_.IsProcDefault(ThreadAnsiOf(strName)));
+        *pVal = ToBool(Engine().IsProcDefault(ThreadAnsiOf(strName)));
         return S_OK;
     });
 }
@@ -495,15 +508,15 @@ STDMETHODIMP WXEngineObject::IsAllDefPresent(VARIANT_BOOL* pVal) {
         return E_POINTER;
     }
     *pVal = VARIANT_FALSE;
-    if (!engine_.initialised()) {
+    if (!Engine().initialised()) {
         return E_UNEXPECTED;
     }
-    *pVal = ToBool(engine_.IsAllDefPresent());
+    *pVal = ToBool(Engine().IsAllDefPresent());
     return S_OK;
 }
 
 STDMETHODIMP WXEngineObject::AddDefault() {
-    return ComGuard([&] { return ToHResult(engine_.AddDefault()); });
+    return ComGuard([&] { return ToHResult(Engine().AddDefault()); });
 }
 
 STDMETHODIMP WXEngineObject::SetParams(VARIANT_BOOL bBlock, VARIANT_BOOL bForMinutes,
@@ -511,14 +524,16 @@ STDMETHODIMP WXEngineObject::SetParams(VARIANT_BOOL bBlock, VARIANT_BOOL bForMin
                                        VARIANT_BOOL cbFit, VARIANT_BOOL cbAddBord,
                                        VARIANT_BOOL cbAddMenu, int set1, int set2, int set3) {
     return ComGuard([&] {
-        engine_.SetParams(MakeSettings(bBlock, bForMinutes, bFromDomain, bNormWindows, cbFit,
-                                       cbAddBord, cbAddMenu, set1, set2, set3));
-        return S_OK;
+        // Refused before EngineInit like the other calls: EngineInit sets
+        // these itself.
+        return ToHResult(
+            Engine().SetParams(MakeSettings(bBlock, bForMinutes, bFromDomain, bNormWindows, cbFit,
+                                            cbAddBord, cbAddMenu, set1, set2, set3)));
     });
 }
 
 STDMETHODIMP WXEngineObject::SaveParams() {
-    return ComGuard([&] { return ToHResult(engine_.SaveParams()); });
+    return ComGuard([&] { return ToHResult(Engine().SaveParams()); });
 }
 
 STDMETHODIMP WXEngineObject::GetUniqueDomains(VARIANT* pVar) {
@@ -527,7 +542,7 @@ STDMETHODIMP WXEngineObject::GetUniqueDomains(VARIANT* pVar) {
     }
     return ComGuard([&] {
         std::vector<std::string> sites;
-        const Status s = engine_.GetUniqueDomains(sites);
+        const Status s = Engine().GetUniqueDomains(sites);
         if (s != Status::Ok) {
             return ToHResult(s);
         }
@@ -541,11 +556,11 @@ STDMETHODIMP WXEngineObject::GetUniqueDomains(VARIANT* pVar) {
 }
 
 STDMETHODIMP WXEngineObject::AddDefaultObj(LIST_TYPE iListType) {
-    return ComGuard([&] { return ToHResult(engine_.AddDefaultObj(iListType)); });
+    return ComGuard([&] { return ToHResult(Engine().AddDefaultObj(iListType)); });
 }
 
 STDMETHODIMP WXEngineObject::AddUpdateObj(LIST_TYPE iListType) {
-    return ComGuard([&] { return ToHResult(engine_.AddUpdateObj(iListType)); });
+    return ComGuard([&] { return ToHResult(Engine().AddUpdateObj(iListType)); });
 }
 
 STDMETHODIMP WXEngineObject::IsServerObject(LIST_TYPE iListType, int index, VARIANT_BOOL* pVal) {
@@ -554,7 +569,7 @@ STDMETHODIMP WXEngineObject::IsServerObject(LIST_TYPE iListType, int index, VARI
     }
     return ComGuard([&] {
         bool isServer = false;
-        const Status s = engine_.IsServerObject(iListType, index, isServer);
+        const Status s = Engine().IsServerObject(iListType, index, isServer);
         *pVal = ToBool(isServer);
         return ToHResult(s);
     });
@@ -566,7 +581,7 @@ STDMETHODIMP WXEngineObject::IsAllDefObj(LIST_TYPE iListType, VARIANT_BOOL* pVal
     }
     return ComGuard([&] {
         bool all = false;
-        const Status s = engine_.IsAllDefObj(iListType, all);
+        const Status s = Engine().IsAllDefObj(iListType, all);
         *pVal = ToBool(all);
         return ToHResult(s);
     });
@@ -578,15 +593,17 @@ STDMETHODIMP WXEngineObject::IsItemPresent(LIST_TYPE iListType, BSTR bstrName, V
     }
     return ComGuard([&] {
         bool present = false;
-        const Status s = engine_.IsItemPresent(iListType, ThreadAnsiOf(bstrName), present);
+        const Status s = Engine().IsItemPresent(iListType, ThreadAnsiOf(bstrName), present);
         *pVal = ToBool(present);
         return ToHResult(s);
     });
 }
 
+// Taken before EngineInit too: it changes nothing the engine keeps, and a
+// client may well wire its handler before it initialises.
 STDMETHODIMP WXEngineObject::SetEventPtr(IWXEngineEvents* pEventPtr) {
     events_.Set(pEventPtr);
-    engine_.SetEvents(events_.IsSet() ? &events_ : nullptr);
+    Engine().SetEvents(events_.IsSet() ? &events_ : nullptr);
     return S_OK;
 }
 
@@ -601,7 +618,7 @@ STDMETHODIMP WXEngineObject::Ex::GetIndexByName(LIST_TYPE iListType, BSTR bstrNa
     }
     return ComGuard([&] {
         *longIndex = -1;
-        *longIndex = self_.engine_.GetIndexByName(iListType, ThreadAnsiOf(bstrName));
+        *longIndex = self_.Engine().GetIndexByName(iListType, ThreadAnsiOf(bstrName));
         return S_OK;
     });
 }
@@ -613,7 +630,7 @@ STDMETHODIMP WXEngineObject::Ex::GetNameByIndex(LIST_TYPE iListType, LONG longIn
     }
     return ComGuard([&] {
         *bstrName = nullptr;
-        Bstr name = ThreadAnsiBstr(self_.engine_.GetNameByIndex(iListType, longIndex));
+        Bstr name = ThreadAnsiBstr(self_.Engine().GetNameByIndex(iListType, longIndex));
         if (name.get() == nullptr) {
             name = Bstr(L"");
         }
@@ -628,13 +645,13 @@ STDMETHODIMP WXEngineObject::Ex::GetCheckOfItemInList(LIST_TYPE iListType, LONG 
         return E_POINTER;
     }
     *boolCheck = VARIANT_FALSE;
-    *boolCheck = ToBool(self_.engine_.GetCheckOfItem(iListType, longIndex));
+    *boolCheck = ToBool(self_.Engine().GetCheckOfItem(iListType, longIndex));
     return S_OK;
 }
 
 STDMETHODIMP WXEngineObject::Ex::SetCheckOfItemInList(LIST_TYPE iListType, LONG longIndex,
                                                       VARIANT_BOOL boolCheck) {
-    self_.engine_.SetCheckOfItem(iListType, longIndex, IsTrue(boolCheck));
+    self_.Engine().SetCheckOfItem(iListType, longIndex, IsTrue(boolCheck));
     return S_OK;
 }
 
@@ -645,14 +662,12 @@ STDMETHODIMP WXEngineObject::Ex::GetTop10Ex(VARIANT* pDomainArr, VARIANT* pCount
     return ComGuard([&] {
         std::vector<std::string> sites;
         std::vector<int32_t> counts;
-        const Status s = self_.engine_.GetTop10Ex(sites, counts);
+        const Status s = self_.Engine().GetTop10Ex(sites, counts);
         if (s != Status::Ok) {
             return ToHResult(s);
         }
         if (sites.empty()) {
-            // The array types with no array.
-            ::VariantClear(pDomainArr);
-            ::VariantClear(pCountArr);
+            // The array types with no array ([out]: what they held is not ours).
             pDomainArr->vt = VT_ARRAY | VT_BSTR;
             pDomainArr->parray = nullptr;
             pCountArr->vt = VT_ARRAY | VT_I4;

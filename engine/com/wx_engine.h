@@ -9,6 +9,7 @@
 #include "common/win32/com_ptr.h"
 #include "engine/com/browser_window.h"
 #include "engine/com/event_sink.h"
+#include "engine/com/thread_text.h"
 #include "engine/com/win32_file_system.h"
 #include "engine/core/engine.h"
 #include "wexafel_engine.h"
@@ -118,6 +119,11 @@ private:
     explicit WXEngineObject(IUnknown* outer);
     ~WXEngineObject() = default;
     HRESULT TypeInfoOf(REFIID iid, ComPtr<ITypeInfo>& cache, ITypeInfo** out);
+    // The engine, told the lead bytes of the code page this call's texts are in.
+    BlockingEngine& Engine() {
+        engine_.SetLeadBytes(ThreadLeadBytes());
+        return engine_;
+    }
 
     Inner inner_{*this};
     Ex ex_{*this};

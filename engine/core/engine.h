@@ -75,13 +75,29 @@ public:
     const RecentRecord& front() const { return (*this)[0]; }
     const RecentRecord& back() const { return (*this)[count_ - 1]; }
     void clear() { count_ = 0; }
-    // The slot for a new newest record; the oldest is dropped when full.
-    RecentRecord& PushFront() {
-        head_ = (head_ + kRecentLimit - 1) % kRecentLimit;
+    // A new newest record; the oldest is dropped when full. The slot reused
+    // is the oldest record's: if copying the texts fails, that record is
+    // dropped and the list is otherwise as it was.
+    void PushFront(std::time_t when, std::string_view site, std::string_view popup,
+                   int32_t sameSite, int32_t burst) {
+        const size_t slot = (head_ + kRecentLimit - 1) % kRecentLimit;
+        RecentRecord& r = slots_[slot];
+        try {
+            r.site.assign(site);
+            r.popup.assign(popup);
+        } catch (...) {
+            if (count_ == kRecentLimit) {
+                --count_;
+            }
+            throw;
+        }
+        r.when = when;
+        r.sameSite = sameSite;
+        r.burst = burst;
+        head_ = slot;
         if (count_ < kRecentLimit) {
             ++count_;
         }
-        return slots_[head_];
     }
 
 private:
@@ -99,13 +115,17 @@ public:
     // Peers are not owned; null detaches.
     void SetEvents(EngineEvents* events) { events_ = events; }
     void SetBrowser(BrowserLauncher* browser) { browser_ = browser; }
+    // The lead bytes of the code page the texts come in (single-byte when
+    // never set). Only the single-byte letters fold.
+    void SetLeadBytes(const LeadBytes& lead) { lead_ = lead; }
 
     // --- set-up ---------------------------------------------------------
     // Once per object: a second call is refused with NotReady and changes nothing.
     Status Init(std::string_view ownProcess, std::string_view dataFolder, bool fullLogic,
                 const EngineSettings& settings);
-    // Changing set2 or set3 empties the recent list.
-    void SetParams(const EngineSettings& settings);
+    // Changing set2 or set3 empties the recent list. Refused before Init,
+    // which sets them itself.
+    Status SetParams(const EngineSettings& settings);
     Status SaveParams();
     bool initialised() const { return initialised_; }
     const EngineSettings& settings() const { return settings_; }
@@ -119,7 +139,8 @@ public:
     Status EditInList(int32_t kind, int32_t index, std::string_view newName, bool newCheck,
                       bool& done);
     // All positions are checked before the first removal; on success the
-    // array holds the adjusted positions as they were processed.
+    // array holds the adjusted positions as they were processed (each later
+    // position above a removed one moved down by one).
     Status DeleteFromList(int32_t kind, std::vector<int32_t>& positions);
     Status IsItemPresent(int32_t kind, std::string_view name, bool& present) const;
     // Any value outside the six kinds selects the allowed processes. These
@@ -174,12 +195,22 @@ private:
     std::optional<ListKind> ServerKind(int32_t kind) const;
 
     std::string PathOf(std::string_view fileName) const;
-    // Reads a list file into `list`; whether the file had any bytes.
-    bool ReadListFile(std::string_view fileName, NameList& list);
+    enum class FileRead { Read, Empty, Unreadable };
+    // Reads a list file into `list` (left empty unless Read).
+    FileRead ReadListFile(std::string_view fileName, NameList& list);
+    // Lists whose files could not be read are not written: that would put an
+    // empty list in place of the user's.
     void SaveLists();
     void WriteHistory();
     void LoadHistory();
-    void MergeActive(NameList& list, std::string_view name);
+    // The history file could not be read when the engine started: once it
+    // can be, its records go below the ones added since.
+    bool CatchUpHistory();
+    // Walks records [from, history_.size()) as the adding algorithm does:
+    // marks the ones sharing a counted value and counts them.
+    void MarkOlder(size_t from, std::string_view process, std::string_view site,
+                   std::string_view popup, bool compareAddress, int32_t& processCount,
+                   int32_t& siteCount, int32_t& addressCount);
 
     bool RejectsName(std::string_view name) const;
     const std::string& NowText();
@@ -200,8 +231,11 @@ private:
     EngineEvents* events_ = nullptr;
     BrowserLauncher* browser_ = nullptr;
 
+    LeadBytes lead_;
     std::array<NameList, 6> lists_;
-    std::array<NameList, 6> servers_; // entries only for the four server kinds
+    std::array<NameList, 6> servers_;  // entries only for the four server kinds
+    std::array<bool, 6> unreadable_{}; // per user list: its file could not be read
+    bool historyRead_ = false;
     std::deque<HistoryRecord> history_;
     // The file line of each history record, kept while its counters stay as
     // they are: a block rewrites the whole file, but changes few lines.

@@ -64,7 +64,7 @@ bool BlockingEngine::SameSiteRuleBlocks(std::string_view site) const {
     }
     for (int32_t i = 0; i < n; ++i) {
         const RecentRecord& r = recent_[static_cast<size_t>(i)];
-        if (r.sameSite == 0 || !EqualsFolded(r.site, site)) {
+        if (r.sameSite == 0 || !EqualsFolded(r.site, site, lead_)) {
             return false;
         }
     }
@@ -99,11 +99,9 @@ Status BlockingEngine::Block(std::string_view parentTitle, std::string_view pare
     if (ContainsFolded(popupUrl, "shdoclc.dll") || ContainsFolded(popupUrl, "navigationcanceled")) {
         return Status::Ok;
     }
-    // Texts go into "\history.log" as they are prepared here, so they are
-    // made representable first (no tabs or line breaks inside a field).
+    // The texts as given: only the history replaces what its file cannot hold.
     const auto prepare = [](std::string& out, std::string_view text) -> const std::string& {
         out.assign(text);
-        MakeFieldSafeInPlace(out);
         return out;
     };
     const std::string& proc = prepare(processText_, process);
@@ -153,9 +151,9 @@ Status BlockingEngine::Block2(std::string_view parentUrl, std::string_view proce
     if (!initialised_) {
         return Status::NotReady;
     }
-    std::string proc = MakeFieldSafe(process);
+    std::string proc(process);
     if (!proc.empty()) {
-        if (EqualsNoCase(proc, ownProcess_)) {
+        if (EqualsNoCase(proc, ownProcess_, lead_)) {
             return Status::Ok;
         }
         const bool allowed = UserList(ListKind::Process).Lookup(proc).active();
@@ -168,7 +166,7 @@ Status BlockingEngine::Block2(std::string_view parentUrl, std::string_view proce
         proc = kUnknown;
     }
     const std::string opener =
-        parentUrl.empty() ? std::string(kUnknown) : MakeFieldSafe(CleanedAddress(parentUrl));
+        parentUrl.empty() ? std::string(kUnknown) : std::string(CleanedAddress(parentUrl));
     outcome.block = true;
     outcome.description = {proc, opener};
     AddRecord(kUnknown, kUnknown, opener, proc, true, false, &g);

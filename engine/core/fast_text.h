@@ -1,15 +1,21 @@
 #pragma once
-// The case-insensitive comparison of common/core/text.h (ASCII letters
-// folded, other bytes unsigned), with a fast path over equal bytes: lookups
-// and history walks compare mostly identical prefixes.
+// The case-insensitive comparison of common/core/text.h (single-byte ASCII
+// letters folded, other bytes unsigned), with a fast path over equal bytes:
+// lookups and history walks compare mostly identical prefixes.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <string_view>
 
+#include "common/core/text.h"
+
 namespace qlx::engine {
 
-inline int CompareFolded(std::string_view a, std::string_view b) noexcept {
+inline bool IsUpperAscii(unsigned char c) noexcept {
+    return static_cast<unsigned char>(c - 'A') <= 'Z' - 'A';
+}
+
+inline int CompareFolded(std::string_view a, std::string_view b, const LeadBytes& lead) noexcept {
     const size_t n = a.size() < b.size() ? a.size() : b.size();
     const auto* p = reinterpret_cast<const unsigned char*>(a.data());
     const auto* q = reinterpret_cast<const unsigned char*>(b.data());
@@ -30,11 +36,15 @@ inline int CompareFolded(std::string_view a, std::string_view b) noexcept {
         if (x == y) {
             continue;
         }
-        if (x >= 'A' && x <= 'Z') {
-            x = static_cast<unsigned char>(x - 'A' + 'a');
-        }
-        if (y >= 'A' && y <= 'Z') {
-            y = static_cast<unsigned char>(y - 'A' + 'a');
+        // Only a letter can fold, and only a letter that is not the second
+        // byte of a double-byte character (rare enough to look back for).
+        if ((IsUpperAscii(x) || IsUpperAscii(y)) && !IsTrailByteAt(a, i, lead)) {
+            if (IsUpperAscii(x)) {
+                x = static_cast<unsigned char>(x - 'A' + 'a');
+            }
+            if (IsUpperAscii(y)) {
+                y = static_cast<unsigned char>(y - 'A' + 'a');
+            }
         }
         if (x != y) {
             return x < y ? -1 : 1;
@@ -46,13 +56,13 @@ inline int CompareFolded(std::string_view a, std::string_view b) noexcept {
     return a.size() < b.size() ? -1 : 1;
 }
 
-inline bool EqualsFolded(std::string_view a, std::string_view b) noexcept {
-    return a.size() == b.size() && CompareFolded(a, b) == 0;
+inline bool EqualsFolded(std::string_view a, std::string_view b, const LeadBytes& lead) noexcept {
+    return a.size() == b.size() && CompareFolded(a, b, lead) == 0;
 }
 
 // Whether `haystack` contains `needle`, ignoring letter case. `needle` is
-// lower case and begins with a letter: only bytes that fold to that letter
-// start a comparison.
+// lower-case ASCII and begins with a letter: only bytes that fold to that
+// letter start a comparison.
 inline bool ContainsFolded(std::string_view haystack, std::string_view needle) noexcept {
     if (needle.empty() || needle.size() > haystack.size()) {
         return needle.empty();
@@ -60,7 +70,7 @@ inline bool ContainsFolded(std::string_view haystack, std::string_view needle) n
     const char first = needle[0];
     for (size_t i = 0; i + needle.size() <= haystack.size(); ++i) {
         if ((haystack[i] | 0x20) == first &&
-            EqualsFolded(haystack.substr(i, needle.size()), needle)) {
+            EqualsNoCase(haystack.substr(i, needle.size()), needle)) {
             return true;
         }
     }

@@ -109,7 +109,7 @@ std::vector<std::string> TopSitesByCount(const std::deque<HistoryRecord>& histor
 }
 
 void TopSitesByRecords(const std::deque<HistoryRecord>& history, std::vector<std::string>& sites,
-                       std::vector<int32_t>& counts) {
+                       std::vector<int32_t>& counts, const LeadBytes& lead) {
     sites.clear();
     counts.clear();
     struct Tally {
@@ -120,7 +120,7 @@ void TopSitesByRecords(const std::deque<HistoryRecord>& history, std::vector<std
     std::vector<Tally> tallies;
     std::unordered_map<std::string, size_t> byName;
     for (const HistoryRecord& r : history) {
-        auto [it, added] = byName.try_emplace(ToLower(r.site), tallies.size());
+        auto [it, added] = byName.try_emplace(ToLower(r.site, lead), tallies.size());
         if (added) {
             tallies.push_back({&r.site, 0, false});
         }

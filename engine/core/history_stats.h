@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "common/core/text.h"
 #include "engine/core/history_record.h"
 
 namespace qlx::engine {
@@ -24,7 +25,7 @@ std::vector<std::string> TopSitesByCount(const std::deque<HistoryRecord>& histor
 // Up to ten sites by the number of their records (every record, "N/A" sites
 // too), highest first; on equal tallies the most recently seen site first.
 void TopSitesByRecords(const std::deque<HistoryRecord>& history, std::vector<std::string>& sites,
-                       std::vector<int32_t>& counts);
+                       std::vector<int32_t>& counts, const LeadBytes& lead = {});
 
 // Sites of the records with a positive site count, newest first.
 std::vector<std::string> UniqueSites(const std::deque<HistoryRecord>& history);

@@ -186,13 +186,21 @@ TEST_F(Decision, ProcessDecisionFollowsBlockFlagAndLists) {
     EXPECT_FALSE(Block2("", "explorer.exe").block);
 }
 
+// Only the history replaces what its file cannot hold; the description, the
+// list look-ups and the recent list take the texts as given.
 TEST_F(Decision, TextsWithTabsAreRecordedRepresentably) {
     Init();
     const BlockOutcome o = Block("http://a.b/", "http://p.q/\tx", "pr\toc", "Ti\ttle");
-    EXPECT_THAT(o.description, ElementsAre("pr oc", "http://a.b", "Ti tle", "http://p.q/ x"));
+    EXPECT_THAT(o.description, ElementsAre("pr\toc", "http://a.b", "Ti\ttle", "http://p.q/\tx"));
+    EXPECT_EQ(engine_->history().front().title, "Ti tle");
+    EXPECT_EQ(engine_->history().front().popup, "http://p.q/ x");
     const auto reread = Reopen();
     EXPECT_EQ(reread->history().front().title, "Ti tle");
     EXPECT_EQ(reread->history().front().process, "pr oc");
+    Add(ListKind::Popup, "p.q/\tx");
+    EXPECT_FALSE(Block("http://a.b/", "http://p.q/\tx", "pr\toc", "Ti\ttle").block);
+    // The let-open pop-up marks the record in the form the history holds.
+    EXPECT_EQ(engine_->history().front().addressCount, kCountedLater);
 }
 
 } // namespace

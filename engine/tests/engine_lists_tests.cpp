@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <random>
+#include <set>
+
 #include "engine/tests/engine_fixture.h"
 
 namespace qlx::engine::testing {
@@ -13,9 +17,13 @@ constexpr int32_t kProcess = 0, kDomain = 1, kPopup = 2, kDomainDeny = 4, kPopup
 struct RecordingEvents : EngineEvents {
     bool answer = true;
     std::vector<std::string> calls;
+    std::function<void()> handler; // what the client does from its handler
     bool AddTheSameInOppositeList(ListKind kind, std::string_view name) override {
         calls.push_back("opposite " + std::to_string(static_cast<int>(kind)) + " " +
                         std::string(name));
+        if (handler) {
+            handler();
+        }
         return answer;
     }
     void AddTheSameInList(ListKind kind, std::string_view name) override {
@@ -39,6 +47,12 @@ TEST_F(EngineInit, NewFolderGetsDefaultProcessesAndEveryListFile) {
         EXPECT_TRUE(folder_.Exists(f)) << f;
     }
     EXPECT_TRUE(engine_->IsAllDefPresent());
+}
+
+TEST_F(EngineInit, AProcessFileWithBytesCountsAsReadEvenWhenItEndsAtOnce) {
+    folder_.Write("\\processes.lst", "\r\n+mine.exe\r\n");
+    Init();
+    EXPECT_TRUE(Names(ListKind::Process).empty());
 }
 
 TEST_F(EngineInit, ReadsListFilesAndRewritesThemLowered) {
@@ -68,7 +82,180 @@ TEST_F(EngineInit, HappensOnceAndNothingRunsBeforeIt) {
     EXPECT_EQ(Names(ListKind::Process).size(), 7u); // defaults not appended twice
 }
 
+// Files that another program holds while the engine reads them: the engine
+// cannot tell what is in them, so it must not write them.
+class LockingFiles final : public FileSystem {
+public:
+    explicit LockingFiles(FileSystem& files) : files_(files) {}
+    std::set<std::string> locked; // names such as "\\urls.lst"
+    std::optional<std::string> ReadOrCreate(const std::string& path) override {
+        for (const std::string& name : locked) {
+            if (path.ends_with(name)) {
+                return std::nullopt;
+            }
+        }
+        return files_.ReadOrCreate(path);
+    }
+    bool Replace(const std::string& path, std::string_view bytes) override {
+        return files_.Replace(path, bytes);
+    }
+    bool MoveOver(const std::string& from, const std::string& to) override {
+        return files_.MoveOver(from, to);
+    }
+    bool Exists(const std::string& path) override { return files_.Exists(path); }
+
+private:
+    FileSystem& files_;
+};
+
+TEST_F(EngineInit, FilesThatCouldNotBeReadAreNeverWrittenOver) {
+    const std::string old = "2024-05-14 10:00:00\t1\t1\t1\t0\t0\t0\t0\tT\thttp://a.b\thttp://p.q/"
+                            "x\tiexplore.exe\r\n";
+    const std::map<std::string, std::string> saved = {{"\\processes.lst", "+mine.exe\r\n"},
+                                                      {"\\domains.lst", "+a.com\r\n"},
+                                                      {"\\svrurls.lst", "+x\r\n"},
+                                                      {"\\urls.lst", "+w\r\n+x\r\n"},
+                                                      {"\\history.log", old}};
+    for (const auto& [name, bytes] : saved) {
+        folder_.Write(name, bytes);
+    }
+    LockingFiles files(fs_);
+    files.locked = {"\\processes.lst", "\\domains.lst", "\\history.log", "\\updurls.lst"};
+    BlockingEngine engine(files, [this] { return now_; });
+    ASSERT_EQ(engine.Init("client.exe", folder_.path(), false, {}), Status::Ok);
+    EXPECT_TRUE(engine.IsAllDefPresent()); // in memory only
+    bool inserted = false;
+    int32_t pos = 0;
+    ASSERT_EQ(engine.AddToList(kDomain, "b.com", inserted, pos), Status::Ok);
+    ASSERT_EQ(engine.AddToList(kProcess, "x.exe", inserted, pos), Status::Ok);
+    // An update file that cannot be read withdraws nothing and replaces nothing.
+    folder_.Write("\\updurls.lst", "");
+    ASSERT_EQ(engine.AddUpdateObj(kPopup), Status::Ok);
+    BlockOutcome outcome;
+    ASSERT_EQ(engine.Block("T", "http://a.b/c", "http://p.q/x", "iexplore.exe", {}, outcome),
+              Status::Ok);
+    ASSERT_TRUE(outcome.block);
+    ASSERT_EQ(engine.SaveParams(), Status::Ok);
+    for (const auto& [name, bytes] : saved) {
+        EXPECT_EQ(folder_.Read(name), bytes) << name;
+    }
+    EXPECT_TRUE(folder_.Exists("\\updurls.lst"));
+
+    // Once the history can be read, its records go below the ones added
+    // meanwhile, and the counters are those of one history.
+    files.locked.clear();
+    ASSERT_EQ(engine.Block("T", "http://a.b/c", "http://p.q/x", "iexplore.exe", {}, outcome),
+              Status::Ok);
+    const auto reread = Reopen();
+    ASSERT_EQ(reread->history().size(), 3u);
+    EXPECT_EQ(reread->history()[0].siteCount, 3);
+    EXPECT_EQ(reread->history()[0].addressCount, 3);
+    EXPECT_EQ(reread->history()[0].processCount, -1); // a default process
+    for (size_t i = 1; i < 3; ++i) {
+        EXPECT_EQ(reread->history()[i].siteCount, kCountedLater);
+        EXPECT_EQ(reread->history()[i].processCount, kCountedLater);
+    }
+    EXPECT_EQ(reread->history()[2].time, "2024-05-14 10:00:00");
+}
+
+// Code page 932: 0x83 0x41 and 0x83 0x61 are two characters; 0x5C is the
+// second byte of 0x95 0x5C.
+TEST_F(EngineInit, DoubleByteNamesKeepEveryByte) {
+    const LeadBytes sjis =
+        LeadBytes::From([](unsigned char c) { return (c >= 0x81 && c <= 0x9F) || c >= 0xE0; });
+    engine_->SetLeadBytes(sjis);
+    folder_.Write("\\processes.lst", "+\x83\x61.EXE\r\n+\x83\x41.EXE\r\n");
+    Init();
+    EXPECT_THAT(Names(ListKind::Process), ElementsAre("\x83\x41.exe", "\x83\x61.exe"));
+    EXPECT_EQ(folder_.Read("\\processes.lst"), "+\x83\x41.exe\r\n+\x83\x61.exe\r\n");
+    EXPECT_EQ(Add(ListKind::Process, "\x83\x41.Exe"), -1);
+    EXPECT_EQ(engine_->GetIndexByName(kProcess, "\x83\x61.exe"), 1);
+
+    for (const char* folder : {"\\\x95\x5C", "\\\x95\x5C\\"}) {
+        BlockingEngine other(fs_);
+        other.SetLeadBytes(sjis);
+        ASSERT_EQ(other.Init("c.exe", folder_.path() + "/none" + folder, false, {}), Status::Ok);
+        EXPECT_EQ(other.dataFolder(), folder_.path() + "/none\\\x95\x5C");
+    }
+}
+
 using EngineLists = EngineTest;
+
+// The client's handler may change the lists while the engine waits for its
+// answer: the engine looks again afterwards.
+TEST_F(EngineLists, HandlersThatChangeTheListsAreSeenAfterTheirAnswer) {
+    Init();
+    RecordingEvents events;
+    engine_->SetEvents(&events);
+    Add(ListKind::PopupDeny, "x.com");
+    Add(ListKind::PopupDeny, "m.com");
+    events.handler = [&] {
+        events.handler = nullptr;
+        Add(ListKind::Popup, "x.com"); // the same name, from inside the handler
+    };
+    bool inserted = true;
+    int32_t pos = 0;
+    ASSERT_EQ(engine_->AddToList(kPopup, "X.com", inserted, pos), Status::Ok);
+    EXPECT_THAT(Names(ListKind::Popup), ElementsAre("x.com"));
+    EXPECT_FALSE(inserted);
+
+    for (const char* n : {"b", "c"}) {
+        Add(ListKind::Popup, n);
+    }
+    // Entries inserted before the edited one move it.
+    events.handler = [&] { Add(ListKind::Popup, "a"); };
+    bool done = false;
+    ASSERT_EQ(engine_->EditInList(kPopup, 1, "m.com", true, done), Status::Ok);
+    EXPECT_TRUE(done);
+    EXPECT_THAT(Names(ListKind::Popup), ElementsAre("a", "b", "m.com", "x.com"));
+    // The edited entry deleted by the handler: nothing else is renamed.
+    events.handler = [&] {
+        std::vector<int32_t> gone = {1};
+        engine_->DeleteFromList(kPopup, gone);
+    };
+    Add(ListKind::PopupDeny, "q.com");
+    ASSERT_EQ(engine_->EditInList(kPopup, 1, "q.com", true, done), Status::Ok);
+    EXPECT_FALSE(done);
+    EXPECT_THAT(Names(ListKind::Popup), ElementsAre("a", "m.com", "x.com"));
+}
+
+// Positions resolved at once give what removing one at a time gives.
+TEST_F(EngineLists, DeletionEqualsRemovingOneAtATime) {
+    Init();
+    std::vector<std::string> model;
+    std::mt19937 rng(5);
+    for (int round = 0; round < 150; ++round) {
+        while (model.size() < 8) {
+            const std::string n = "n" + std::to_string(rng() % 1000);
+            if (Add(ListKind::Popup, n) >= 0) {
+                model.insert(std::upper_bound(model.begin(), model.end(), n), n);
+            }
+        }
+        std::vector<int32_t> positions;
+        for (int i = static_cast<int>(rng() % 5); i > 0; --i) {
+            positions.push_back(static_cast<int32_t>(rng() % 10) - 1);
+        }
+        std::vector<std::string> expected = model;
+        std::vector<int32_t> adjusted = positions;
+        bool valid = true;
+        for (size_t i = 0; i < adjusted.size() && valid; ++i) {
+            valid = adjusted[i] >= 0 && adjusted[i] < static_cast<int32_t>(expected.size());
+            if (valid) {
+                expected.erase(expected.begin() + adjusted[i]);
+                for (size_t j = i + 1; j < adjusted.size(); ++j) {
+                    adjusted[j] -= adjusted[j] > adjusted[i] ? 1 : 0;
+                }
+            }
+        }
+        const Status s = engine_->DeleteFromList(kPopup, positions);
+        ASSERT_EQ(s, valid ? Status::Ok : Status::InvalidArg) << "round " << round;
+        if (valid) {
+            model = expected;
+            EXPECT_EQ(positions, adjusted);
+        }
+        ASSERT_EQ(Names(ListKind::Popup), model) << "round " << round;
+    }
+}
 
 TEST_F(EngineLists, AddInsertsSortedAndSaves) {
     Init();

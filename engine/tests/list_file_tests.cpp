@@ -61,5 +61,38 @@ TEST(ListFile, LoadOrderEqualsRepeatedSortedInsertion) {
     EXPECT_EQ(ParseListFile(file), expected.entries());
 }
 
+// Lists of a megabyte and more are read in two halves on two cores: the
+// result is that of one stable sort, and a short line in either half ends
+// the list there.
+TEST(ListFile, LargeListsReadAsOne) {
+    std::mt19937 rng(9);
+    const char* pool[] = {"B", "b", "a", "A.com", "a.com/", "Z", "_x"};
+    for (int shortAt : {-1, 2000, 9000}) {
+        std::string file;
+        std::vector<std::pair<std::string, int32_t>> lines;
+        for (int i = 0; i < 12000; ++i) {
+            if (i == shortAt) {
+                file += "+\r\n";
+                continue;
+            }
+            const std::string name =
+                pool[rng() % std::size(pool)] + std::string(90, 'q') + std::to_string(rng() % 50);
+            const bool active = rng() % 2 == 0;
+            file += (active ? "+" : "-") + name + "\r\n";
+            if (shortAt < 0 || i < shortAt) {
+                lines.emplace_back(ToLower(name), active ? 1 : 0);
+            }
+        }
+        ASSERT_GT(file.size(), 1u << 20);
+        std::stable_sort(lines.begin(), lines.end(),
+                         [](const auto& x, const auto& y) { return x.first < y.first; });
+        std::vector<ListEntry> expected;
+        for (const auto& [name, check] : lines) {
+            expected.push_back({name, check});
+        }
+        EXPECT_EQ(ParseListFile(file), expected) << shortAt;
+    }
+}
+
 } // namespace
 } // namespace qlx::engine

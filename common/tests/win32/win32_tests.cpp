@@ -2,6 +2,7 @@
 // COM of the Wine prefix.
 #include <windows.h>
 #include <oleauto.h>
+#include <olectl.h>
 
 #include <gtest/gtest.h>
 
@@ -72,6 +73,33 @@ TEST(Registrar, ScriptResourceRegistersAndUnregisters) {
     EXPECT_FALSE(reg.KeyExists(RegRoot::CurrentUser, "Software\\QuellixCommonTest"));
 }
 
+// Text outside the ANSI code page (Greek is not in 1252) reaches the registry
+// whole through the wide functions, as UTF-8 narrow text.
+TEST(Win32Registry, Utf8TextReachesTheWideRegistry) {
+    Win32Registry reg(0, CP_UTF8);
+    const std::string key = "Software\\QuellixCommonTest\\\xCE\xA9";
+    ASSERT_TRUE(reg.CreateKey(RegRoot::CurrentUser, key));
+    ASSERT_TRUE(
+        reg.SetValue(RegRoot::CurrentUser, key, "", RegData::String("C:\\\xCE\xA9\\x.dll")));
+    wchar_t value[64] = {};
+    DWORD size = sizeof value;
+    ASSERT_EQ(::RegGetValueW(HKEY_CURRENT_USER, L"Software\\QuellixCommonTest\\\x03A9", nullptr,
+                             RRF_RT_REG_SZ, nullptr, value, &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(std::wstring(value), L"C:\\\x03A9\\x.dll");
+    EXPECT_EQ(reg.GetValue(RegRoot::CurrentUser, key, ""), RegData::String("C:\\\xCE\xA9\\x.dll"));
+    EXPECT_TRUE(reg.DeleteTree(RegRoot::CurrentUser, "Software\\QuellixCommonTest"));
+}
+
+// A registration that fails part-way takes back what it wrote.
+TEST(Registrar, FailedRegistrationIsTakenBack) {
+    HMODULE self = ::GetModuleHandleA(nullptr);
+    EXPECT_EQ(RegisterServer(self, {101, 999}, {{"APPID", "{APP}"}}), SELFREG_E_CLASS);
+    EXPECT_FALSE(Win32Registry().KeyExists(RegRoot::ClassesRoot, kClassKey));
+    EXPECT_FALSE(Win32Registry().KeyExists(RegRoot::ClassesRoot, "Quellix.CommonTest.1"));
+    EXPECT_TRUE(Win32Registry().KeyExists(RegRoot::ClassesRoot, "CLSID"));
+}
+
 TEST(Registrar, MissingScriptOrReplacementFails) {
     HMODULE self = ::GetModuleHandleA(nullptr);
     EXPECT_EQ(UpdateRegistryFromResource(self, 999, true), E_FAIL);
@@ -114,24 +142,24 @@ TEST(TextConversion, RoundTripsTheAnsiCodePage) {
 
 TEST(VariantArrays, StringAndIntegerVectorsRoundTrip) {
     Variant v;
-    WriteStringArray({"a", "", "ccc"}, v.get());
+    WriteStringArray({"a", "", "ccc"}, v.put());
     EXPECT_EQ(v.get()->vt, VT_ARRAY | VT_BSTR);
     std::vector<std::string> strings;
     ASSERT_EQ(ReadStringArray(*v.get(), strings), S_OK);
     EXPECT_EQ(strings, (std::vector<std::string>{"a", "", "ccc"}));
 
-    WriteInt16Array({-1, 0, -1}, v.get());
+    WriteInt16Array({-1, 0, -1}, v.put());
     EXPECT_EQ(v.get()->vt, VT_ARRAY | VT_I2);
     std::vector<int16_t> flags;
     ASSERT_EQ(ReadInt16Array(*v.get(), flags), S_OK);
     EXPECT_EQ(flags, (std::vector<int16_t>{-1, 0, -1}));
 
-    WriteInt32Array({5, 70000}, v.get());
+    WriteInt32Array({5, 70000}, v.put());
     std::vector<int32_t> ints;
     ASSERT_EQ(ReadInt32Array(*v.get(), ints), S_OK);
     EXPECT_EQ(ints, (std::vector<int32_t>{5, 70000}));
 
-    WriteInt32Array({}, v.get());
+    WriteInt32Array({}, v.put());
     ASSERT_EQ(ReadInt32Array(*v.get(), ints), S_OK);
     EXPECT_TRUE(ints.empty());
 }
@@ -192,6 +220,22 @@ TEST(VariantArrays, RejectsWhatIsNotAVectorOfNumbers) {
     EXPECT_EQ(ReadInt32Array(*words.get(), ints), DISP_E_TYPEMISMATCH);
     // A failed read leaves the output as it was.
     EXPECT_EQ(ints, (std::vector<int32_t>{1}));
+
+    // The declared type is the caller's word only: reading by it would write
+    // a 24-byte VARIANT into a 4-byte integer, or free a string never filled.
+    const struct {
+        VARTYPE real, declared;
+    } lies[] = {{VT_VARIANT, VT_I4}, {VT_I4, VT_VARIANT}, {VT_I4, VT_BSTR},
+                {VT_I4, VT_I2},      {VT_I2, VT_I4},      {VT_R8, VT_I4},
+                {VT_BSTR, VT_I4},    {VT_UNKNOWN, VT_I4}, {VT_VARIANT, VT_BSTR}};
+    for (const auto& lie : lies) {
+        Variant wrapped;
+        wrapped.get()->vt = VT_ARRAY | lie.declared;
+        wrapped.get()->parray = SafeArray::CreateVector(lie.real, 2).Detach();
+        std::vector<std::string> texts;
+        EXPECT_EQ(ReadInt32Array(*wrapped.get(), ints), DISP_E_TYPEMISMATCH) << lie.real;
+        EXPECT_EQ(ReadStringArray(*wrapped.get(), texts), DISP_E_TYPEMISMATCH) << lie.real;
+    }
 }
 
 HRESULT CreateNothing(IUnknown*, REFIID, void** out) {
@@ -217,6 +261,12 @@ TEST(ClassFactory, GuardsAggregationPointersAndExceptions) {
     factory.LockServer(FALSE);
     EXPECT_EQ(module.LockCount(), before);
     EXPECT_EQ(lastUnlocks, before == 0 ? 1 : 0);
+    // Unlocks without a lock of the factory's never drive the count down.
+    module.Lock();
+    factory.LockServer(FALSE);
+    factory.LockServer(FALSE);
+    EXPECT_EQ(module.LockCount(), before + 1);
+    module.Unlock();
     module.SetOnLastUnlock(nullptr);
 }
 

@@ -219,6 +219,9 @@ TEST_F(EngineCom, RefusesCallsBeforeInitAndASecondInit) {
     EXPECT_EQ(engine_->WXBlock(nullptr, nullptr, nullptr, nullptr, 0, 0, 0, 0, &flag, v.get()),
               E_UNEXPECTED);
     EXPECT_EQ(engine_->SaveParams(), E_UNEXPECTED);
+    // EngineInit sets the parameters itself; a sink may be wired before it.
+    EXPECT_EQ(engine_->SetParams(VARIANT_TRUE, 0, 0, 0, 0, 0, 0, 1, 2, 3), E_UNEXPECTED);
+    EXPECT_EQ(engine_->SetEventPtr(nullptr), S_OK);
     ASSERT_EQ(Init(engine_.get()), S_OK);
     EXPECT_EQ(Init(engine_.get()), E_UNEXPECTED);
     Variant names, checks;
