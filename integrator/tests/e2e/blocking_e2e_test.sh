@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Pop-ups end to end: the real tray program, the integrator registered with
 # regsvr32, and the browser host playing each case of the hand-over, the
-# override key, the user's click, chrome-less windows, internal pages,
-# blocking switched off and the tray program absent. The tray program's own
+# override key, the user's click, chrome-less windows, internal pages, a
+# request left behind, blocking switched off and the tray program absent. The tray program's own
 # record (counters, "history.lst") is read back after its normal exit.
 set -uo pipefail
 cd "$QLX_BIN_DIR" || exit 2
@@ -12,7 +12,7 @@ register_all
 fresh_tray_state
 start_tray
 
-out=$(host script-popup link-click key-click chromeless internal-page)
+out=$(host script-popup link-click key-click chromeless internal-page stale-request)
 echo "$out"
 expect_line "$out" '^HOST script-popup helpers=1$' "the browser loads the integrator from the browser-helper key"
 expect_line "$out" '^POPUP script-popup http://ads.example/popup.html BLOCKED' "a script pop-up is closed"
@@ -21,6 +21,9 @@ expect_line "$out" '^POPUP key-click .* LET-THROUGH .*toolbar=1 menubar=1 status
     "Ctrl held: the chrome-less window is let through and normalised"
 expect_line "$out" '^POPUP chromeless .* BLOCKED' "a window without toolbar and menu bar is closed without a request"
 expect_line "$out" '^POPUP internal-page .* LET-THROUGH' "the browser's internal page is let through"
+expect_line "$out" '^POPUP stale-request .* LET-THROUGH' \
+    "a request whose window never came does not close a navigation 6 s later"
+expect_line "$out" '^HOST script-popup filter=kept' "the browser's own message filter stays in place"
 
 # Only the configured key (Ctrl, the factory setting) overrides.
 out=$(host --key=shift key-click)
