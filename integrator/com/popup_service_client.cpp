@@ -59,7 +59,7 @@ public:
                                   reinterpret_cast<LPCWSTR>(&ServiceCallThread::Main), &module)) {
             return nullptr;
         }
-        auto* start = new Start_{thread, module};
+        auto* start = new Launch{thread, module};
         UniqueHandle handle(
             ::CreateThread(nullptr, 0, &ServiceCallThread::Main, start, 0, nullptr));
         if (!handle) {
@@ -105,7 +105,7 @@ public:
     ServiceCallThread& operator=(const ServiceCallThread&) = delete;
 
 private:
-    struct Start_ {
+    struct Launch {
         std::shared_ptr<ServiceCallThread> thread;
         HMODULE module;
     };
@@ -113,7 +113,7 @@ private:
     static DWORD WINAPI Main(void* parameter) {
         HMODULE module = nullptr;
         {
-            std::unique_ptr<Start_> start(static_cast<Start_*>(parameter));
+            std::unique_ptr<Launch> start(static_cast<Launch*>(parameter));
             module = start->module;
             const bool com = SUCCEEDED(::CoInitializeEx(nullptr, COINIT_MULTITHREADED));
             start->thread->Serve();
@@ -165,7 +165,7 @@ std::shared_ptr<PopupServiceSource> PopupServiceSource::ForThisThread() {
     std::weak_ptr<PopupServiceSource>& entry = sources[thread];
     std::shared_ptr<PopupServiceSource> source = entry.lock();
     if (!source) {
-        source = std::make_shared<PopupServiceSource>(thread);
+        source = std::make_shared<PopupServiceSource>();
         entry = source;
     }
     return source;
@@ -184,7 +184,13 @@ bool PopupServiceSource::Run(std::function<void(CallState&)> work, ULONGLONG dea
             return false;
         }
     }
-    if (calls_->Run(std::move(work), deadline)) {
+    if (waiting_) {
+        return false; // an event nested in another's wait is let pass
+    }
+    waiting_ = true;
+    const bool done = calls_->Run(std::move(work), deadline);
+    waiting_ = false;
+    if (done) {
         return true;
     }
     // The tray program has not answered in time: the browser goes on, and

@@ -32,7 +32,7 @@ struct CallState;
 class PopupServiceSource {
 public:
     static std::shared_ptr<PopupServiceSource> ForThisThread();
-    explicit PopupServiceSource(DWORD thread) : thread_(thread) {}
+    PopupServiceSource() = default;
     ~PopupServiceSource();
     PopupServiceSource(const PopupServiceSource&) = delete;
     PopupServiceSource& operator=(const PopupServiceSource&) = delete;
@@ -48,8 +48,8 @@ private:
     // does not finish in time is given up.
     bool Run(std::function<void(CallState&)> work, ULONGLONG deadline);
 
-    DWORD thread_;
     std::shared_ptr<ServiceCallThread> calls_;
+    bool waiting_ = false; // the browser thread pumps messages while it waits
 };
 
 // The service for the length of one event: connected at the start (tray

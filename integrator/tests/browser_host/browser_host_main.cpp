@@ -5,7 +5,7 @@
 //
 // browser_host.exe [--no-helpers] [--key=ctrl|shift|alt] [--count=N] [--windows=N] scenario...
 // Scenarios: script-popup link-click key-click chromeless internal-page
-//            blocking-off tray-absent late-tray orphan-request stale-request
+//            blocking-off tray-absent late-tray tray-restart orphan-request stale-request
 //            short-navigation navigation stress timing concurrency
 // After each single pop-up scenario: HOST <scenario> filter=kept|lost, whether
 // the asking window's own message filter is still in place.
@@ -156,6 +156,11 @@ const Scenario kScenarios[] = {
     // navigation of the asking window itself.
     {"stale-request", "http://news.example/next.html", true, Scenario::Request::None,
      "a request left behind closed an unrelated window", "the request left behind had aged out"},
+    // The asking window stays open while the tray program ends and starts
+    // again; its next request must reach the new one.
+    {"tray-restart", "http://ads.example/restart.html", true, Scenario::Request::Script,
+     "the tray program restarted; the request reached the new one",
+     "the request did not reach the restarted tray program"},
     // A chrome-less window whose navigation event comes without its arguments.
     {"short-navigation", "http://ads.example/short.html", false, Scenario::Request::None,
      "an event without an address was judged", "an event without an address is not judged", 2},
@@ -240,6 +245,17 @@ int PlayScenario(const Options& options, const Scenario& scenario) {
     if (std::strcmp(scenario.name, "late-tray") == 0) {
         std::printf("HOST waiting for the tray program\n");
         std::fflush(stdout);
+        for (int i = 0; i < 600 && !TrayProgramRunning(); ++i) {
+            ::Sleep(100);
+        }
+    }
+    if (std::strcmp(scenario.name, "tray-restart") == 0) {
+        PrintPopup(kScenarios[0], PlayPopup(options, kScenarios[0], *asking));
+        std::printf("HOST waiting for the tray program to restart\n");
+        std::fflush(stdout);
+        for (int i = 0; i < 600 && TrayProgramRunning(); ++i) {
+            ::Sleep(100);
+        }
         for (int i = 0; i < 600 && !TrayProgramRunning(); ++i) {
             ::Sleep(100);
         }

@@ -57,17 +57,28 @@ echo "$out"
 expect_line "$out" '^POPUP tray-absent .* LET-THROUGH' "tray program absent: let through"
 
 # A window opened while the tray program is absent is handled once it runs.
-late=$(mktemp)
-"$QLX_WINE_RUN" browser_host.exe late-tray </dev/null >"$late" 2>&1 &
-host_pid=$!
-for _ in $(seq 1 100); do grep -q 'waiting for the tray' "$late" && break; sleep 0.1; done
+host_start late-tray
+host_wait_for 'waiting for the tray'
 start_tray
-wait "$host_pid"
-out=$(tr -d '\r' <"$late")
-rm -f "$late"
+host_finish
+out=$host_output
 echo "$out"
 expect_line "$out" '^POPUP late-tray .* BLOCKED' "window opened before the tray program: its pop-up is blocked"
 exit_tray
 [ "$(option PopupBlockedTotal_Count)" = "0x4" ] || fail "total count $(option PopupBlockedTotal_Count), expected 0x4"
+
+# The tray program ends normally and starts again while a browser window
+# stays open: the window's kept connection is stale and is made afresh.
+start_tray
+host_start tray-restart
+host_wait_for 'waiting for the tray program to restart'
+exit_tray
+start_tray
+host_finish
+out=$host_output
+echo "$out"
+expect_line "$out" '^POPUP script-popup .* BLOCKED' "before the restart: blocked"
+expect_line "$out" '^POPUP tray-restart .* BLOCKED' "after the restart: the same window's request reaches the new tray program"
+exit_tray
 
 exit $status
