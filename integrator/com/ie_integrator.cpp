@@ -16,6 +16,7 @@ namespace {
 
 constexpr DWORD kVersionRecordSize = 148;
 constexpr DWORD kNtPlatform = 2;
+constexpr UINT kBeforeNavigateArgs = 7;
 
 // Shared by the integrator objects of all windows of the browser process.
 HandOverState& ProcessHandOver() {
@@ -94,6 +95,10 @@ HRESULT CIEIntegrator::Create(IUnknown* outer, REFIID iid, void** out) {
     return object->QueryInterface(iid, out);
 }
 
+CIEIntegrator::CIEIntegrator() : serviceSource_(PopupServiceSource::ForThisThread()) {}
+
+CIEIntegrator::~CIEIntegrator() = default;
+
 STDMETHODIMP CIEIntegrator::QueryInterface(REFIID iid, void** out) {
     if (!out) {
         return E_POINTER;
@@ -149,17 +154,8 @@ void CIEIntegrator::Attach(IUnknown* site) {
     browser_ = browser;
 
     if (TrayProgramRunning()) {
-        ComPtr<IWexafel2> service = ConnectPopupService();
-        if (!service) {
-            return;
-        }
-        ComPopupService popupService(std::move(service));
-        try {
-            if (popupService.Enable() == 0) {
-                return; // blocking off: this window stays unhandled
-            }
-        } catch (const ServiceFailure&) {
-            return;
+        if (!BlockingOnAtAttachment()) {
+            return; // no service, or blocking off: this window stays unhandled
         }
         version_ = OSVERSIONINFOA{};
         version_.dwOSVersionInfoSize = kVersionRecordSize;
@@ -180,6 +176,18 @@ void CIEIntegrator::Attach(IUnknown* site) {
     if (SUCCEEDED(point->Advise(static_cast<IIEIntegrator*>(this), &cookie))) {
         eventsPoint_ = point;
         eventsCookie_ = cookie;
+    }
+}
+
+bool CIEIntegrator::BlockingOnAtAttachment() {
+    ServiceEvent service(*serviceSource_);
+    if (!service.Connected()) {
+        return false;
+    }
+    try {
+        return service.Enable() != 0;
+    } catch (const ServiceFailure&) {
+        return false;
     }
 }
 
@@ -249,7 +257,8 @@ STDMETHODIMP CIEIntegrator::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* pa
             OnNewWindow();
             break;
         case DISPID_BEFORENAVIGATE2:
-            if (params) {
+            // Without its seven arguments there is no address to judge by.
+            if (params && params->cArgs >= kBeforeNavigateArgs && params->rgvarg) {
                 OnBeforeNavigate(*params);
             }
             break;
@@ -275,18 +284,17 @@ void CIEIntegrator::OnNewWindow() {
         return;
     }
     ProcessHandOver().WaitUntilHandedOver();
-    ComPtr<IWexafel2> service = ConnectPopupService();
-    if (!service) {
+    ServiceEvent service(*serviceSource_);
+    if (!service.Connected()) {
         return;
     }
-    ComPopupService popupService(std::move(service));
     BrowserWindowAdapter asking(browser_);
     SystemSurroundings surroundings;
     window_.clicked = *clicked_;
     try {
-        HandleNewWindowRequest(popupService, asking, surroundings, window_, ProcessHandOver());
+        HandleNewWindowRequest(service, asking, surroundings, window_, ProcessHandOver());
     } catch (const ServiceFailure&) {
-        // The tray program failed or ended mid-way: the window is let pass.
+        // The tray program failed, ended or hung mid-way: the window is let pass.
     }
     *clicked_ = window_.clicked;
 }
@@ -296,21 +304,18 @@ void CIEIntegrator::OnBeforeNavigate(const DISPPARAMS& params) {
         return;
     }
     const WindowGeometry geometry = ReadGeometry(browser_.get());
-    ComPtr<IWexafel2> service = ConnectPopupService();
-    if (!service) {
+    ServiceEvent service(*serviceSource_);
+    if (!service.Connected()) {
         return;
     }
     // The address is the second argument; the array holds them in reverse.
-    const std::string url = params.cArgs >= 7 && params.rgvarg
-                                ? AddressArgument(params.rgvarg[params.cArgs - 2])
-                                : std::string();
-    ComPopupService popupService(std::move(service));
+    const std::string url = AddressArgument(params.rgvarg[params.cArgs - 2]);
     BrowserWindowAdapter browser(browser_);
     SystemSurroundings surroundings;
     try {
-        HandleNavigation(popupService, browser, surroundings, window_, ProcessHandOver(), url,
-                         geometry);
+        HandleNavigation(service, browser, surroundings, window_, ProcessHandOver(), url, geometry);
     } catch (const ServiceFailure&) {
+        // The tray program failed, ended or hung mid-way: the window is let pass.
     }
 }
 

@@ -8,6 +8,7 @@
 #include <ocidl.h>
 
 #include <atomic>
+#include <memory>
 
 #include "click_handler.h"
 #include "common/win32/com_module.h"
@@ -16,6 +17,8 @@
 #include "wx_integrator.h"
 
 namespace qlx::integrator {
+
+class PopupServiceSource;
 
 class CIEIntegrator final : public IObjectWithSite, public IIEIntegrator, public IProvideClassInfo {
 public:
@@ -42,10 +45,11 @@ public:
     STDMETHODIMP GetClassInfo(ITypeInfo** info) override;
 
 private:
-    CIEIntegrator() = default;
-    ~CIEIntegrator() = default;
+    CIEIntegrator();
+    ~CIEIntegrator();
 
     void Attach(IUnknown* site);
+    bool BlockingOnAtAttachment();
     void Detach();
     void OnNewWindow();
     void OnBeforeNavigate(const DISPPARAMS& params);
@@ -59,6 +63,7 @@ private:
     OSVERSIONINFOA version_{};
     WindowState window_;
     ClickFlag clicked_ = std::make_shared<std::atomic<bool>>(false);
+    std::shared_ptr<PopupServiceSource> serviceSource_;
 };
 
 } // namespace qlx::integrator

@@ -20,15 +20,19 @@ bool KeyOverride(PopupService& service, int16_t (PopupService::*keyOption)(), Su
     return Yes(service.Ignore()) && Yes((service.*keyOption)()) && sys.KeyState(key) < 0;
 }
 
-class ClearPendingOnExit {
+// Clears the examined pair however the examination ends, but never a newer
+// pair that another window's request captured meanwhile.
+class ClearExaminedOnExit {
 public:
-    explicit ClearPendingOnExit(HandOverState& state) : state_(state) {}
-    ~ClearPendingOnExit() { state_.ClearPending(); }
-    ClearPendingOnExit(const ClearPendingOnExit&) = delete;
-    ClearPendingOnExit& operator=(const ClearPendingOnExit&) = delete;
+    ClearExaminedOnExit(HandOverState& state, uint64_t generation)
+        : state_(state), generation_(generation) {}
+    ~ClearExaminedOnExit() { state_.ClearExamined(generation_); }
+    ClearExaminedOnExit(const ClearExaminedOnExit&) = delete;
+    ClearExaminedOnExit& operator=(const ClearExaminedOnExit&) = delete;
 
 private:
     HandOverState& state_;
+    uint64_t generation_;
 };
 
 } // namespace
@@ -87,16 +91,22 @@ NavigationOutcome HandleNavigation(PopupService& service, BrowserWindow& browser
 
     const bool lacksChrome =
         LacksBrowserChrome(browser.ToolBar(), [&browser] { return browser.MenuBar(); });
+    ExaminedPage examined;
     if (lacksChrome) {
-        handOver.CaptureFromWindow(browser.LocationName(), browser.LocationURL());
+        const std::string title = browser.LocationName();
+        const std::string address = browser.LocationURL();
+        const HandOverState::WindowPage own{title, address};
+        examined = handOver.Examine(&own);
+    } else {
+        examined = handOver.Examine();
     }
-    if (!handOver.HasPendingAddress() && !lacksChrome) {
+    if (!examined.page.address && !lacksChrome) {
         return NavigationOutcome::NotCandidate;
     }
 
     bool blocked = false;
     {
-        ClearPendingOnExit clearPending(handOver);
+        ClearExaminedOnExit clearPending(handOver, examined.generation);
         if (enable == kComTrue) {
             sys.Trace(
                 FlagsBeforeTrace(window.ctrlOverride, window.shiftOverride, window.altOverride));
@@ -106,7 +116,7 @@ NavigationOutcome HandleNavigation(PopupService& service, BrowserWindow& browser
                 ~ClearOverride() { state.SetOverride(false); }
             } clearOverride{handOver};
             if (!handOver.Override()) {
-                const ParentPage parent = handOver.Pending();
+                const ParentPage& parent = examined.page;
                 if (Yes(service.Block(parent.title.value_or(""), parent.address.value_or(""), url,
                                       window.parentProcess, geometry))) {
                     browser.StopAndQuit();

@@ -200,6 +200,21 @@ TEST_F(DecisionClientTest, PendingRequestMakesNextNavigationABlockedCandidate) {
     EXPECT_EQ(sys.traces.back(), "Flags before 0, 0, 0");
 }
 
+// While Block is out, the examined pair may have aged out and another
+// window's request captured its own: that newer pair stays for its window.
+TEST_F(DecisionClientTest, ExaminationClearsOnlyThePairItExamined) {
+    Request();
+    service.onCall = [this](const std::string& member) {
+        if (member == "Block") {
+            handOver.ClearPending();
+            handOver.CapturePending("Next", "http://next.example/");
+        }
+    };
+    Navigate(popup, popupState);
+    EXPECT_EQ(service.blockCalls.at(0).parentUrl, asking.url);
+    EXPECT_EQ(handOver.Pending().address, "http://next.example/");
+}
+
 TEST_F(DecisionClientTest, OrdinaryNavigationWithoutRequestIsNoCandidate) {
     service.answers["Block"] = -1;
     EXPECT_EQ(Navigate(popup, popupState), NavigationOutcome::NotCandidate);

@@ -1,6 +1,7 @@
 #pragma once
 // Scripted stand-ins for the popup service, the browser window and the
 // surroundings, recording what the decision client asks of them.
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -19,9 +20,13 @@ struct FakeService : PopupService {
         WindowGeometry geometry;
     };
     std::vector<BlockCall> blockCalls;
+    std::function<void(const std::string&)> onCall; // what other windows do meanwhile
 
     int16_t Answer(const std::string& member) {
         calls.push_back(member);
+        if (onCall) {
+            onCall(member);
+        }
         if (member == failOn) {
             throw ServiceFailure(0x800706BAL);
         }

@@ -2,11 +2,14 @@
 // order of registration.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 #include "common/core/registry_model.h"
 #include "integrator/core/identity.h"
+#include "integrator/core/kept_class_object.h"
 #include "integrator/core/parent_process.h"
 #include "integrator/core/registration.h"
 #include "integrator/core/trace_lines.h"
@@ -34,6 +37,44 @@ TEST(WindowShapeTest, ChromeJudgedFromToolbarThenMenuBar) {
     EXPECT_TRUE(LacksBrowserChrome(0, menu(true)));
     EXPECT_TRUE(LacksBrowserChrome(2, menu(true)));
     EXPECT_FALSE(LacksBrowserChrome(std::nullopt, menu(std::nullopt)));
+}
+
+// Class objects are numbered 1, 2, ... as obtained (0: none); an instance is
+// ten times its class object's number (0: the server refused).
+TEST(KeptClassObjectTest, ObtainedOnceKeptAndRenewedOnceAfterAFailure) {
+    struct Case {
+        const char* what;
+        int keptBefore;
+        int nextObtained; // what obtain() gives
+        std::vector<int> serving;
+        int instance;
+        int obtains;
+        bool keptAfter;
+    };
+    const Case cases[] = {
+        {"first event obtains and keeps", 0, 1, {1}, 10, 1, true},
+        {"later event reuses the kept one", 1, 2, {1}, 10, 0, true},
+        {"stale kept one renewed in the same event", 1, 2, {2}, 20, 1, true},
+        {"server gone: nothing kept", 1, 0, {}, 0, 1, false},
+        {"renewed one fails too: no third try", 1, 2, {}, 0, 1, false},
+        {"first event fails: nothing kept", 0, 1, {}, 0, 1, false},
+    };
+    for (const Case& c : cases) {
+        KeptClassObject<int> kept;
+        int obtains = 0;
+        auto make = [&](int& classObject) {
+            return std::find(c.serving.begin(), c.serving.end(), classObject) != c.serving.end()
+                       ? classObject * 10
+                       : 0;
+        };
+        if (c.keptBefore) {
+            kept.Instance([&] { return c.keptBefore; }, [](int&) { return 1; });
+        }
+        EXPECT_EQ(kept.Instance([&] { return ++obtains, c.nextObtained; }, make), c.instance)
+            << c.what;
+        EXPECT_EQ(obtains, c.obtains) << c.what;
+        EXPECT_EQ(kept.Kept(), c.keptAfter) << c.what;
+    }
 }
 
 TEST(ParentProcessTest, NameOfTheProcessThatStartedTheBrowser) {

@@ -3,17 +3,22 @@
 // does and plays scenarios, printing one line per pop-up:
 //   POPUP <scenario> <address> BLOCKED|LET-THROUGH <ms> [window state] (<why>)
 //
-// browser_host.exe [--no-helpers] [--key=ctrl|shift|alt] [--count=N] scenario...
+// browser_host.exe [--no-helpers] [--key=ctrl|shift|alt] [--count=N] [--windows=N] scenario...
 // Scenarios: script-popup link-click key-click chromeless internal-page
-//            blocking-off tray-absent late-tray orphan-request navigation stress timing
+//            blocking-off tray-absent late-tray tray-restart orphan-request stale-request
+//            short-navigation navigation stress timing concurrency
+// After each single pop-up scenario: HOST <scenario> filter=kept|lost, whether
+// the asking window's own message filter is still in place.
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "window_thread.h"
@@ -28,6 +33,7 @@ struct Options {
     bool loadHelpers = true;
     WORD key = VK_CONTROL;
     int count = 20;
+    int windows = 8;
 };
 
 double Milliseconds(Clock::duration d) {
@@ -54,8 +60,9 @@ WindowLayout PopupWindow(bool chrome) {
 
 // A navigation as the browser reports it: BeforeNavigate2, then, unless the
 // window was closed meanwhile, the page and DocumentComplete.
-void Navigate(Browser& browser, const std::string& url, const std::string& title) {
-    browser.FireBeforeNavigate2(url);
+void Navigate(Browser& browser, const std::string& url, const std::string& title,
+              size_t argCount = 7) {
+    browser.FireBeforeNavigate2(url, argCount);
     if (browser.QuitRequested()) {
         return;
     }
@@ -88,12 +95,12 @@ std::string WindowState(BrowserWindowThread& window) {
 // The new window's life after the request: made, first navigation, and
 // either closed by the integrator or shown.
 PopupResult OpenNewWindow(const Options& options, WindowLayout layout, const std::string& url,
-                          Clock::time_point start) {
+                          Clock::time_point start, size_t navigateArgs = 7) {
     PopupResult result;
     auto popup = std::make_unique<BrowserWindowThread>(std::move(layout), options.loadHelpers);
     bool quit = false;
     if (!popup->Run([&](Browser& browser, HWND) {
-            Navigate(browser, url, "Pop-up page");
+            Navigate(browser, url, "Pop-up page", navigateArgs);
             quit = browser.QuitRequested();
         })) {
         result.hung = !popup->Closed();
@@ -117,6 +124,7 @@ struct Scenario {
     enum class Request { Script, Click, KeyClick, None } request;
     const char* whyBlocked;
     const char* whyLetThrough;
+    size_t navigateArgs = 7;
 };
 
 const Scenario kScenarios[] = {
@@ -144,6 +152,18 @@ const Scenario kScenarios[] = {
     {"orphan-request", "http://ads.example/second.html", true, Scenario::Request::Script,
      "the stale request was dropped and this one handled",
      "the stale request was dropped; the tray program let it pass"},
+    // A request whose window never comes, then, 6 s later, an ordinary
+    // navigation of the asking window itself.
+    {"stale-request", "http://news.example/next.html", true, Scenario::Request::None,
+     "a request left behind closed an unrelated window", "the request left behind had aged out"},
+    // The asking window stays open while the tray program ends and starts
+    // again; its next request must reach the new one.
+    {"tray-restart", "http://ads.example/restart.html", true, Scenario::Request::Script,
+     "the tray program restarted; the request reached the new one",
+     "the request did not reach the restarted tray program"},
+    // A chrome-less window whose navigation event comes without its arguments.
+    {"short-navigation", "http://ads.example/short.html", false, Scenario::Request::None,
+     "an event without an address was judged", "an event without an address is not judged", 2},
 };
 
 const char* KeyName(WORD key) {
@@ -181,7 +201,8 @@ PopupResult PlayPopup(const Options& options, const Scenario& scenario,
         layout.pageUrl = "http://ads.example/frame.html";
         layout.pageTitle = "Banner";
     }
-    PopupResult result = OpenNewWindow(options, std::move(layout), scenario.popupUrl, start);
+    PopupResult result =
+        OpenNewWindow(options, std::move(layout), scenario.popupUrl, start, scenario.navigateArgs);
     if (!keySeen) {
         std::printf("NOTE the window's thread did not see the %s key\n", KeyName(options.key));
     }
@@ -228,11 +249,36 @@ int PlayScenario(const Options& options, const Scenario& scenario) {
             ::Sleep(100);
         }
     }
-    if (std::strcmp(scenario.name, "orphan-request") == 0) {
+    if (std::strcmp(scenario.name, "tray-restart") == 0) {
+        PrintPopup(kScenarios[0], PlayPopup(options, kScenarios[0], *asking));
+        std::printf("HOST waiting for the tray program to restart\n");
+        std::fflush(stdout);
+        for (int i = 0; i < 600 && TrayProgramRunning(); ++i) {
+            ::Sleep(100);
+        }
+        for (int i = 0; i < 600 && !TrayProgramRunning(); ++i) {
+            ::Sleep(100);
+        }
+    }
+    if (std::strcmp(scenario.name, "orphan-request") == 0 ||
+        std::strcmp(scenario.name, "stale-request") == 0) {
         asking->Run([](Browser& browser, HWND) { browser.FireNewWindow2(); });
     }
-    const PopupResult r = PlayPopup(options, scenario, *asking);
+    PopupResult r;
+    if (std::strcmp(scenario.name, "stale-request") == 0) {
+        ::Sleep(6000);
+        const auto start = Clock::now();
+        asking->Run([&](Browser& browser, HWND) {
+            Navigate(browser, scenario.popupUrl, "Next page");
+            r.blocked = browser.QuitRequested();
+        });
+        r.ms = Milliseconds(Clock::now() - start);
+        r.state = r.blocked ? "" : WindowState(*asking);
+    } else {
+        r = PlayPopup(options, scenario, *asking);
+    }
     PrintPopup(scenario, r);
+    std::printf("HOST %s filter=%s\n", scenario.name, asking->OwnFilterInPlace() ? "kept" : "lost");
     asking->Close();
     asking->WaitClosed(10000);
     return r.hung ? 1 : 0;
@@ -283,6 +329,58 @@ int PlayStress(const Options& options, bool timing) {
     return hung ? 1 : 0;
 }
 
+// Several asking windows, each on its own thread, opening pop-ups at the same
+// time. Each window's page and pop-ups have addresses of their own, so the
+// tray program's history shows whether every pop-up went with its own page.
+int PlayConcurrency(const Options& options) {
+    std::vector<std::unique_ptr<BrowserWindowThread>> asking;
+    for (int w = 0; w < options.windows; ++w) {
+        asking.push_back(
+            std::make_unique<BrowserWindowThread>(AskingWindow(), options.loadHelpers));
+        asking.back()->Run([w](Browser& browser, HWND) {
+            Navigate(browser, "http://site" + std::to_string(w) + ".example/article.html",
+                     "Site " + std::to_string(w));
+        });
+    }
+    std::atomic<int> blocked{0};
+    std::atomic<int> passed{0};
+    std::atomic<int> hung{0};
+    std::vector<std::vector<double>> times(asking.size());
+    std::vector<std::thread> drivers;
+    for (size_t w = 0; w < asking.size(); ++w) {
+        drivers.emplace_back([&, w] {
+            for (int i = 0; i < options.count; ++i) {
+                const auto start = Clock::now();
+                asking[w]->Run([](Browser& browser, HWND) { browser.FireNewWindow2(); });
+                const std::string url =
+                    "http://ads.example/w" + std::to_string(w) + "/p" + std::to_string(i) + ".html";
+                const PopupResult r = OpenNewWindow(options, PopupWindow(true), url, start);
+                (r.hung ? hung : r.blocked ? blocked : passed)++;
+                times[w].push_back(r.ms);
+            }
+        });
+    }
+    for (auto& d : drivers) {
+        d.join();
+    }
+    std::vector<double> all;
+    for (const auto& t : times) {
+        all.insert(all.end(), t.begin(), t.end());
+    }
+    std::sort(all.begin(), all.end());
+    auto percentile = [&](double p) {
+        return all.empty() ? 0 : all[std::min(all.size() - 1, static_cast<size_t>(p * all.size()))];
+    };
+    std::printf("CONCURRENCY windows=%d n=%zu blocked=%d passed=%d hung=%d p50=%.1fms p99=%.1fms\n",
+                options.windows, all.size(), blocked.load(), passed.load(), hung.load(),
+                percentile(0.50), percentile(0.99));
+    for (auto& window : asking) {
+        window->Close();
+        window->WaitClosed(10000);
+    }
+    return hung ? 1 : 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -298,6 +396,8 @@ int main(int argc, char** argv) {
             options.key = VK_MENU;
         } else if (arg == "--key=ctrl") {
             options.key = VK_CONTROL;
+        } else if (arg.rfind("--windows=", 0) == 0) {
+            options.windows = std::max(1, std::atoi(arg.c_str() + 10));
         } else if (arg.rfind("--count=", 0) == 0) {
             options.count = std::max(1, std::atoi(arg.c_str() + 8));
         } else {
@@ -309,6 +409,8 @@ int main(int argc, char** argv) {
     for (const auto& name : names) {
         if (name == "navigation") {
             failures += PlayNavigation(options);
+        } else if (name == "concurrency") {
+            failures += PlayConcurrency(options);
         } else if (name == "stress" || name == "timing") {
             failures += PlayStress(options, name == "timing");
         } else {

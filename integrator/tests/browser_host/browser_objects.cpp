@@ -1,5 +1,7 @@
 #include "browser_objects.h"
 
+#include <algorithm>
+
 #include <exdispid.h>
 
 #include "common/win32/bstr.h"
@@ -413,7 +415,7 @@ void Browser::FireNewWindow2() {
     }
 }
 
-void Browser::FireBeforeNavigate2(const std::string& url) {
+void Browser::FireBeforeNavigate2(const std::string& url, size_t argCount) {
     OwnedVariant address(url);
     OwnedVariant flags;
     flags.v.vt = VT_I4;
@@ -429,6 +431,7 @@ void Browser::FireBeforeNavigate2(const std::string& url) {
                                  ByRef(&flags.v),
                                  ByRef(&address.v),
                                  Dispatch(static_cast<IWebBrowser2*>(this))};
+    args.erase(args.begin(), args.end() - static_cast<ptrdiff_t>(std::min(argCount, args.size())));
     Fire(DISPID_BEFORENAVIGATE2, args);
 }
 

@@ -162,7 +162,8 @@ public:
 
     // Events, fired through each sink's IDispatch::Invoke.
     void FireNewWindow2();
-    void FireBeforeNavigate2(const std::string& url);
+    // A browser that misbehaves may pass fewer than the seven arguments.
+    void FireBeforeNavigate2(const std::string& url, size_t argCount = 7);
     void FireDocumentComplete(const std::string& url);
     void FireWindowClosing();
 

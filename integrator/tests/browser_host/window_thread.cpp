@@ -71,6 +71,33 @@ std::vector<ComPtr<IObjectWithSite>> LoadBrowserHelpers(Browser& browser) {
     return helpers;
 }
 
+// The browser's own message filter: answers as COM would without one.
+class HostMessageFilter final : public RefCounted, public IMessageFilter {
+public:
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+        if (!out) {
+            return E_POINTER;
+        }
+        *out = IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IMessageFilter)
+                   ? static_cast<IMessageFilter*>(this)
+                   : nullptr;
+        if (!*out) {
+            return E_NOINTERFACE;
+        }
+        AddRef();
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return AddRefImpl(); }
+    STDMETHODIMP_(ULONG) Release() override { return ReleaseImpl(); }
+    STDMETHODIMP_(DWORD) HandleInComingCall(DWORD, HTASK, DWORD, LPINTERFACEINFO) override {
+        return SERVERCALL_ISHANDLED;
+    }
+    STDMETHODIMP_(DWORD) RetryRejectedCall(HTASK, DWORD, DWORD) override { return 0xFFFFFFFF; }
+    STDMETHODIMP_(DWORD) MessagePending(HTASK, DWORD, DWORD) override {
+        return PENDINGMSG_WAITDEFPROCESS;
+    }
+};
+
 } // namespace
 
 void PressKey(WORD virtualKey, bool down) {
@@ -116,6 +143,9 @@ BrowserWindowThread::~BrowserWindowThread() {
 
 void BrowserWindowThread::Main(WindowLayout layout, bool loadHelpers, std::promise<void> ready) {
     ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    auto filter = ComPtr<IMessageFilter>::Attach(new HostMessageFilter);
+    ::CoRegisterMessageFilter(filter.get(), nullptr);
+    ownFilter_ = filter.get();
     RegisterWindowClass();
     MSG msg;
     ::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE); // the thread's queue exists from here
@@ -156,6 +186,7 @@ void BrowserWindowThread::Main(WindowLayout layout, bool loadHelpers, std::promi
     helpers.clear();
     browser->Disconnect();
     browser.reset();
+    ::CoRegisterMessageFilter(nullptr, nullptr);
     if (::IsWindow(window_)) {
         ::DestroyWindow(window_);
     }
@@ -201,6 +232,17 @@ bool BrowserWindowThread::Run(Task task, DWORD timeoutMs) {
     } catch (const std::future_error&) {
         return false;
     }
+}
+
+bool BrowserWindowThread::OwnFilterInPlace() {
+    bool inPlace = false;
+    Run([&](Browser&, HWND) {
+        ComPtr<IMessageFilter> current;
+        ::CoRegisterMessageFilter(nullptr, current.put());
+        inPlace = current.get() == ownFilter_;
+        ::CoRegisterMessageFilter(current.get(), nullptr);
+    });
+    return inPlace;
 }
 
 void BrowserWindowThread::Close() {

@@ -41,6 +41,9 @@ public:
     bool WaitClosed(DWORD timeoutMs);
     bool Closed() const;
     HWND Window() const { return window_; }
+    // Whether the window thread's own message filter is still the one
+    // registered (an add-on may put in its own only for a while).
+    bool OwnFilterInPlace();
     size_t HelperCount() const { return helperCount_; }
 
 private:
@@ -59,6 +62,7 @@ private:
     std::mutex mutex_;
     std::deque<std::shared_ptr<Queued>> queue_;
     bool ended_ = false;
+    IMessageFilter* ownFilter_ = nullptr; // the window thread's
 };
 
 // Keys as the user presses them: through SendInput, so that the window's

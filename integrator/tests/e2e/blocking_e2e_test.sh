@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Pop-ups end to end: the real tray program, the integrator registered with
 # regsvr32, and the browser host playing each case of the hand-over, the
-# override key, the user's click, chrome-less windows, internal pages,
-# blocking switched off and the tray program absent. The tray program's own
+# override key, the user's click, chrome-less windows, internal pages, a
+# request left behind, blocking switched off and the tray program absent. The tray program's own
 # record (counters, "history.lst") is read back after its normal exit.
 set -uo pipefail
 cd "$QLX_BIN_DIR" || exit 2
@@ -12,7 +12,7 @@ register_all
 fresh_tray_state
 start_tray
 
-out=$(host script-popup link-click key-click chromeless internal-page)
+out=$(host script-popup link-click key-click chromeless internal-page stale-request)
 echo "$out"
 expect_line "$out" '^HOST script-popup helpers=1$' "the browser loads the integrator from the browser-helper key"
 expect_line "$out" '^POPUP script-popup http://ads.example/popup.html BLOCKED' "a script pop-up is closed"
@@ -21,6 +21,9 @@ expect_line "$out" '^POPUP key-click .* LET-THROUGH .*toolbar=1 menubar=1 status
     "Ctrl held: the chrome-less window is let through and normalised"
 expect_line "$out" '^POPUP chromeless .* BLOCKED' "a window without toolbar and menu bar is closed without a request"
 expect_line "$out" '^POPUP internal-page .* LET-THROUGH' "the browser's internal page is let through"
+expect_line "$out" '^POPUP stale-request .* LET-THROUGH' \
+    "a request whose window never came does not close a navigation 6 s later"
+expect_line "$out" '^HOST script-popup filter=kept' "the browser's own message filter stays in place"
 
 # Only the configured key (Ctrl, the factory setting) overrides.
 out=$(host --key=shift key-click)
@@ -54,17 +57,28 @@ echo "$out"
 expect_line "$out" '^POPUP tray-absent .* LET-THROUGH' "tray program absent: let through"
 
 # A window opened while the tray program is absent is handled once it runs.
-late=$(mktemp)
-"$QLX_WINE_RUN" browser_host.exe late-tray </dev/null >"$late" 2>&1 &
-host_pid=$!
-for _ in $(seq 1 100); do grep -q 'waiting for the tray' "$late" && break; sleep 0.1; done
+host_start late-tray
+host_wait_for 'waiting for the tray'
 start_tray
-wait "$host_pid"
-out=$(tr -d '\r' <"$late")
-rm -f "$late"
+host_finish
+out=$host_output
 echo "$out"
 expect_line "$out" '^POPUP late-tray .* BLOCKED' "window opened before the tray program: its pop-up is blocked"
 exit_tray
 [ "$(option PopupBlockedTotal_Count)" = "0x4" ] || fail "total count $(option PopupBlockedTotal_Count), expected 0x4"
+
+# The tray program ends normally and starts again while a browser window
+# stays open: the window's kept connection is stale and is made afresh.
+start_tray
+host_start tray-restart
+host_wait_for 'waiting for the tray program to restart'
+exit_tray
+start_tray
+host_finish
+out=$host_output
+echo "$out"
+expect_line "$out" '^POPUP script-popup .* BLOCKED' "before the restart: blocked"
+expect_line "$out" '^POPUP tray-restart .* BLOCKED' "after the restart: the same window's request reaches the new tray program"
+exit_tray
 
 exit $status

@@ -57,6 +57,25 @@ history_text() { run cmd /c type "%APPDATA%\\Quellix\\history.lst" 2>/dev/null |
 
 host() { run browser_host.exe "$@" | tr -d '\r'; }
 
+# A browser host left running while the script acts on the tray program:
+# host_start ARGS..., host_wait_for PATTERN (in its output so far), then
+# host_finish, which waits for it and leaves its output in host_output.
+host_out=
+host_start() {
+    host_out=$(mktemp)
+    "$QLX_WINE_RUN" browser_host.exe "$@" </dev/null >"$host_out" 2>&1 &
+    host_pid=$!
+}
+host_wait_for() {
+    for _ in $(seq 1 300); do grep -q "$1" "$host_out" && return 0; sleep 0.1; done
+    return 1
+}
+host_finish() {
+    wait "$host_pid"
+    host_output=$(tr -d '\r' <"$host_out")
+    rm -f "$host_out"
+}
+
 # expect_line "<output>" "<pattern>" "<what>"
 expect_line() {
     if echo "$1" | grep -Eq -- "$2"; then

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The popup service failing under the integrator, with a stand-in service
 # that fails on purpose: a failing member, the service ending inside a call,
-# Block2 answering true, an Enable value other than -1; and what the
-# integrator sends to Block and writes to the debugger.
+# a member that hangs, Block2 answering true, an Enable value other than -1;
+# a navigation event without its arguments; and what the integrator sends to
+# Block and writes to the debugger.
 set -uo pipefail
 cd "$QLX_BIN_DIR" || exit 2
 . "$QLX_SOURCE_DIR/integrator/tests/e2e/e2e_lib.sh"
@@ -28,7 +29,15 @@ end_stand_in() {
     stand_pid=
     kill_tray
 }
+# A stand-in stuck in a call cannot take --stop.
+kill_stand_in() {
+    run taskkill /F /IM popup_service_stand_in.exe >/dev/null 2>&1
+    wait "$stand_pid" 2>/dev/null
+    stand_pid=
+    kill_tray
+}
 calls() { tr -d '\r' <"$log"; }
+ms_of() { echo "$1" | sed -n "s/^POPUP $2 .* \([0-9]*\)\.[0-9]ms.*/\1/p"; }
 
 register_all
 fresh_tray_state
@@ -87,6 +96,34 @@ expect_line "$out" '^POPUP orphan-request .* BLOCKED' "after a stale request the
 wait_ms=$(echo "$out" | sed -n 's/^POPUP orphan-request .* BLOCKED \([0-9]*\)\..*/\1/p')
 [ "${wait_ms:-0}" -ge 4000 ] && [ "${wait_ms:-0}" -le 10000 ] ||
     fail "the stale request was dropped after ${wait_ms}ms, expected about 5 s"
+
+# A tray program that hangs (each member sleeps 30 s) holds no event of the
+# browser longer than about 3 s: the call is given up and the window passes.
+for member in Enable Block; do
+    start_stand_in --hang-in=$member
+    out=$(timeout 60 "$QLX_WINE_RUN" browser_host.exe script-popup </dev/null | tr -d '\r')
+    kill_stand_in
+    echo "$out"
+    expect_line "$out" '^POPUP script-popup .* LET-THROUGH' "$member hangs: the pop-up is let pass"
+    expect_line "$out" '^HOST script-popup filter=kept' "$member hangs: the browser's filter is in place"
+    ms=$(ms_of "$out" script-popup)
+    [ "${ms:-99999}" -lt 5000 ] || fail "$member hangs: the pop-up took ${ms}ms"
+done
+start_stand_in --hang-in=Normalize
+out=$(timeout 60 "$QLX_WINE_RUN" browser_host.exe --count=3 navigation </dev/null | tr -d '\r')
+kill_stand_in
+echo "$out"
+median=$(echo "$out" | sed -n 's/^NAVIGATION median=\([0-9]*\)\..*/\1/p')
+[ "${median:-99999}" -lt 4000 ] || fail "a hung Normalize held each navigation ${median}ms"
+
+# A navigation event without its arguments has no address: not judged, even
+# for a window without chrome, which would otherwise be blocked.
+start_stand_in
+out=$(host short-navigation)
+end_stand_in
+echo "$out"
+expect_line "$out" '^POPUP short-navigation .* LET-THROUGH' "short event: the window stays"
+calls | grep -q '^Block|' && fail "Block asked for an event without an address"
 
 # Enable other than exactly -1: examined, but Block is never asked.
 start_stand_in --answer=Enable=1

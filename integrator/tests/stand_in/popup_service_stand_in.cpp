@@ -1,11 +1,11 @@
 // A stand-in for the tray program's popup service, for the failure cases the
 // real one never shows: a member that fails, the server ending inside a call,
-// Block2 answering true, odd boolean values. It creates "QuellixMutex",
-// serves the class as a local server from its STA main thread and appends
-// every call to a log file.
+// Block2 answering true, odd boolean values, a member that hangs for 30 s. It creates
+// "QuellixMutex", serves the class as a local server from its STA main thread and appends every
+// call to a log file.
 //
 //   popup_service_stand_in.exe --log=FILE [--answer=Member=value]...
-//                              [--fail=Member] [--exit-in=Member]
+//                              [--fail=Member] [--exit-in=Member] [--hang-in=Member]
 //   popup_service_stand_in.exe --stop      ends a running stand-in
 #include <windows.h>
 #include <ole2.h>
@@ -43,6 +43,7 @@ struct Behaviour {
                                                 {"IgnoreAlt", 0}};
     std::string fail;
     std::string exitIn;
+    std::string hangIn;
     std::string log;
 } g_behaviour;
 
@@ -57,6 +58,9 @@ HRESULT Answer(const std::string& member, VARIANT_BOOL* pVal, const std::string&
     Log(std::string(member).append(args));
     if (member == g_behaviour.exitIn) {
         ::ExitProcess(3); // the tray program ends in the middle of the call
+    }
+    if (member == g_behaviour.hangIn) {
+        ::Sleep(30000); // the tray program's main thread is stuck
     }
     if (member == g_behaviour.fail) {
         return E_FAIL;
@@ -185,6 +189,8 @@ int main(int argc, char** argv) {
             g_behaviour.fail = value("--fail=");
         } else if (arg.rfind("--exit-in=", 0) == 0) {
             g_behaviour.exitIn = value("--exit-in=");
+        } else if (arg.rfind("--hang-in=", 0) == 0) {
+            g_behaviour.hangIn = value("--hang-in=");
         } else if (arg.rfind("--answer=", 0) == 0) {
             const std::string pair = value("--answer=");
             const auto eq = pair.find('=');
