@@ -56,7 +56,61 @@ BOOL CALLBACK CollectText(HWND child, LPARAM param) {
     return TRUE;
 }
 
+struct WindowSearch {
+    DWORD processId;
+    const char* className;
+    int control;
+    bool visibleOnly;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectWindow(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<WindowSearch*>(param);
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(window, &pid);
+    char cls[64] = {};
+    ::GetClassNameA(window, cls, sizeof cls);
+    if (pid == search->processId && std::string(cls) == search->className &&
+        (search->control == 0 || ::GetDlgItem(window, search->control)) &&
+        (!search->visibleOnly || ::IsWindowVisible(window))) {
+        search->found.push_back(window);
+    }
+    return TRUE;
+}
+
 } // namespace
+
+std::vector<HWND> FindWindowsWith(DWORD processId, const char* className, int control,
+                                  bool visibleOnly) {
+    WindowSearch search{processId, className, control, visibleOnly, {}};
+    ::EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND FindMiniBar(DWORD processId) {
+    const auto found = FindWindowsWith(processId, "#32770", 1063, false);
+    return found.empty() ? nullptr : found.front();
+}
+
+std::vector<HWND> FindTips(DWORD processId) {
+    return FindWindowsWith(processId, "#32770", 1068, true);
+}
+
+HWND FindMenu(DWORD processId) {
+    const auto found = FindWindowsWith(processId, "#32768", 0, true);
+    return found.empty() ? nullptr : found.front();
+}
+
+std::string ControlText(HWND window, int control) {
+    char text[1024] = {};
+    ::GetWindowTextA(::GetDlgItem(window, control), text, sizeof text);
+    return text;
+}
+
+bool ClickTrayIcon(HWND mainWindow) {
+    constexpr UINT kTrayCallback = 33100;
+    return ::PostMessageA(mainWindow, kTrayCallback, 3334, WM_LBUTTONDOWN) != FALSE;
+}
 
 std::string Quoted(const std::string& text) {
     std::string quoted;
