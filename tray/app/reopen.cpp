@@ -34,9 +34,11 @@ void Reopen(const ReopenJob& job) {
                                   browser.put_void()))) {
         return;
     }
-    Bstr address = Bstr::FromAnsi(job.entry.popupAddress);
-    Variant none;
-    browser->Navigate(address.get(), none.get(), none.get(), none.get(), none.get());
+    Variant address, none;
+    VARIANT* url = address.put();
+    url->vt = VT_BSTR;
+    url->bstrVal = Bstr::FromAnsi(job.entry.popupAddress).Detach();
+    browser->Navigate2(address.get(), none.get(), none.get(), none.get(), none.get());
     if (!job.normalize) {
         // As the page asked for it: bare, at its own place and size.
         browser->put_AddressBar(VARIANT_FALSE);
