@@ -322,5 +322,61 @@ TEST_F(TrayFaceTest, TrayClickWhileTheAboutBoxIsOpenLeavesTheMainWindowAlone) {
     Exit();
 }
 
+// The browser's automation object is the engine's recording stand-in here; it
+// logs what it is asked and "Released" at the end.
+std::vector<std::string> BrowserLog() {
+    std::vector<std::string> lines;
+    std::ifstream log(qlx::testing::BinDir() + "browser_standin.log");
+    for (std::string line; std::getline(log, line);) {
+        lines.push_back(line.substr(0, line.find('\r')));
+    }
+    return lines;
+}
+
+std::vector<std::string> WaitForBrowser() {
+    std::vector<std::string> lines;
+    WaitUntil(
+        [&] {
+            lines = BrowserLog();
+            return !lines.empty() && lines.back() == "Released";
+        },
+        20000);
+    ::DeleteFileA((qlx::testing::BinDir() + "browser_standin.log").c_str());
+    return lines;
+}
+
+TEST_F(TrayFaceTest, ReopenedPopupsReachTheBrowserObjectShapedByTheOptions) {
+    const std::string standIn = Quoted(qlx::testing::BinDir() + "browser_standin.exe");
+    ASSERT_EQ(RunAndWait(standIn + " /RegServer"), 0);
+    ::DeleteFileA((qlx::testing::BinDir() + "browser_standin.log").c_str());
+    SeedHistory({{"2026-12-01 10:00:00", "http://a.com", "http://a.com/old", 1, 2, 3, 4},
+                 {"2026-12-02 10:00:00", "http://b.com", "http://b.com/pop", 11, 22, 333, 444}});
+    SetOption("Normalization", RegData::Dword(0));
+    Start();
+    SelectRow(tray, main, 0);
+    ASSERT_TRUE(
+        WaitUntil([&] { return ::IsWindowEnabled(::GetDlgItem(main, kOpen)) != FALSE; }, 5000));
+    Press(main, kOpen);
+    EXPECT_EQ(WaitForBrowser(),
+              (std::vector<std::string>{
+                  "Created", "Navigate2 BSTR:http://b.com/pop EMPTY EMPTY EMPTY EMPTY",
+                  "AddressBar 0", "MenuBar 0", "StatusBar 0", "ToolBar 0", "Left 11", "Top 22",
+                  "Width 333", "Height 444", "Visible -1", "Released"}));
+    Exit();
+
+    SetOption("Normalization", RegData::Dword(1));
+    SetOption("AddMenu", RegData::Dword(0));
+    Start();
+    ASSERT_TRUE(::PostMessageA(main, WM_COMMAND, 0x800D, 0));
+    EXPECT_EQ(WaitForBrowser(),
+              (std::vector<std::string>{
+                  "Created", "Navigate2 BSTR:http://b.com/pop EMPTY EMPTY EMPTY EMPTY", "Left 0",
+                  "Top 0", "Width " + std::to_string(::GetSystemMetrics(SM_CXFULLSCREEN)),
+                  "Height " + std::to_string(::GetSystemMetrics(SM_CYFULLSCREEN)), "Resizable -1",
+                  "MenuBar 0", "ToolBar 0", "Visible -1", "Released"}));
+    Exit();
+    RunAndWait(standIn + " /UnregServer");
+}
+
 } // namespace
 } // namespace qlx::tray::testing
