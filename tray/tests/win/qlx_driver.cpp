@@ -1,5 +1,6 @@
 #include "tray/tests/win/qlx_driver.h"
 
+#include <commctrl.h>
 #include <shlobj.h>
 
 #include "common/win32/win32_registry.h"
@@ -105,6 +106,23 @@ std::string ControlText(HWND window, int control) {
     char text[1024] = {};
     ::GetWindowTextA(::GetDlgItem(window, control), text, sizeof text);
     return text;
+}
+
+bool SelectRemoteRow(HANDLE process, HWND list, int row) {
+    void* remote = ::VirtualAllocEx(process, nullptr, sizeof(LVITEMA), MEM_COMMIT | MEM_RESERVE,
+                                    PAGE_READWRITE);
+    if (!remote) {
+        return false;
+    }
+    LVITEMA item{};
+    item.stateMask = LVIS_SELECTED;
+    item.state = LVIS_SELECTED;
+    const bool written = ::WriteProcessMemory(process, remote, &item, sizeof item, nullptr);
+    const bool selected =
+        written && ::SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row),
+                                  reinterpret_cast<LPARAM>(remote));
+    ::VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    return selected;
 }
 
 bool ClickTrayIcon(HWND mainWindow) {

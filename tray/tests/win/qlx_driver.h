@@ -34,6 +34,9 @@ std::vector<HWND> FindTips(DWORD processId);
 HWND FindMenu(DWORD processId);
 // The text of a control of another process's window.
 std::string ControlText(HWND window, int control);
+// Selects row `row` of the list `list` in `process`: the item record has to
+// live in that process's memory.
+bool SelectRemoteRow(HANDLE process, HWND list, int row);
 // Sends the tray icon's callback message for a left button press.
 bool ClickTrayIcon(HWND mainWindow);
 // A visible message box of the process, or null.

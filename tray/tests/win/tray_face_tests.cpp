@@ -53,19 +53,8 @@ LRESULT Rows(HWND main) {
     return ::SendMessageA(::GetDlgItem(main, kList), LVM_GETITEMCOUNT, 0, 0);
 }
 
-// Selects a row of the list in the other process: the item record has to
-// live in that process's memory.
 void SelectRow(const ChildProcess& process, HWND main, int row) {
-    void* remote = ::VirtualAllocEx(process.Handle(), nullptr, sizeof(LVITEMA),
-                                    MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-    ASSERT_NE(remote, nullptr);
-    LVITEMA item{};
-    item.stateMask = LVIS_SELECTED;
-    item.state = LVIS_SELECTED;
-    ASSERT_TRUE(::WriteProcessMemory(process.Handle(), remote, &item, sizeof item, nullptr));
-    ::SendMessageA(::GetDlgItem(main, kList), LVM_SETITEMSTATE, static_cast<WPARAM>(row),
-                   reinterpret_cast<LPARAM>(remote));
-    ::VirtualFreeEx(process.Handle(), remote, 0, MEM_RELEASE);
+    ASSERT_TRUE(SelectRemoteRow(process.Handle(), ::GetDlgItem(main, kList), row)) << row;
 }
 
 // Presses a button the way a click does, without waiting for what it opens.
