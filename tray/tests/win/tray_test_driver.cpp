@@ -9,6 +9,7 @@
 //   tray_test_driver click CONTROL       presses a minibar button (decimal id)
 //   tray_test_driver rect WHAT           prints "left top width height" of the
 //                                        visible main, minibar, tip or menu
+//   tray_test_driver place WHAT X Y      moves it there (for a screenshot)
 #include <windows.h>
 
 #include <tlhelp32.h>
@@ -97,6 +98,13 @@ int Drive(int argc, char** argv) {
         HWND button = ::GetDlgItem(minibar, std::atoi(argv[2]));
         return button && ::PostMessageA(button, BM_CLICK, 0, 0) ? 0 : 3;
     }
+    if (command == "place" && argc == 5) {
+        HWND window = FindVisible(pid, argv[2]);
+        return window && ::SetWindowPos(window, nullptr, std::atoi(argv[3]), std::atoi(argv[4]), 0,
+                                        0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE)
+                   ? 0
+                   : 3;
+    }
     if (command == "rect" && argc == 3) {
         HWND window = nullptr;
         RECT rect{};
@@ -130,7 +138,7 @@ int main(int argc, char** argv) {
             return result;
         }
     }
-    std::fprintf(stderr,
-                 "usage: tray_test_driver wait-mutex|exit-tray|show-main|click ID|rect WHAT\n");
+    std::fprintf(stderr, "usage: tray_test_driver wait-mutex|exit-tray|show-main|click ID|rect "
+                         "WHAT|place WHAT X Y\n");
     return 64;
 }
