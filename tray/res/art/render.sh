@@ -14,9 +14,9 @@ mkdir -p "$out"
 png() { # svg width height png
     rsvg-convert -w "$2" -h "$3" "$1" -o "$4"
 }
-bmp() { # png bmp
+bmp() { # png bmp [type]: TrueColor, or Palette (256 colours, a third of the memory)
     convert "$1" -channel A -threshold 50% +channel -background '#FF00FF' -alpha remove \
-        -alpha off -type TrueColor BMP3:"$2"
+        -alpha off -type "${3:-TrueColor}" -compress None BMP3:"$2"
 }
 from_template() { # template output key=value...
     local template=$1 output=$2
@@ -59,9 +59,11 @@ icon shield 128.ico
 icon shield_alert 214.ico
 
 # Window shapes and backgrounds.
-png "$src/main.svg" 320 404 "$tmp/w.png" && bmp "$tmp/w.png" "$out/130.bmp"
-png "$src/tip.svg" 250 180 "$tmp/w.png" && bmp "$tmp/w.png" "$out/191.bmp"
-png "$src/about.svg" 280 160 "$tmp/w.png" && bmp "$tmp/w.png" "$out/153.bmp"
+# The large window backgrounds stay in memory while their windows live:
+# palette bitmaps keep them small.
+png "$src/main.svg" 320 404 "$tmp/w.png" && bmp "$tmp/w.png" "$out/130.bmp" Palette
+png "$src/tip.svg" 250 180 "$tmp/w.png" && bmp "$tmp/w.png" "$out/191.bmp" Palette
+png "$src/about.svg" 280 160 "$tmp/w.png" && bmp "$tmp/w.png" "$out/153.bmp" Palette
 from_template minibar.svg "$tmp/bar.svg" W=251
 png "$tmp/bar.svg" 252 34 "$tmp/w.png" && bmp "$tmp/w.png" "$out/181.bmp"
 from_template minibar.svg "$tmp/bar.svg" W=48
