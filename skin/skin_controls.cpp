@@ -144,6 +144,9 @@ LRESULT CALLBACK TabProc(HWND tab, UINT message, WPARAM wParam, LPARAM lParam, U
         }
         break;
     }
+    case WM_LBUTTONDBLCLK:
+        // Items act as buttons: a quick second click is another click.
+        return ::DefSubclassProc(tab, WM_LBUTTONDOWN, wParam, lParam);
     case WM_MOUSELEAVE:
         state->hot = -1;
         ::InvalidateRect(tab, nullptr, FALSE);

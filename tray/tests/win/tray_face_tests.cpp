@@ -311,6 +311,103 @@ TEST_F(TrayFaceTest, TrayClickWhileTheAboutBoxIsOpenLeavesTheMainWindowAlone) {
     Exit();
 }
 
+// Real mouse and keyboard input, as the X server delivers it.
+void MouseTo(POINT at) {
+    ::SetCursorPos(at.x, at.y);
+    ::Sleep(50);
+}
+
+void MouseButton(bool down) {
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP;
+    ::SendInput(1, &input, sizeof input);
+    ::Sleep(50);
+}
+
+void ClickAt(POINT at) {
+    MouseTo(at);
+    MouseButton(true);
+    MouseButton(false);
+}
+
+void Key(WORD key) {
+    INPUT input[2]{};
+    input[0].type = input[1].type = INPUT_KEYBOARD;
+    input[0].ki.wVk = input[1].ki.wVk = key;
+    input[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    ::SendInput(2, input, sizeof input[0]);
+    ::Sleep(50);
+}
+
+// The middle of item `index` of a strip of `count` equal items.
+POINT StripItem(HWND main, int strip, int index, int count) {
+    RECT rect{};
+    ::GetWindowRect(::GetDlgItem(main, strip), &rect);
+    const int width = (rect.right - rect.left - 4) / count;
+    return {rect.left + 2 + width * index + width / 2, (rect.top + rect.bottom) / 2};
+}
+
+TEST_F(TrayFaceTest, StripsMenuAndDraggingByMouseAndKeyboard) {
+    Start();
+    HWND bar = FindMiniBar(tray.Id());
+    auto show = [&] {
+        ASSERT_TRUE(ClickTrayIcon(main));
+        ASSERT_TRUE(WaitUntil([&] { return ::IsWindowVisible(main) != FALSE; }, 5000));
+        ::Sleep(200);
+    };
+    // "Enable Blocking" switches blocking off; the minibar follows.
+    show();
+    ClickAt(StripItem(main, 1000, 0, 2));
+    EXPECT_TRUE(WaitUntil([&] { return !::IsWindowVisible(main); }, 5000));
+    EXPECT_TRUE(
+        WaitUntil([&] { return ControlText(bar, kMiniEnable) == "Disable blocking"; }, 5000));
+    // "Show Minibar" hides it.
+    show();
+    ClickAt(StripItem(main, 1000, 1, 2));
+    EXPECT_TRUE(WaitUntil([&] { return !::IsWindowVisible(bar); }, 5000));
+    show();
+    ClickAt(StripItem(main, 1000, 1, 2));
+    EXPECT_TRUE(WaitUntil([&] { return ::IsWindowVisible(bar) != FALSE; }, 5000));
+    // The menu row's "About".
+    show();
+    ClickAt(StripItem(main, 1014, 0, 5));
+    AnswerBox(tray, IDOK);
+    EXPECT_TRUE(WaitUntil([&] { return ::IsWindowEnabled(bar) != FALSE; }, 5000));
+
+    // The minibar's menu, by keyboard: its first item is "About".
+    Press(bar, 1062);
+    ASSERT_TRUE(WaitUntil([&] { return FindMenu(tray.Id()) != nullptr; }, 5000));
+    Key(VK_DOWN);
+    Key(VK_RETURN);
+    AnswerBox(tray, IDOK);
+
+    // Dragging by the background.
+    RECT before{};
+    ::GetWindowRect(bar, &before);
+    MouseTo({before.left + 60, before.top + 4});
+    MouseButton(true);
+    MouseTo({before.left + 10, before.top + 104});
+    MouseTo({before.left - 40, before.top + 204});
+    MouseButton(false);
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            RECT after{};
+            ::GetWindowRect(bar, &after);
+            return after.left == before.left - 100 && after.top == before.top + 200;
+        },
+        5000));
+
+    // The exit strip asks; "No" keeps the program.
+    show();
+    ClickAt(StripItem(main, 1015, 0, 1));
+    AnswerBox(tray, IDNO);
+    ::Sleep(200);
+    EXPECT_TRUE(tray.Running());
+    Exit();
+    EXPECT_EQ(Option("BlockPopup"), RegData::Dword(0));
+}
+
 // The browser's automation object is the engine's recording stand-in here; it
 // logs what it is asked and "Released" at the end.
 std::vector<std::string> BrowserLog() {
