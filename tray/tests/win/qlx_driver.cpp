@@ -125,6 +125,27 @@ bool SelectRemoteRow(HANDLE process, HWND list, int row) {
     return selected;
 }
 
+std::string RemoteItemText(HANDLE process, HWND list, int row, int column) {
+    constexpr size_t kText = 1024;
+    auto* remote = static_cast<char*>(::VirtualAllocEx(process, nullptr, sizeof(LVITEMA) + kText,
+                                                       MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    if (!remote) {
+        return {};
+    }
+    LVITEMA item{};
+    item.iSubItem = column;
+    item.pszText = remote + sizeof(LVITEMA);
+    item.cchTextMax = kText;
+    char text[kText] = {};
+    if (::WriteProcessMemory(process, remote, &item, sizeof item, nullptr)) {
+        ::SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row),
+                       reinterpret_cast<LPARAM>(remote));
+        ::ReadProcessMemory(process, remote + sizeof(LVITEMA), text, kText - 1, nullptr);
+    }
+    ::VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    return text;
+}
+
 bool ClickTrayIcon(HWND mainWindow) {
     constexpr UINT kTrayCallback = 33100;
     return ::PostMessageA(mainWindow, kTrayCallback, 3334, WM_LBUTTONDOWN) != FALSE;

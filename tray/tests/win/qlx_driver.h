@@ -37,6 +37,8 @@ std::string ControlText(HWND window, int control);
 // Selects row `row` of the list `list` in `process`: the item record has to
 // live in that process's memory.
 bool SelectRemoteRow(HANDLE process, HWND list, int row);
+// The text of a list item of another process ("" on failure).
+std::string RemoteItemText(HANDLE process, HWND list, int row, int column);
 // Sends the tray icon's callback message for a left button press.
 bool ClickTrayIcon(HWND mainWindow);
 // A visible message box of the process, or null.

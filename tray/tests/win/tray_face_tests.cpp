@@ -140,6 +140,10 @@ TEST_F(TrayFaceTest, TrayClickTogglesTheMainWindowAtTheLowerRightWithItsValues) 
     EXPECT_EQ(Value(main, kToday), "2");
     EXPECT_EQ(Value(main, kTotal), "9");
     EXPECT_EQ(Rows(main), 2);
+    HWND list = ::GetDlgItem(main, kList);
+    EXPECT_EQ(RemoteItemText(tray.Handle(), list, 0, 1), "http://ads.example.net/two");
+    EXPECT_EQ(RemoteItemText(tray.Handle(), list, 1, 1), "http://ads.example.net/one");
+    EXPECT_EQ(RemoteItemText(tray.Handle(), list, 0, 0), Value(main, kPopupedAt));
     EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(main, kClear)));
     EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(main, kRemove)));
 
@@ -155,6 +159,8 @@ TEST_F(TrayFaceTest, RemoveDeletesNewestAndOldestAndClearKeepsTheCounters) {
     SetOption("PopupBlockedTotal_Count", RegData::Dword(3));
     Start();
     ASSERT_EQ(Rows(main), 3);
+    EXPECT_EQ(RemoteItemText(tray.Handle(), ::GetDlgItem(main, kList), 0, 1),
+              "http://c.com/newest");
     SelectRow(tray, main, 0); // rows are newest first
     SelectRow(tray, main, 2);
     ASSERT_TRUE(
