@@ -198,8 +198,11 @@ INT_PTR CMainDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return TRUE;
     case WM_NOTIFY: {
         const auto* header = reinterpret_cast<const NMHDR*>(lParam);
-        if (header->idFrom == IDC_HISTORY_LIST &&
-            (header->code == LVN_ITEMCHANGED || header->code == NM_CLICK)) {
+        if (header->idFrom == IDC_HISTORY_LIST && header->code == LVN_GETDISPINFOA) {
+            FillRow(*reinterpret_cast<NMLVDISPINFOA*>(lParam));
+        } else if (header->idFrom == IDC_HISTORY_LIST &&
+                   (header->code == LVN_ITEMCHANGED || header->code == LVN_ODSTATECHANGED ||
+                    header->code == NM_CLICK)) {
             RefreshButtons();
         } else if (header->code == TCN_SELCHANGE) {
             OnStrip(static_cast<int>(header->idFrom));
@@ -382,21 +385,31 @@ void CMainDlg::RefreshValues() {
     SetText(IDC_TOTAL_VALUE, values.total);
 }
 
-void CMainDlg::InsertRow(int row, size_t entry) {
-    const CHistoryEntry& source = app_.Settings().history[entry];
+// The list holds no texts of its own: rows are drawn from the history, so
+// that neither a long history nor a rebuild costs a row at a time.
+void CMainDlg::FillRow(NMLVDISPINFOA& info) {
+    const History& history = app_.Settings().history;
+    const auto row = static_cast<size_t>(info.item.iItem);
+    if (!(info.item.mask & LVIF_TEXT) || row >= history.size()) {
+        return;
+    }
+    const CHistoryEntry& entry = history[EntryOfRow(row, history.size())];
+    const std::string& text = info.item.iSubItem == 0 ? entry.time : entry.popupAddress;
+    if (info.item.pszText && info.item.cchTextMax > 0) {
+        lstrcpynA(info.item.pszText, text.c_str(), info.item.cchTextMax);
+    }
+}
+
+std::vector<size_t> CMainDlg::SelectedEntries() {
     HWND list = ::GetDlgItem(window_, IDC_HISTORY_LIST);
-    LVITEMA item{};
-    item.mask = LVIF_TEXT | LVIF_PARAM;
-    item.iItem = row;
-    item.pszText = const_cast<char*>(source.time.c_str());
-    item.lParam = static_cast<LPARAM>(entry); // the row remembers its entry
-    row =
-        static_cast<int>(::SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
-    item.mask = LVIF_TEXT;
-    item.iSubItem = 1;
-    item.pszText = const_cast<char*>(source.popupAddress.c_str());
-    ::SendMessageA(list, LVM_SETITEMTEXTA, static_cast<WPARAM>(row),
-                   reinterpret_cast<LPARAM>(&item));
+    const size_t size = app_.Settings().history.size();
+    std::vector<size_t> entries;
+    for (int row = ListView_GetNextItem(list, -1, LVNI_SELECTED);
+         row >= 0 && static_cast<size_t>(row) < size;
+         row = ListView_GetNextItem(list, row, LVNI_SELECTED)) {
+        entries.push_back(EntryOfRow(static_cast<size_t>(row), size));
+    }
+    return entries;
 }
 
 void CMainDlg::RefreshStatistics() {
@@ -405,15 +418,10 @@ void CMainDlg::RefreshStatistics() {
     }
     RefreshValues();
     if (HWND list = ::GetDlgItem(window_, IDC_HISTORY_LIST)) {
-        const History& history = app_.Settings().history;
-        ::SendMessageA(list, WM_SETREDRAW, FALSE, 0);
-        ::SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
-        ::SendMessageA(list, LVM_SETITEMCOUNT, history.size(), 0);
-        int row = 0;
-        for (size_t i = history.size(); i-- > 0; ++row) {
-            InsertRow(row, i);
-        }
-        ::SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+        // Rows now stand for other entries: nothing stays selected.
+        ListView_SetItemState(list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+        ListView_SetItemCountEx(list, app_.Settings().history.size(), 0);
+        ::InvalidateRect(list, nullptr, TRUE);
     }
     RefreshToggleStrip();
     RefreshButtons();
@@ -424,9 +432,21 @@ void CMainDlg::ShowRecordedPopup() {
         return;
     }
     RefreshValues();
-    const History& history = app_.Settings().history;
-    if (!history.empty()) {
-        InsertRow(0, history.size() - 1);
+    if (HWND list = ::GetDlgItem(window_, IDC_HISTORY_LIST)) {
+        // The new entry becomes row 0, so every selected row moves down one.
+        std::vector<int> selected;
+        for (int row = ListView_GetNextItem(list, -1, LVNI_SELECTED); row >= 0;
+             row = ListView_GetNextItem(list, row, LVNI_SELECTED)) {
+            selected.push_back(row);
+        }
+        if (!selected.empty()) {
+            ListView_SetItemState(list, -1, 0, LVIS_SELECTED);
+        }
+        ListView_SetItemCountEx(list, app_.Settings().history.size(), LVSICF_NOSCROLL);
+        for (int row : selected) {
+            ListView_SetItemState(list, row + 1, LVIS_SELECTED, LVIS_SELECTED);
+        }
+        ::InvalidateRect(list, nullptr, FALSE);
     }
     RefreshToggleStrip();
     RefreshButtons();
@@ -544,17 +564,9 @@ void CMainDlg::OnTrayClick() {
 }
 
 void CMainDlg::ReopenSelected() {
-    HWND list = ::GetDlgItem(window_, IDC_HISTORY_LIST);
     const History& history = app_.Settings().history;
-    for (int row = ListView_GetNextItem(list, -1, LVNI_SELECTED); row >= 0;
-         row = ListView_GetNextItem(list, row, LVNI_SELECTED)) {
-        LVITEMA item{};
-        item.mask = LVIF_PARAM;
-        item.iItem = row;
-        if (::SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)) &&
-            static_cast<size_t>(item.lParam) < history.size()) {
-            ReopenPopup(history[static_cast<size_t>(item.lParam)], app_.Settings());
-        }
+    for (size_t entry : SelectedEntries()) {
+        ReopenPopup(history[entry], app_.Settings());
     }
 }
 
@@ -575,18 +587,7 @@ void CMainDlg::RemoveSelected(bool all) {
     if (all) {
         history.clear();
     } else {
-        HWND list = ::GetDlgItem(window_, IDC_HISTORY_LIST);
-        std::vector<size_t> entries;
-        for (int row = ListView_GetNextItem(list, -1, LVNI_SELECTED); row >= 0;
-             row = ListView_GetNextItem(list, row, LVNI_SELECTED)) {
-            LVITEMA item{};
-            item.mask = LVIF_PARAM;
-            item.iItem = row;
-            if (::SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item))) {
-                entries.push_back(static_cast<size_t>(item.lParam));
-            }
-        }
-        RemoveEntries(history, entries);
+        RemoveEntries(history, SelectedEntries());
     }
     RefreshStatistics();
 }

@@ -5,9 +5,12 @@
 // exit. It owns the tray icon, the minibar and the notification.
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <array>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "skin/skin_bitmap.h"
 #include "skin/splash_window.h"
@@ -68,7 +71,9 @@ private:
     void RefreshValues();
     void RefreshButtons();
     void RefreshToggleStrip();
-    void InsertRow(int row, size_t entry);
+    // The history entries of the selected rows, in list order.
+    std::vector<size_t> SelectedEntries();
+    void FillRow(NMLVDISPINFOA& info);
     void ReopenSelected();
     void ReopenNewest();
     void RemoveSelected(bool all);

@@ -35,6 +35,11 @@ std::vector<size_t> RemovalOrder(std::vector<size_t> selectedEntries, size_t his
 // Deletes those entries; the counters are not touched.
 void RemoveEntries(History& history, const std::vector<size_t>& selectedEntries);
 
+// The list shows the history newest first: row 0 is the last entry.
+inline size_t EntryOfRow(size_t row, size_t historySize) {
+    return historySize - 1 - row;
+}
+
 // Whether "Last popup" has something to open: the newest pop-up address,
 // trimmed, is not empty.
 bool HasLastPopup(const History& history);

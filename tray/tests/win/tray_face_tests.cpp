@@ -152,7 +152,7 @@ TEST_F(TrayFaceTest, TrayClickTogglesTheMainWindowAtTheLowerRightWithItsValues) 
     Exit();
 }
 
-TEST_F(TrayFaceTest, RemoveDeletesNewestAndOldestAndClearKeepsTheCounters) {
+TEST_F(TrayFaceTest, RemoveDeletesTheSelectedEntriesAndClearKeepsTheCounters) {
     SeedHistory({{"2026-12-01 10:00:00", "http://a.com", "http://a.com/oldest", 1, 2, 3, 4},
                  {"2026-12-02 10:00:00", "http://b.com", "http://b.com/middle", 5, 6, 7, 8},
                  {"2026-12-03 10:00:00", "http://c.com", "http://c.com/newest", 9, 10, 11, 12}});
@@ -166,18 +166,26 @@ TEST_F(TrayFaceTest, RemoveDeletesNewestAndOldestAndClearKeepsTheCounters) {
     ASSERT_TRUE(
         WaitUntil([&] { return ::IsWindowEnabled(::GetDlgItem(main, kRemove)) != FALSE; }, 5000));
     EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(main, kOpen)));
+    // A pop-up blocked meanwhile comes first; the selection stays on its entries.
+    {
+        auto service = Connect();
+        ASSERT_TRUE(service);
+        ASSERT_TRUE(Block(service.get(), L"http://d.com", L"http://d.com/blocked"));
+    }
+    ASSERT_EQ(Rows(main), 4);
     Press(main, kRemove);
     std::string question;
     AnswerBox(tray, IDYES, &question);
     EXPECT_NE(question.find("Are you sure you want to delete item(s) from list?"),
               std::string::npos);
-    ASSERT_TRUE(WaitUntil([&] { return Rows(main) == 1; }, 5000));
-    EXPECT_EQ(Value(main, kLastPopup), "http://b.com/middle");
+    ASSERT_TRUE(WaitUntil([&] { return Rows(main) == 2; }, 5000));
+    EXPECT_EQ(Value(main, kLastPopup), "http://d.com/blocked");
     Exit();
     const History left = ReadHistoryFile();
-    ASSERT_EQ(left.size(), 1u);
+    ASSERT_EQ(left.size(), 2u);
     EXPECT_EQ(left[0].popupAddress, "http://b.com/middle");
     EXPECT_EQ(left[0].left, 5u);
+    EXPECT_EQ(left[1].popupAddress, "http://d.com/blocked");
 
     Start();
     Press(main, kClear);
@@ -186,10 +194,10 @@ TEST_F(TrayFaceTest, RemoveDeletesNewestAndOldestAndClearKeepsTheCounters) {
     AnswerBox(tray, IDYES);
     ASSERT_TRUE(WaitUntil([&] { return Rows(main) == 0; }, 5000));
     EXPECT_EQ(Value(main, kLastPopup), " ");
-    EXPECT_EQ(Value(main, kTotal), "3");
+    EXPECT_EQ(Value(main, kTotal), "4");
     Exit();
     EXPECT_TRUE(ReadHistoryFile().empty());
-    EXPECT_EQ(Option("PopupBlockedTotal_Count"), RegData::Dword(3));
+    EXPECT_EQ(Option("PopupBlockedTotal_Count"), RegData::Dword(4));
 }
 
 TEST_F(TrayFaceTest, MiniBarFromStoredPlaceCompactsSwitchesBlockingAndStaysClosed) {
