@@ -79,6 +79,43 @@ RECT ChildRect(HWND parent, int control) {
     return rect;
 }
 
+// Real mouse and keyboard input, as the X server delivers it.
+void MouseTo(POINT at) {
+    ::SetCursorPos(at.x, at.y);
+    ::Sleep(50);
+}
+
+void MouseButton(bool down) {
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP;
+    ::SendInput(1, &input, sizeof input);
+    ::Sleep(50);
+}
+
+void ClickAt(POINT at) {
+    MouseTo(at);
+    MouseButton(true);
+    MouseButton(false);
+}
+
+void Key(WORD key) {
+    INPUT input[2]{};
+    input[0].type = input[1].type = INPUT_KEYBOARD;
+    input[0].ki.wVk = input[1].ki.wVk = key;
+    input[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    ::SendInput(2, input, sizeof input[0]);
+    ::Sleep(50);
+}
+
+// The middle of item `index` of a strip of `count` equal items.
+POINT StripItem(HWND main, int strip, int index, int count) {
+    RECT rect{};
+    ::GetWindowRect(::GetDlgItem(main, strip), &rect);
+    const int width = (rect.right - rect.left - 4) / count;
+    return {rect.left + 2 + width * index + width / 2, (rect.top + rect.bottom) / 2};
+}
+
 class TrayFaceTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { ASSERT_EQ(RunAndWait(Quoted(QlxPath()) + " /RegServer"), 0); }
@@ -282,6 +319,9 @@ TEST_F(TrayFaceTest, TipsShowTheAddressAtTheirPlaceAndCloseAfterTheirTime) {
         texts.push_back(ControlText(tip, kTipText));
     }
     std::sort(texts.begin(), texts.end());
+    // A click closes the one on top at once.
+    ClickAt({place.left + 100, place.top + 50});
+    EXPECT_TRUE(WaitUntil([&] { return FindTips(tray.Id()).size() == 1; }, 1000));
     EXPECT_EQ(texts,
               (std::vector<std::string>{"http://ads.example.net/a", "http://ads.example.net/b"}));
     EXPECT_TRUE(WaitUntil([&] { return FindTips(tray.Id()).empty(); }, 4000));
@@ -323,43 +363,6 @@ TEST_F(TrayFaceTest, TrayClickWhileTheAboutBoxIsOpenLeavesTheMainWindowAlone) {
     AnswerBox(tray, IDOK, &text);
     EXPECT_NE(text.find("You can not view product's manual now."), std::string::npos);
     Exit();
-}
-
-// Real mouse and keyboard input, as the X server delivers it.
-void MouseTo(POINT at) {
-    ::SetCursorPos(at.x, at.y);
-    ::Sleep(50);
-}
-
-void MouseButton(bool down) {
-    INPUT input{};
-    input.type = INPUT_MOUSE;
-    input.mi.dwFlags = down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP;
-    ::SendInput(1, &input, sizeof input);
-    ::Sleep(50);
-}
-
-void ClickAt(POINT at) {
-    MouseTo(at);
-    MouseButton(true);
-    MouseButton(false);
-}
-
-void Key(WORD key) {
-    INPUT input[2]{};
-    input[0].type = input[1].type = INPUT_KEYBOARD;
-    input[0].ki.wVk = input[1].ki.wVk = key;
-    input[1].ki.dwFlags = KEYEVENTF_KEYUP;
-    ::SendInput(2, input, sizeof input[0]);
-    ::Sleep(50);
-}
-
-// The middle of item `index` of a strip of `count` equal items.
-POINT StripItem(HWND main, int strip, int index, int count) {
-    RECT rect{};
-    ::GetWindowRect(::GetDlgItem(main, strip), &rect);
-    const int width = (rect.right - rect.left - 4) / count;
-    return {rect.left + 2 + width * index + width / 2, (rect.top + rect.bottom) / 2};
 }
 
 TEST_F(TrayFaceTest, StripsMenuAndDraggingByMouseAndKeyboard) {
