@@ -111,6 +111,14 @@ INT_PTR CALLBACK AboutProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
             }
         }
         return TRUE;
+    case WM_PAINT: {
+        PAINTSTRUCT paint;
+        HDC dc = ::BeginPaint(window, &paint);
+        skin::DrawWindowText(window, dc, {14, 0, 250, 30}, RGB(255, 255, 255),
+                             DT_LEFT | DT_VCENTER);
+        ::EndPaint(window, &paint);
+        return TRUE;
+    }
     case WM_CTLCOLORSTATIC:
         return skin::PaperStatic(wParam);
     case WM_DRAWITEM:
