@@ -17,6 +17,10 @@ namespace {
 
 // Overlapping tips each need a timer of their own.
 std::atomic<UINT_PTR> g_tipTimer{100};
+std::atomic<int> g_liveTips{0};
+std::atomic<bool> g_blinking{false};
+std::atomic<bool> g_blinkAgain{false};
+std::atomic<bool> g_toning{false};
 
 struct TipJob {
     HINSTANCE module;
@@ -122,33 +126,45 @@ private:
 DWORD WINAPI TipThread(void* param) {
     std::unique_ptr<TipJob> job(static_cast<TipJob*>(param));
     RunPopupBlockedTip(job->module, job->address, job->seconds);
+    --g_liveTips;
     return 0;
 }
 
 DWORD WINAPI BlinkThread(void* param) {
     std::unique_ptr<BlinkJob> job(static_cast<BlinkJob*>(param));
-    for (size_t step = 0; step < kBlinkSequence.size(); ++step) {
-        job->icon->SetIcon(kBlinkSequence[step] == kAlertTrayIcon ? job->alert : job->normal);
-        if (step + 1 < kBlinkSequence.size()) {
-            ::Sleep(kBlinkStepMs);
+    do {
+        for (size_t step = 0; step < kBlinkSequence.size(); ++step) {
+            if (g_blinkAgain.exchange(false)) {
+                step = 0; // another pop-up: the sequence starts over
+            }
+            job->icon->SetIcon(kBlinkSequence[step] == kAlertTrayIcon ? job->alert : job->normal);
+            if (step + 1 < kBlinkSequence.size()) {
+                ::Sleep(kBlinkStepMs);
+            }
         }
-    }
+        g_blinking = false;
+        // A pop-up that came as the sequence ended still gets its blink.
+    } while (g_blinkAgain.exchange(false) && !g_blinking.exchange(true));
     return 0;
 }
 
 DWORD WINAPI ToneThread(void*) {
     ::Beep(1000, 200);
+    g_toning = false;
     return 0;
 }
 
-// Starts `routine` with `job`, which the thread then owns; a thread that
-// cannot start leaves that kind out.
+// Starts `routine` with `job`, which the thread then owns. False if the
+// thread could not start: that kind is then left out.
 template <typename Job>
-void Start(UniqueHandle& slot, LPTHREAD_START_ROUTINE routine, std::unique_ptr<Job> job) {
-    if (HANDLE thread = ::CreateThread(nullptr, 0, routine, job.get(), 0, nullptr)) {
-        job.release();
-        slot.reset(thread);
+bool Start(UniqueHandle& slot, LPTHREAD_START_ROUTINE routine, std::unique_ptr<Job> job) {
+    HANDLE thread = ::CreateThread(nullptr, 0, routine, job.get(), 0, nullptr);
+    if (!thread) {
+        return false;
     }
+    job.release();
+    slot.reset(thread);
+    return true;
 }
 
 } // namespace
@@ -159,17 +175,30 @@ void RunPopupBlockedTip(HINSTANCE module, const std::string& address, uint32_t s
 
 void CNotifier::NotifyBlockedPopup(const std::string& popupAddress) {
     const NotificationChoice choice = ChooseNotifications(settings_);
-    if (choice.tip) {
-        Start(tipThread_, TipThread,
-              std::make_unique<TipJob>(TipJob{module_, popupAddress, settings_.ShowToolTip_Time}));
+    if (choice.tip && ++g_liveTips <= kMaxTipsAtOnce) {
+        if (!Start(tipThread_, TipThread,
+                   std::make_unique<TipJob>(
+                       TipJob{module_, popupAddress, settings_.ShowToolTip_Time}))) {
+            --g_liveTips;
+        }
+    } else if (choice.tip) {
+        --g_liveTips;
     }
     if (choice.blink && icon_) {
-        Start(blinkThread_, BlinkThread,
-              std::make_unique<BlinkJob>(BlinkJob{icon_, normal_, alert_}));
+        g_blinkAgain = true;
+        if (!g_blinking.exchange(true)) {
+            g_blinkAgain = false;
+            if (!Start(blinkThread_, BlinkThread,
+                       std::make_unique<BlinkJob>(BlinkJob{icon_, normal_, alert_}))) {
+                g_blinking = false;
+            }
+        }
     }
-    if (choice.tone) {
+    if (choice.tone && !g_toning.exchange(true)) {
         if (HANDLE thread = ::CreateThread(nullptr, 0, ToneThread, nullptr, 0, nullptr)) {
             toneThread_.reset(thread);
+        } else {
+            g_toning = false;
         }
     }
     if (choice.sound) {

@@ -27,6 +27,12 @@ inline constexpr std::array<int, 11> kBlinkSequence = {
     kAlertTrayIcon, kNormalTrayIcon, kAlertTrayIcon, kNormalTrayIcon,
     kAlertTrayIcon, kNormalTrayIcon, kNormalTrayIcon};
 
+// A page that opens pop-ups in a loop must not get a thread per pop-up
+// without end. Tips stack at one place, so beyond a few the newest is not
+// even seen; one blink sequence (started again from its first step) and one
+// tone at a time carry the same news.
+inline constexpr int kMaxTipsAtOnce = 8;
+
 struct TipRect {
     int left, top, width, height;
     bool operator==(const TipRect&) const = default;

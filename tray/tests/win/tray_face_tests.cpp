@@ -325,6 +325,20 @@ TEST_F(TrayFaceTest, TipsShowTheAddressAtTheirPlaceAndCloseAfterTheirTime) {
     EXPECT_EQ(texts,
               (std::vector<std::string>{"http://ads.example.net/a", "http://ads.example.net/b"}));
     EXPECT_TRUE(WaitUntil([&] { return FindTips(tray.Id()).empty(); }, 4000));
+
+    // A flood of pop-ups does not make a tip (and a thread) each.
+    for (int i = 0; i < 12; ++i) {
+        Block(service.get(), L"http://www.example.com", L"http://ads.example.net/flood");
+    }
+    size_t most = 0;
+    WaitUntil(
+        [&] {
+            most = std::max(most, FindTips(tray.Id()).size());
+            return false;
+        },
+        1000);
+    EXPECT_EQ(most, static_cast<size_t>(kMaxTipsAtOnce));
+    EXPECT_TRUE(WaitUntil([&] { return FindTips(tray.Id()).empty(); }, 4000));
     Exit();
 
     SetOption("AllowRequestedPopup", RegData::Dword(1));
@@ -333,7 +347,7 @@ TEST_F(TrayFaceTest, TipsShowTheAddressAtTheirPlaceAndCloseAfterTheirTime) {
     ASSERT_TRUE(service);
     ASSERT_TRUE(Block(service.get(), L"http://www.example.com", L"http://ads.example.net/c"));
     EXPECT_FALSE(WaitUntil([&] { return !FindTips(tray.Id()).empty(); }, 1000));
-    EXPECT_EQ(Value(main, kTotal), "3");
+    EXPECT_EQ(Value(main, kTotal), "15");
     service = {};
     Exit();
 }
