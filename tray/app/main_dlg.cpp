@@ -538,6 +538,9 @@ void CMainDlg::OnCommand(UINT id) {
     case ID_CMD_EXIT:
         ConfirmExit();
         break;
+    case IDCANCEL: // Escape
+        ::ShowWindow(window_, SW_HIDE);
+        break;
     case ID_CMD_SETTINGS:
         // The settings dialog opens here, under a ModalScope, unless
         // app_.modalDialogOpen.
