@@ -2,7 +2,9 @@
 
 #include <commctrl.h>
 #include <shlobj.h>
+#include <tlhelp32.h>
 
+#include "common/win32/unique_handle.h"
 #include "common/win32/win32_registry.h"
 #include "tray/core/settings.h"
 #include "tray/core/system_integration.h"
@@ -144,6 +146,19 @@ std::string RemoteItemText(HANDLE process, HWND list, int row, int column) {
     }
     ::VirtualFreeEx(process, remote, 0, MEM_RELEASE);
     return text;
+}
+
+size_t CountProcesses(const char* exeName) {
+    UniqueHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    size_t count = 0;
+    if (snapshot && ::Process32First(snapshot.get(), &entry)) {
+        do {
+            count += _stricmp(entry.szExeFile, exeName) == 0 ? 1 : 0;
+        } while (::Process32Next(snapshot.get(), &entry));
+    }
+    return count;
 }
 
 bool ClickTrayIcon(HWND mainWindow) {

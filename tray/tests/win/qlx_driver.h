@@ -39,6 +39,8 @@ std::string ControlText(HWND window, int control);
 bool SelectRemoteRow(HANDLE process, HWND list, int row);
 // The text of a list item of another process ("" on failure).
 std::string RemoteItemText(HANDLE process, HWND list, int row, int column);
+// How many processes of this executable name run.
+size_t CountProcesses(const char* exeName);
 // Sends the tray icon's callback message for a left button press.
 bool ClickTrayIcon(HWND mainWindow);
 // A visible message box of the process, or null.

@@ -450,6 +450,7 @@ std::vector<std::string> BrowserLog() {
     return lines;
 }
 
+// The log once the stand-in has ended; the log is then removed for the next.
 std::vector<std::string> WaitForBrowser() {
     std::vector<std::string> lines;
     WaitUntil(
@@ -458,7 +459,14 @@ std::vector<std::string> WaitForBrowser() {
             return !lines.empty() && lines.back() == "Released";
         },
         20000);
-    ::DeleteFileA((qlx::testing::BinDir() + "browser_standin.log").c_str());
+    EXPECT_TRUE(WaitUntil([] { return CountProcesses("browser_standin.exe") == 0; }, 10000));
+    const std::string log = qlx::testing::BinDir() + "browser_standin.log";
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            return ::DeleteFileA(log.c_str()) ||
+                   ::GetFileAttributesA(log.c_str()) == INVALID_FILE_ATTRIBUTES;
+        },
+        5000));
     return lines;
 }
 

@@ -27,18 +27,7 @@ using qlx::testing::RunAndWait;
 using qlx::testing::WaitUntil;
 
 size_t CountQlxProcesses() {
-    UniqueHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    PROCESSENTRY32 entry{};
-    entry.dwSize = sizeof entry;
-    size_t count = 0;
-    if (snapshot && ::Process32First(snapshot.get(), &entry)) {
-        do {
-            if (_stricmp(entry.szExeFile, "QLX.exe") == 0) {
-                ++count;
-            }
-        } while (::Process32Next(snapshot.get(), &entry));
-    }
-    return count;
+    return CountProcesses("QLX.exe");
 }
 
 bool Flag(HRESULT (STDMETHODCALLTYPE IWexafel2::*getter)(VARIANT_BOOL*), IWexafel2* service,
