@@ -353,7 +353,18 @@ TEST_F(TrayFaceTest, TipsShowTheAddressAtTheirPlaceAndCloseAfterTheirTime) {
 }
 
 TEST_F(TrayFaceTest, TrayClickWhileTheAboutBoxIsOpenLeavesTheMainWindowAlone) {
+    // A tone and a sound file that cannot be played make no message either.
+    SetOption("BeepViaPCSpeaker", RegData::Dword(1));
+    SetOption("PlaySoundFile", RegData::Dword(1));
+    SetOption("SoundFileName", RegData::String("C:\\no\\such.wav"));
     Start();
+    {
+        auto service = Connect();
+        ASSERT_TRUE(service);
+        EXPECT_TRUE(Block(service.get(), L"http://www.example.com", L"http://ads.example.net/x"));
+    }
+    ::Sleep(300);
+    EXPECT_EQ(FindMessageBox(tray.Id()), nullptr);
     HWND bar = FindMiniBar(tray.Id());
     ASSERT_TRUE(::PostMessageA(main, WM_COMMAND, 0x800A, 0));
     HWND about = nullptr;
