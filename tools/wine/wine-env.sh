@@ -33,7 +33,8 @@ qlx_wine_prepare() {
     # and would hold the lock for ever.
     (
         flock 9
-        if [ ! -f "$WINEPREFIX/.qlx-ready" ]; then
+        # (".qlx-ready-2": prefixes made before Managed=N are made again.)
+        if [ ! -f "$WINEPREFIX/.qlx-ready-2" ]; then
             echo "wine-env: creating prefix $WINEPREFIX" >&2
             rm -rf "$WINEPREFIX"
             "$QLX_WINE64" wineboot -i </dev/null >/dev/null 2>&1 9>&-
@@ -43,10 +44,14 @@ qlx_wine_prepare() {
             fi
             "$QLX_WINE64" reg add 'HKCU\Software\Wine\Drivers' /v Audio /d '' /f \
                 </dev/null >/dev/null 2>&1 9>&-
-            "$QLX_WINE64" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f \
-                </dev/null >/dev/null 2>&1 9>&-
+            # No window manager runs on the X server: without Managed=N every
+            # hide stalls and a system move (dragging) can hang.
+            for v in Decorated Managed; do
+                "$QLX_WINE64" reg add 'HKCU\Software\Wine\X11 Driver' /v $v /d N /f \
+                    </dev/null >/dev/null 2>&1 9>&-
+            done
             "$QLX_WINESERVER" -w 9>&-
-            touch "$WINEPREFIX/.qlx-ready"
+            touch "$WINEPREFIX/.qlx-ready-2"
         fi
         # A persistent wineserver, started with its output discarded: Wine's
         # background services inherit the first process's stdout/stderr, and a

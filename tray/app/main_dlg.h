@@ -1,12 +1,22 @@
 #pragma once
-// `CMainDlg`: the main window (dialog 102). Created hidden at start-up; it
-// shows the counters and the history and leads to the exit question. The
-// tray icon and the minibar attach here (see OnInitDialog).
+// `CMainDlg`: the main window (dialog 102). Created hidden at start-up and
+// toggled by the tray icon; shows the counters and the history, switches
+// blocking and the minibar, and leads to settings, update, help, about and
+// exit. It owns the tray icon, the minibar and the notification.
 #include <windows.h>
 
-#include <string>
+#include <commctrl.h>
 
+#include <array>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "skin/skin_bitmap.h"
 #include "skin/splash_window.h"
+#include "tray/app/minibar.h"
+#include "tray/app/notification.h"
+#include "tray/app/tray_icon.h"
 #include "tray/core/popup_recorder.h"
 
 namespace qlx::tray {
@@ -24,27 +34,68 @@ public:
     bool Create();
     HWND Window() const { return window_; }
     bool PreTranslate(MSG& msg);
+    PopupNotifier* Notifier() { return notifier_.get(); }
 
+    // Values and the whole list, rebuilt.
     void RefreshStatistics() override;
-    // The exit question; on Yes the message loop is told to quit and the
-    // window is destroyed.
+    // Values and the one new row at the top.
+    void ShowRecordedPopup() override;
+    // The exit question; on Yes the minibar's place is stored, the message
+    // loop is told to quit and the window is destroyed.
     void ConfirmExit();
     // Right edge at the screen's right edge, bottom 12 pixels above the
     // height of a maximised window.
     void PlaceLowerRight();
 
 private:
+    // While one of the program's modal dialogs is open: the flag is set and
+    // the minibar is disabled.
+    class ModalScope {
+    public:
+        explicit ModalScope(CMainDlg& owner);
+        ~ModalScope();
+        ModalScope(const ModalScope&) = delete;
+        ModalScope& operator=(const ModalScope&) = delete;
+
+    private:
+        CMainDlg& owner_;
+    };
+
     static INT_PTR CALLBACK DialogProc(HWND, UINT, WPARAM, LPARAM);
     INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void OnInitDialog();
+    void SetUpControls();
     void OnCommand(UINT id);
-    void SetUpList();
+    void OnStrip(int strip);
+    void OnTrayClick();
+    void RefreshValues();
     void RefreshButtons();
+    void RefreshToggleStrip();
+    // The history entries of the selected rows, in list order.
+    std::vector<size_t> SelectedEntries();
+    void FillRow(NMLVDISPINFOA& info);
+    void ReopenSelected();
+    void ReopenNewest();
+    void RemoveSelected(bool all);
+    void ShowAbout();
+    void OpenManual();
+    void Paint();
     void SetText(int control, const std::string& text);
 
     CQlxApp& app_;
     HWND window_ = nullptr;
     skin::CSplashDlg splash_;
+    skin::Surface surface_;
+    HICON normalIcon_ = nullptr;
+    HICON alertIcon_ = nullptr;
+    std::shared_ptr<CTrayIcon> trayIcon_ = std::make_shared<CTrayIcon>();
+    std::unique_ptr<CMiniBar> minibar_;
+    std::unique_ptr<CNotifier> notifier_;
+    skin::ImageListOwner buttonFaces_;
+    skin::ImageListOwner closeFaces_;
+    skin::ImageListOwner menuIcons_;
+    skin::ImageListOwner exitIcon_;
+    std::array<skin::ImageListOwner, 3> toggleFaces_;
 };
 
 } // namespace qlx::tray

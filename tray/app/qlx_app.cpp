@@ -143,9 +143,9 @@ bool CQlxApp::StartNormally() {
 
 bool CQlxApp::RecordBlockedPopup(std::string_view parentAddress, std::string_view popupAddress,
                                  const PopupGeometry& geometry) {
-    // The blocked-pop-up notification plugs in as the notifier.
-    StatisticsView* view = mainDlg_ && mainDlg_->Window() ? mainDlg_.get() : nullptr;
-    return tray::RecordBlockedPopup(settings_, clock_, nullptr, view, parentAddress, popupAddress,
+    const bool shown = mainDlg_ && mainDlg_->Window();
+    return tray::RecordBlockedPopup(settings_, clock_, shown ? mainDlg_->Notifier() : nullptr,
+                                    shown ? mainDlg_.get() : nullptr, parentAddress, popupAddress,
                                     geometry);
 }
 

@@ -39,7 +39,7 @@ bool RecordBlockedPopup(CSettings& settings, const Clock& clock, PopupNotifier* 
     ++settings.PopupBlockedTotal_Count;
 
     if (view != nullptr) {
-        view->RefreshStatistics();
+        view->ShowRecordedPopup();
     }
     return true;
 }

@@ -21,6 +21,9 @@ class StatisticsView {
 public:
     virtual ~StatisticsView() = default;
     virtual void RefreshStatistics() = 0;
+    // After one entry was appended: a view may add just that row instead of
+    // rebuilding the whole list (the history has no upper bound).
+    virtual void ShowRecordedPopup() { RefreshStatistics(); }
 };
 
 struct PopupGeometry {

@@ -3,7 +3,10 @@
 
 // Dialogs
 #define IDD_MAIN 102
+#define IDD_MINIBAR 106
+#define IDD_POPUP_BLOCKED 107
 #define IDD_SPLASH 137
+#define IDD_ABOUT 154
 
 // Registration scripts
 #define IDR_APPID_SCRIPT 201
@@ -11,6 +14,14 @@
 
 // Icons
 #define IDI_MAIN 128
+#define IDI_ALERT 214
+
+// Bitmaps (magenta is transparent). The minibar's, the toggle strip's and
+// the menu icons are numbered as the rules in tray/core name them.
+#define IDB_MAIN_SKIN 130
+#define IDB_BUTTON_FACE 139
+#define IDB_ABOUT_SKIN 153
+#define IDB_TIP_SKIN 191
 
 // Strings
 #define IDS_CLEAR 133
@@ -39,6 +50,14 @@
 #define IDS_MENU_UPDATE 160
 #define IDS_MENU_HELP 161
 #define IDS_MENU_ABOUT 162
+#define IDS_MENU_EXIT 163
+#define IDS_TIP_ENABLE 164
+#define IDS_TIP_MAIN 165
+#define IDS_TIP_LEFT 166
+#define IDS_TIP_MENU 167
+#define IDS_TIP_CLOSE 169
+#define IDS_CONFIRM_DELETE 170
+#define IDS_TIP_DISABLE 171
 #define IDS_FILE_ABSENT 10283
 
 // Main window controls
@@ -58,8 +77,20 @@
 #define IDC_TOTAL_CAPTION 1076
 #define IDC_TOTAL_VALUE 1077
 
-// Splash window
+// Splash window and about box
 #define IDC_SPLASH_VERSION 1005
+#define IDC_ABOUT_VERSION 1006
+
+// Minibar buttons
+#define IDC_MINIBAR_LEFT 1059
+#define IDC_MINIBAR_CLOSE 1061
+#define IDC_MINIBAR_INFO 1062
+#define IDC_MINIBAR_ENABLE 1063
+#define IDC_MINIBAR_TASK 1064
+#define IDC_MINIBAR_MAIN 1065
+
+// Blocked-pop-up tip
+#define IDC_TIP_TEXT 1068
 
 // Commands shared by the main window, the tray icon and the minibar menu
 #define ID_CMD_UPDATE 0x8008
@@ -67,3 +98,9 @@
 #define ID_CMD_ABOUT 0x800A
 #define ID_CMD_SETTINGS 0x800B
 #define ID_CMD_OPEN_LAST_POPUP 0x800D
+#define ID_CMD_HELP 0xE146
+
+// Messages to the main window
+#define WM_QLX_MINIBAR_CLOSED (WM_USER + 5)
+#define WM_QLX_BLOCKING_CHANGED (WM_USER + 6)
+#define WM_QLX_TRAY_ICON 33100

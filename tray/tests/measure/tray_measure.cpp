@@ -1,7 +1,7 @@
 // Measures, in one run and alternating, QLX.exe against minimal_tray.exe:
 // the time from CreateProcess to the named mutex existing, and the private
 // memory and working set once the program has settled (1 s after the mutex).
-//   tray_measure [runs]
+//   tray_measure [runs] [settle ms, default 1000]
 #include <windows.h>
 
 #include <psapi.h>
@@ -16,6 +16,8 @@
 #include "tray/tests/win/qlx_driver.h"
 
 namespace {
+
+DWORD g_settleMs = 1000;
 
 struct Sample {
     double msToMutex = 0;
@@ -46,7 +48,7 @@ bool Measure(const std::string& commandLine, const char* mutex, Sample& sample,
         ::Sleep(1);
     }
     sample.msToMutex = Now() - start;
-    ::Sleep(1000);
+    ::Sleep(g_settleMs);
     PROCESS_MEMORY_COUNTERS_EX counters{};
     counters.cb = sizeof counters;
     if (::GetProcessMemoryInfo(process.Handle(),
@@ -93,6 +95,9 @@ void Report(const char* name, const std::vector<Sample>& samples) {
 
 int main(int argc, char** argv) {
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 7;
+    if (argc > 2) {
+        g_settleMs = static_cast<DWORD>(std::max(0, std::atoi(argv[2])));
+    }
     const std::string bin = qlx::testing::BinDir();
     std::vector<Sample> tray, minimal, minimalOle;
     auto runMinimal = [&](const char* extra, std::vector<Sample>& samples, int i) {

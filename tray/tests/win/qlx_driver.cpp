@@ -1,7 +1,10 @@
 #include "tray/tests/win/qlx_driver.h"
 
+#include <commctrl.h>
 #include <shlobj.h>
+#include <tlhelp32.h>
 
+#include "common/win32/unique_handle.h"
 #include "common/win32/win32_registry.h"
 #include "tray/core/settings.h"
 #include "tray/core/system_integration.h"
@@ -56,7 +59,112 @@ BOOL CALLBACK CollectText(HWND child, LPARAM param) {
     return TRUE;
 }
 
+struct WindowSearch {
+    DWORD processId;
+    const char* className;
+    int control;
+    bool visibleOnly;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectWindow(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<WindowSearch*>(param);
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(window, &pid);
+    char cls[64] = {};
+    ::GetClassNameA(window, cls, sizeof cls);
+    if (pid == search->processId && std::string(cls) == search->className &&
+        (search->control == 0 || ::GetDlgItem(window, search->control)) &&
+        (!search->visibleOnly || ::IsWindowVisible(window))) {
+        search->found.push_back(window);
+    }
+    return TRUE;
+}
+
 } // namespace
+
+std::vector<HWND> FindWindowsWith(DWORD processId, const char* className, int control,
+                                  bool visibleOnly) {
+    WindowSearch search{processId, className, control, visibleOnly, {}};
+    ::EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND FindMiniBar(DWORD processId) {
+    const auto found = FindWindowsWith(processId, "#32770", 1063, false);
+    return found.empty() ? nullptr : found.front();
+}
+
+std::vector<HWND> FindTips(DWORD processId) {
+    return FindWindowsWith(processId, "#32770", 1068, true);
+}
+
+HWND FindMenu(DWORD processId) {
+    const auto found = FindWindowsWith(processId, "#32768", 0, true);
+    return found.empty() ? nullptr : found.front();
+}
+
+std::string ControlText(HWND window, int control) {
+    char text[1024] = {};
+    ::GetWindowTextA(::GetDlgItem(window, control), text, sizeof text);
+    return text;
+}
+
+bool SelectRemoteRow(HANDLE process, HWND list, int row) {
+    void* remote = ::VirtualAllocEx(process, nullptr, sizeof(LVITEMA), MEM_COMMIT | MEM_RESERVE,
+                                    PAGE_READWRITE);
+    if (!remote) {
+        return false;
+    }
+    LVITEMA item{};
+    item.stateMask = LVIS_SELECTED;
+    item.state = LVIS_SELECTED;
+    const bool written = ::WriteProcessMemory(process, remote, &item, sizeof item, nullptr);
+    const bool selected =
+        written && ::SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row),
+                                  reinterpret_cast<LPARAM>(remote));
+    ::VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    return selected;
+}
+
+std::string RemoteItemText(HANDLE process, HWND list, int row, int column) {
+    constexpr size_t kText = 1024;
+    auto* remote = static_cast<char*>(::VirtualAllocEx(process, nullptr, sizeof(LVITEMA) + kText,
+                                                       MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    if (!remote) {
+        return {};
+    }
+    LVITEMA item{};
+    item.iSubItem = column;
+    item.pszText = remote + sizeof(LVITEMA);
+    item.cchTextMax = kText;
+    char text[kText] = {};
+    if (::WriteProcessMemory(process, remote, &item, sizeof item, nullptr)) {
+        ::SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row),
+                       reinterpret_cast<LPARAM>(remote));
+        ::ReadProcessMemory(process, remote + sizeof(LVITEMA), text, kText - 1, nullptr);
+    }
+    ::VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    return text;
+}
+
+size_t CountProcesses(const char* exeName) {
+    UniqueHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    size_t count = 0;
+    if (snapshot && ::Process32First(snapshot.get(), &entry)) {
+        do {
+            count += _stricmp(entry.szExeFile, exeName) == 0 ? 1 : 0;
+        } while (::Process32Next(snapshot.get(), &entry));
+    }
+    return count;
+}
+
+bool ClickTrayIcon(HWND mainWindow) {
+    constexpr UINT kTrayCallback = 33100;
+    return ::PostMessageA(mainWindow, kTrayCallback, 3334, WM_LBUTTONDOWN) != FALSE;
+}
 
 std::string Quoted(const std::string& text) {
     std::string quoted;

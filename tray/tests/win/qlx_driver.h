@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "common/testing/child_process.h"
 
@@ -21,6 +22,27 @@ std::string HistoryFilePath();
 
 // The program's hidden main window (the one with the history list).
 HWND FindMainWindow(DWORD processId);
+// The process's top-level windows of `className` that have a child with
+// id `control` (0: any); only visible ones when `visibleOnly`.
+std::vector<HWND> FindWindowsWith(DWORD processId, const char* className, int control,
+                                  bool visibleOnly);
+// The minibar (it has the blocking button).
+HWND FindMiniBar(DWORD processId);
+// The visible blocked-pop-up tips.
+std::vector<HWND> FindTips(DWORD processId);
+// The open pop-up menu, or null.
+HWND FindMenu(DWORD processId);
+// The text of a control of another process's window.
+std::string ControlText(HWND window, int control);
+// Selects row `row` of the list `list` in `process`: the item record has to
+// live in that process's memory.
+bool SelectRemoteRow(HANDLE process, HWND list, int row);
+// The text of a list item of another process ("" on failure).
+std::string RemoteItemText(HANDLE process, HWND list, int row, int column);
+// How many processes of this executable name run.
+size_t CountProcesses(const char* exeName);
+// Sends the tray icon's callback message for a left button press.
+bool ClickTrayIcon(HWND mainWindow);
 // A visible message box of the process, or null.
 HWND FindMessageBox(DWORD processId);
 // All texts of a window's children, joined with "|".

@@ -13,6 +13,7 @@
 #include "tray/core/settings.h"
 #include "tray/core/system_integration.h"
 #include "tray/quellix.h"
+#include "tray/tests/win/popup_client.h"
 #include "tray/tests/win/qlx_driver.h"
 
 #include <tlhelp32.h>
@@ -25,66 +26,8 @@ using qlx::testing::NamedMutexExists;
 using qlx::testing::RunAndWait;
 using qlx::testing::WaitUntil;
 
-constexpr DWORD kContextMask = 23; // what the browser integrator passes
-const char* const kClsidKey = "CLSID\\{2EEDC3D9-D3C2-44F0-89C3-286D73BDD7D5}";
-
-struct Apartment {
-    Apartment() { ::CoInitialize(nullptr); }
-    ~Apartment() { ::CoUninitialize(); }
-};
-
-ComPtr<IWexafel2> Connect(HRESULT* result = nullptr) {
-    ComPtr<IUnknown> unknown;
-    HRESULT hr =
-        ::CoCreateInstance(CLSID_CQLX, nullptr, kContextMask, IID_IUnknown, unknown.put_void());
-    if (SUCCEEDED(hr)) {
-        hr = ::OleRun(unknown.get());
-    }
-    ComPtr<IWexafel2> service;
-    if (SUCCEEDED(hr)) {
-        hr = unknown->QueryInterface(IID_IWexafel2, service.put_void());
-    }
-    if (result) {
-        *result = hr;
-    }
-    return service;
-}
-
-std::optional<RegData> Option(const char* name) {
-    return Win32Registry().GetValue(RegRoot::CurrentUser, kOptionsKeyPath, name);
-}
-
-void SetOption(const char* name, const RegData& data) {
-    Win32Registry registry;
-    registry.CreateKey(RegRoot::CurrentUser, kOptionsKeyPath);
-    registry.SetValue(RegRoot::CurrentUser, kOptionsKeyPath, name, data);
-}
-
-History ReadHistoryFile() {
-    UniqueHandle file(::CreateFileA(HistoryFilePath().c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                    nullptr, OPEN_EXISTING, 0, nullptr));
-    std::string text;
-    char buffer[4096];
-    DWORD got = 0;
-    while (file && ::ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got > 0) {
-        text.append(buffer, got);
-    }
-    return ReadHistoryText(text);
-}
-
 size_t CountQlxProcesses() {
-    UniqueHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    PROCESSENTRY32 entry{};
-    entry.dwSize = sizeof entry;
-    size_t count = 0;
-    if (snapshot && ::Process32First(snapshot.get(), &entry)) {
-        do {
-            if (_stricmp(entry.szExeFile, "QLX.exe") == 0) {
-                ++count;
-            }
-        } while (::Process32Next(snapshot.get(), &entry));
-    }
-    return count;
+    return CountProcesses("QLX.exe");
 }
 
 bool Flag(HRESULT (STDMETHODCALLTYPE IWexafel2::*getter)(VARIANT_BOOL*), IWexafel2* service,
@@ -96,16 +39,6 @@ bool Flag(HRESULT (STDMETHODCALLTYPE IWexafel2::*getter)(VARIANT_BOOL*), IWexafe
         *raw = value;
     }
     return value == VARIANT_TRUE;
-}
-
-bool Block(IWexafel2* service, const wchar_t* parent, const wchar_t* popup, ULONG left = 10,
-           ULONG top = 20, ULONG width = 300, ULONG height = 200) {
-    Bstr title(L"Title"), parentUrl(parent), popupUrl(popup), process(L"explorer.exe");
-    VARIANT_BOOL answer = 0x1234;
-    EXPECT_EQ(service->Block(title.get(), parentUrl.get(), popupUrl.get(), process.get(), left, top,
-                             width, height, &answer),
-              S_OK);
-    return answer == VARIANT_TRUE;
 }
 
 struct SplashSearch {

@@ -1,14 +1,23 @@
-// A small tool for the script tests: waits for the tray program and ends it
-// the way a user does (Exit command, "Yes" to the question).
+// A small tool for the script tests and the screenshots: waits for the tray
+// program, drives its windows from outside and ends it the way a user does
+// (Exit command, "Yes" to the question).
 //   tray_test_driver wait-mutex          exit 0 once "QuellixMutex" exists
 //   tray_test_driver exit-tray           answers the exit question of the
 //                                        running QLX.exe; 0 once it ended
+//   tray_test_driver show-main           the tray icon's click; waits until
+//                                        the main window is visible
+//   tray_test_driver click CONTROL       presses a minibar button (decimal id)
+//   tray_test_driver rect WHAT           prints "left top width height" of the
+//                                        visible main, minibar, tip or menu
+//   tray_test_driver place WHAT X Y      moves it there (for a screenshot)
 #include <windows.h>
 
 #include <tlhelp32.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "common/testing/child_process.h"
 #include "common/win32/unique_handle.h"
@@ -53,6 +62,64 @@ int ExitTray() {
     return 0;
 }
 
+HWND FindVisible(DWORD pid, const char* what) {
+    using namespace qlx::tray::testing;
+    HWND window = nullptr;
+    if (std::strcmp(what, "main") == 0) {
+        window = FindMainWindow(pid);
+    } else if (std::strcmp(what, "minibar") == 0) {
+        window = FindMiniBar(pid);
+    } else if (std::strcmp(what, "tip") == 0) {
+        const auto tips = FindTips(pid);
+        window = tips.empty() ? nullptr : tips.front();
+    } else if (std::strcmp(what, "menu") == 0) {
+        window = FindMenu(pid);
+    }
+    return window && ::IsWindowVisible(window) ? window : nullptr;
+}
+
+int Drive(int argc, char** argv) {
+    DWORD pid = 0;
+    if (!qlx::testing::WaitUntil([&] { return (pid = FindTrayProcess()) != 0; }, 20000)) {
+        std::fprintf(stderr, "no running tray program\n");
+        return 2;
+    }
+    const std::string command = argv[1];
+    if (command == "show-main") {
+        HWND main = qlx::tray::testing::FindMainWindow(pid);
+        return qlx::tray::testing::ClickTrayIcon(main) &&
+                       qlx::testing::WaitUntil([&] { return ::IsWindowVisible(main) != FALSE; },
+                                               10000)
+                   ? 0
+                   : 3;
+    }
+    if (command == "click" && argc == 3) {
+        HWND minibar = qlx::tray::testing::FindMiniBar(pid);
+        HWND button = ::GetDlgItem(minibar, std::atoi(argv[2]));
+        return button && ::PostMessageA(button, BM_CLICK, 0, 0) ? 0 : 3;
+    }
+    if (command == "place" && argc == 5) {
+        HWND window = FindVisible(pid, argv[2]);
+        return window && ::SetWindowPos(window, nullptr, std::atoi(argv[3]), std::atoi(argv[4]), 0,
+                                        0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE)
+                   ? 0
+                   : 3;
+    }
+    if (command == "rect" && argc == 3) {
+        HWND window = nullptr;
+        RECT rect{};
+        if (!qlx::testing::WaitUntil(
+                [&] { return (window = FindVisible(pid, argv[2])) != nullptr; }, 10000) ||
+            !::GetWindowRect(window, &rect)) {
+            return 3;
+        }
+        std::printf("%ld %ld %ld %ld\n", rect.left, rect.top, rect.right - rect.left,
+                    rect.bottom - rect.top);
+        return 0;
+    }
+    return 64;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -65,6 +132,13 @@ int main(int argc, char** argv) {
     if (argc == 2 && std::strcmp(argv[1], "exit-tray") == 0) {
         return ExitTray();
     }
-    std::fprintf(stderr, "usage: tray_test_driver wait-mutex|exit-tray\n");
+    if (argc >= 2) {
+        const int result = Drive(argc, argv);
+        if (result != 64) {
+            return result;
+        }
+    }
+    std::fprintf(stderr, "usage: tray_test_driver wait-mutex|exit-tray|show-main|click ID|rect "
+                         "WHAT|place WHAT X Y\n");
     return 64;
 }

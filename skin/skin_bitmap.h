@@ -1,0 +1,57 @@
+#pragma once
+// Skinned windows take their shape and background from bitmaps in which
+// magenta marks what is not part of the window.
+#include <windows.h>
+
+#include <commctrl.h>
+
+namespace qlx::skin {
+
+inline constexpr COLORREF kTransparent = RGB(255, 0, 255);
+
+// The region of every pixel of `bitmap` that is not `key`; null on failure.
+HRGN RegionFromBitmap(HBITMAP bitmap, COLORREF key = kTransparent);
+
+// A strip of equal cells (button states, tab faces) as an image list with
+// magenta transparent; null if the bitmap is missing.
+HIMAGELIST LoadImageStrip(HINSTANCE module, int bitmapId, int cellWidth);
+
+// A window's shape and background from one bitmap. Owns the bitmap.
+class Surface {
+public:
+    Surface() = default;
+    Surface(const Surface&) = delete;
+    Surface& operator=(const Surface&) = delete;
+    ~Surface() { Reset(); }
+
+    // Loads the bitmap, sizes `window` to it (unless `keepSize`) and cuts
+    // the window to its shape. False if the bitmap is missing; the window
+    // then keeps its rectangle.
+    bool Apply(HWND window, HINSTANCE module, int bitmapId, bool keepSize = false);
+    // Draws the background at the window's origin.
+    void Paint(HWND window, HDC dc) const;
+    SIZE Size() const { return size_; }
+    void Reset();
+
+private:
+    HBITMAP bitmap_ = nullptr;
+    SIZE size_{};
+};
+
+// Owned GDI and image-list handles.
+struct ImageListOwner {
+    HIMAGELIST list = nullptr;
+    ImageListOwner() = default;
+    explicit ImageListOwner(HIMAGELIST l) : list(l) {}
+    ImageListOwner(const ImageListOwner&) = delete;
+    ImageListOwner& operator=(const ImageListOwner&) = delete;
+    ~ImageListOwner() { Reset(nullptr); }
+    void Reset(HIMAGELIST l) {
+        if (list) {
+            ImageList_Destroy(list);
+        }
+        list = l;
+    }
+};
+
+} // namespace qlx::skin

@@ -1,0 +1,210 @@
+#include "tray/app/notification.h"
+
+#include <mmsystem.h>
+
+#include <atomic>
+
+#include "skin/message_box.h"
+#include "skin/skin_bitmap.h"
+#include "skin/skin_controls.h"
+#include "tray/core/notification_rules.h"
+#include "tray/core/settings.h"
+#include "tray/res/resource.h"
+
+namespace qlx::tray {
+
+namespace {
+
+// Overlapping tips each need a timer of their own.
+std::atomic<UINT_PTR> g_tipTimer{100};
+std::atomic<int> g_liveTips{0};
+std::atomic<bool> g_blinking{false};
+std::atomic<bool> g_blinkAgain{false};
+std::atomic<bool> g_toning{false};
+
+struct TipJob {
+    HINSTANCE module;
+    std::string address;
+    uint32_t seconds;
+};
+
+struct BlinkJob {
+    std::shared_ptr<CTrayIcon> icon;
+    HICON normal;
+    HICON alert;
+};
+
+class CPopupBlocked {
+public:
+    CPopupBlocked(HINSTANCE module, std::string address, uint32_t seconds)
+        : module_(module), address_(std::move(address)), seconds_(seconds), timer_(++g_tipTimer) {}
+
+    void Run() {
+        ::DialogBoxParamA(module_, MAKEINTRESOURCEA(IDD_POPUP_BLOCKED), nullptr, DialogProc,
+                          reinterpret_cast<LPARAM>(this));
+    }
+
+private:
+    static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message == WM_INITDIALOG) {
+            ::SetWindowLongPtrA(window, DWLP_USER, lParam);
+        }
+        auto* self = reinterpret_cast<CPopupBlocked*>(::GetWindowLongPtrA(window, DWLP_USER));
+        return self ? self->Handle(window, message, wParam, lParam) : FALSE;
+    }
+
+    INT_PTR Handle(HWND window, UINT message, WPARAM wParam, LPARAM) {
+        switch (message) {
+        case WM_INITDIALOG:
+            OnInit(window);
+            return FALSE;
+        case WM_TIMER:
+            if (wParam == timer_) {
+                ::KillTimer(window, timer_);
+                Close(window);
+            }
+            return TRUE;
+        case WM_LBUTTONDOWN:
+            Close(window);
+            return TRUE;
+        case WM_ERASEBKGND:
+            surface_.Paint(window, reinterpret_cast<HDC>(wParam));
+            return TRUE;
+        case WM_PAINT: {
+            PAINTSTRUCT paint;
+            HDC dc = ::BeginPaint(window, &paint);
+            skin::DrawWindowText(window, dc, {14, 6, 210, 30}, RGB(255, 255, 255),
+                                 DT_LEFT | DT_VCENTER);
+            ::EndPaint(window, &paint);
+            return TRUE;
+        }
+        case WM_CTLCOLORSTATIC:
+            return skin::PaperStatic(wParam);
+        case WM_COMMAND:
+            if (LOWORD(wParam) == IDCANCEL || LOWORD(wParam) == IDOK) {
+                Close(window);
+            }
+            return TRUE;
+        default:
+            return FALSE;
+        }
+    }
+
+    void OnInit(HWND window) {
+        surface_.Apply(window, module_, IDB_TIP_SKIN);
+        const std::string product = skin::LoadString(module_, IDS_PRODUCT_NAME);
+        ::SetWindowTextA(window, product.c_str());
+        HWND label = ::GetDlgItem(window, IDC_TIP_TEXT);
+        ::SetWindowPos(label, nullptr, 20, 40, 178, 28, SWP_NOZORDER | SWP_NOACTIVATE);
+        ::SetWindowTextA(label, skin::LoadString(module_, IDS_NO_VALUE).c_str());
+        ::SetWindowTextA(label, skin::CompactToWidth(label, address_).c_str());
+        RECT work{};
+        ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+        const TipRect place = PlaceTip(work.right, work.bottom);
+        ::SetWindowPos(window, HWND_TOPMOST, place.left, place.top, place.width, place.height,
+                       SWP_NOACTIVATE);
+        ::SetTimer(window, timer_, TipDurationMs(seconds_), nullptr);
+        ::ShowWindow(window, SW_SHOW);
+        DWORD_PTR ignored = 0;
+        ::SendMessageTimeoutA(::GetDesktopWindow(), WM_SYSCOMMAND, SC_HOTKEY,
+                              reinterpret_cast<LPARAM>(window), SMTO_ABORTIFHUNG, 1000, &ignored);
+    }
+
+    void Close(HWND window) {
+        closed_ = true;
+        ::EndDialog(window, IDOK);
+    }
+
+    HINSTANCE module_;
+    std::string address_;
+    uint32_t seconds_;
+    UINT_PTR timer_;
+    bool closed_ = false;
+    skin::Surface surface_;
+};
+
+DWORD WINAPI TipThread(void* param) {
+    std::unique_ptr<TipJob> job(static_cast<TipJob*>(param));
+    RunPopupBlockedTip(job->module, job->address, job->seconds);
+    --g_liveTips;
+    return 0;
+}
+
+DWORD WINAPI BlinkThread(void* param) {
+    std::unique_ptr<BlinkJob> job(static_cast<BlinkJob*>(param));
+    do {
+        for (size_t step = 0; step < kBlinkSequence.size(); ++step) {
+            if (g_blinkAgain.exchange(false)) {
+                step = 0; // another pop-up: the sequence starts over
+            }
+            job->icon->SetIcon(kBlinkSequence[step] == kAlertTrayIcon ? job->alert : job->normal);
+            if (step + 1 < kBlinkSequence.size()) {
+                ::Sleep(kBlinkStepMs);
+            }
+        }
+        g_blinking = false;
+        // A pop-up that came as the sequence ended still gets its blink.
+    } while (g_blinkAgain.exchange(false) && !g_blinking.exchange(true));
+    return 0;
+}
+
+DWORD WINAPI ToneThread(void*) {
+    ::Beep(1000, 200);
+    g_toning = false;
+    return 0;
+}
+
+// Starts `routine` with `job`, which the thread then owns. False if the
+// thread could not start: that kind is then left out.
+template <typename Job>
+bool Start(UniqueHandle& slot, LPTHREAD_START_ROUTINE routine, std::unique_ptr<Job> job) {
+    HANDLE thread = ::CreateThread(nullptr, 0, routine, job.get(), 0, nullptr);
+    if (!thread) {
+        return false;
+    }
+    job.release();
+    slot.reset(thread);
+    return true;
+}
+
+} // namespace
+
+void RunPopupBlockedTip(HINSTANCE module, const std::string& address, uint32_t seconds) {
+    CPopupBlocked(module, address, seconds).Run();
+}
+
+void CNotifier::NotifyBlockedPopup(const std::string& popupAddress) {
+    const NotificationChoice choice = ChooseNotifications(settings_);
+    if (choice.tip && ++g_liveTips <= kMaxTipsAtOnce) {
+        if (!Start(tipThread_, TipThread,
+                   std::make_unique<TipJob>(
+                       TipJob{module_, popupAddress, settings_.ShowToolTip_Time}))) {
+            --g_liveTips;
+        }
+    } else if (choice.tip) {
+        --g_liveTips;
+    }
+    if (choice.blink && icon_) {
+        g_blinkAgain = true;
+        if (!g_blinking.exchange(true)) {
+            g_blinkAgain = false;
+            if (!Start(blinkThread_, BlinkThread,
+                       std::make_unique<BlinkJob>(BlinkJob{icon_, normal_, alert_}))) {
+                g_blinking = false;
+            }
+        }
+    }
+    if (choice.tone && !g_toning.exchange(true)) {
+        if (HANDLE thread = ::CreateThread(nullptr, 0, ToneThread, nullptr, 0, nullptr)) {
+            toneThread_.reset(thread);
+        } else {
+            g_toning = false;
+        }
+    }
+    if (choice.sound) {
+        ::PlaySoundA(settings_.SoundFileName.c_str(), nullptr,
+                     SND_FILENAME | SND_ASYNC | SND_NODEFAULT);
+    }
+}
+
+} // namespace qlx::tray

@@ -1,0 +1,43 @@
+#pragma once
+// The blocked-pop-up notification: the tip window near the tray, the
+// blinking tray icon, the tone and the sound file. The three that take time
+// run in threads of their own; each thread gets its own copy of what it
+// shows, so nothing it reads changes under it.
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "common/win32/unique_handle.h"
+#include "tray/app/tray_icon.h"
+#include "tray/core/popup_recorder.h"
+
+namespace qlx::tray {
+
+class CSettings;
+
+class CNotifier final : public PopupNotifier {
+public:
+    CNotifier(HINSTANCE module, const CSettings& settings, std::shared_ptr<CTrayIcon> icon,
+              HICON normal, HICON alert)
+        : module_(module), settings_(settings), icon_(std::move(icon)), normal_(normal),
+          alert_(alert) {}
+
+    void NotifyBlockedPopup(const std::string& popupAddress) override;
+
+private:
+    HINSTANCE module_;
+    const CSettings& settings_;
+    std::shared_ptr<CTrayIcon> icon_;
+    HICON normal_;
+    HICON alert_;
+    // The newest thread of each kind; a newer one replaces the handle
+    // without waiting for the older thread.
+    UniqueHandle tipThread_, blinkThread_, toneThread_;
+};
+
+// `CPopupBlocked`: the tip (dialog 107), a modal dialog of its own thread.
+// Runs it on the calling thread; returns when it closed.
+void RunPopupBlockedTip(HINSTANCE module, const std::string& address, uint32_t seconds);
+
+} // namespace qlx::tray

@@ -1,0 +1,518 @@
+// What a user sees of QLX.exe, driven from outside on an X server: the main
+// window from the tray icon, its values, list and buttons; the minibar; the
+// blocked-pop-up tips; modal dialogs; reopening through the browser object.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <fstream>
+
+#include "tray/core/notification_rules.h"
+#include "tray/tests/win/popup_client.h"
+
+namespace qlx::tray::testing {
+namespace {
+
+using qlx::testing::ChildProcess;
+using qlx::testing::NamedMutexExists;
+using qlx::testing::RunAndWait;
+using qlx::testing::WaitUntil;
+
+enum : int {
+    kList = 1001,
+    kOpen = 1002,
+    kRemove = 1003,
+    kClear = 1004,
+    kLastPopup = 1071,
+    kPopupedAt = 1073,
+    kToday = 1075,
+    kTotal = 1077,
+    kMiniClose = 1061,
+    kMiniEnable = 1063,
+    kMiniMain = 1065,
+    kTipText = 1068,
+};
+
+void SeedHistory(const History& history) {
+    const std::string path = HistoryFilePath();
+    ::CreateDirectoryA(path.substr(0, path.find_last_of('\\')).c_str(), nullptr);
+    std::ofstream(path, std::ios::binary) << WriteHistoryText(history);
+}
+
+std::string Value(HWND main, int control) {
+    return ControlText(main, control);
+}
+
+LRESULT Rows(HWND main) {
+    return ::SendMessageA(::GetDlgItem(main, kList), LVM_GETITEMCOUNT, 0, 0);
+}
+
+void SelectRow(const ChildProcess& process, HWND main, int row) {
+    ASSERT_TRUE(SelectRemoteRow(process.Handle(), ::GetDlgItem(main, kList), row)) << row;
+}
+
+// Presses a button the way a click does, without waiting for what it opens.
+void Press(HWND window, int control) {
+    ASSERT_TRUE(::PostMessageA(::GetDlgItem(window, control), BM_CLICK, 0, 0)) << control;
+}
+
+HWND AnswerBox(const ChildProcess& process, int button, std::string* text = nullptr) {
+    HWND box = nullptr;
+    EXPECT_TRUE(WaitForMessageBox(process.Id(), 10000, &box));
+    if (box && text) {
+        *text = ChildTexts(box);
+    }
+    EXPECT_TRUE(box && PressButton(box, button));
+    return box;
+}
+
+RECT ChildRect(HWND parent, int control) {
+    RECT rect{};
+    ::GetWindowRect(::GetDlgItem(parent, control), &rect);
+    ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+// Real mouse and keyboard input, as the X server delivers it.
+void MouseTo(POINT at) {
+    ::SetCursorPos(at.x, at.y);
+    ::Sleep(50);
+}
+
+void MouseButton(bool down) {
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP;
+    ::SendInput(1, &input, sizeof input);
+    ::Sleep(50);
+}
+
+void ClickAt(POINT at) {
+    MouseTo(at);
+    MouseButton(true);
+    MouseButton(false);
+}
+
+void Key(WORD key) {
+    INPUT input[2]{};
+    input[0].type = input[1].type = INPUT_KEYBOARD;
+    input[0].ki.wVk = input[1].ki.wVk = key;
+    input[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    ::SendInput(2, input, sizeof input[0]);
+    ::Sleep(50);
+}
+
+// The middle of item `index` of a strip of `count` equal items.
+POINT StripItem(HWND main, int strip, int index, int count) {
+    RECT rect{};
+    ::GetWindowRect(::GetDlgItem(main, strip), &rect);
+    const int width = (rect.right - rect.left - 4) / count;
+    return {rect.left + 2 + width * index + width / 2, (rect.top + rect.bottom) / 2};
+}
+
+class TrayFaceTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { ASSERT_EQ(RunAndWait(Quoted(QlxPath()) + " /RegServer"), 0); }
+    void SetUp() override {
+        ASSERT_FALSE(NamedMutexExists(kMutex)) << "a tray program is already running";
+        ResetUserState();
+    }
+    void Start() {
+        ASSERT_TRUE(StartTray(tray));
+        main = FindMainWindow(tray.Id());
+        ASSERT_NE(main, nullptr);
+        // The main window exists before its initialisation has run.
+        ASSERT_TRUE(WaitUntil(
+            [&] {
+                const std::string today = Value(main, kToday);
+                return !today.empty() && isdigit(static_cast<unsigned char>(today[0]));
+            },
+            10000));
+    }
+    void Exit() { ASSERT_TRUE(ExitTray(tray)); }
+
+    Apartment apartment;
+    ChildProcess tray;
+    HWND main = nullptr;
+};
+
+TEST_F(TrayFaceTest, TrayClickTogglesTheMainWindowAtTheLowerRightWithItsValues) {
+    SetOption("PopupBlockedTotal_Count", RegData::Dword(7));
+    Start();
+    EXPECT_FALSE(::IsWindowVisible(main));
+    EXPECT_EQ(Value(main, kLastPopup), " ");
+    EXPECT_EQ(Value(main, kPopupedAt), " ");
+    EXPECT_EQ(Value(main, kToday), "0");
+    EXPECT_EQ(Value(main, kTotal), "7");
+    EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(main, kClear)));
+    // The icon is in the notification area: only then can another process
+    // modify it.
+    NOTIFYICONDATAA icon{};
+    icon.cbSize = sizeof icon;
+    icon.hWnd = main;
+    icon.uID = 3334;
+    EXPECT_TRUE(::Shell_NotifyIconA(NIM_MODIFY, &icon));
+
+    ASSERT_TRUE(ClickTrayIcon(main));
+    ASSERT_TRUE(WaitUntil([&] { return ::IsWindowVisible(main) != FALSE; }, 5000));
+    RECT rect{};
+    ::GetWindowRect(main, &rect);
+    EXPECT_EQ(rect.right, ::GetSystemMetrics(SM_CXSCREEN));
+    EXPECT_EQ(rect.bottom, ::GetSystemMetrics(SM_CYMAXIMIZED) - 12);
+
+    HRESULT hr = S_OK;
+    auto service = Connect(&hr);
+    ASSERT_TRUE(service) << std::hex << hr;
+    EXPECT_TRUE(
+        Block(service.get(), L"http://www.example.com/page", L"http://ads.example.net/one"));
+    EXPECT_TRUE(Block(service.get(), L"", L"http://ads.example.net/two"));
+    EXPECT_EQ(Value(main, kLastPopup), "http://ads.example.net/two");
+    EXPECT_EQ(Value(main, kPopupedAt).size(), 19u);
+    EXPECT_EQ(Value(main, kToday), "2");
+    EXPECT_EQ(Value(main, kTotal), "9");
+    EXPECT_EQ(Rows(main), 2);
+    HWND list = ::GetDlgItem(main, kList);
+    EXPECT_EQ(RemoteItemText(tray.Handle(), list, 0, 1), "http://ads.example.net/two");
+    EXPECT_EQ(RemoteItemText(tray.Handle(), list, 1, 1), "http://ads.example.net/one");
+    EXPECT_EQ(RemoteItemText(tray.Handle(), list, 0, 0), Value(main, kPopupedAt));
+    EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(main, kClear)));
+    EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(main, kRemove)));
+
+    ASSERT_TRUE(ClickTrayIcon(main));
+    EXPECT_TRUE(WaitUntil([&] { return !::IsWindowVisible(main); }, 5000));
+    Exit();
+}
+
+TEST_F(TrayFaceTest, RemoveDeletesTheSelectedEntriesAndClearKeepsTheCounters) {
+    SeedHistory({{"2026-12-01 10:00:00", "http://a.com", "http://a.com/oldest", 1, 2, 3, 4},
+                 {"2026-12-02 10:00:00", "http://b.com", "http://b.com/middle", 5, 6, 7, 8},
+                 {"2026-12-03 10:00:00", "http://c.com", "http://c.com/newest", 9, 10, 11, 12}});
+    SetOption("PopupBlockedTotal_Count", RegData::Dword(3));
+    Start();
+    ASSERT_EQ(Rows(main), 3);
+    EXPECT_EQ(RemoteItemText(tray.Handle(), ::GetDlgItem(main, kList), 0, 1),
+              "http://c.com/newest");
+    SelectRow(tray, main, 0); // rows are newest first
+    SelectRow(tray, main, 2);
+    ASSERT_TRUE(
+        WaitUntil([&] { return ::IsWindowEnabled(::GetDlgItem(main, kRemove)) != FALSE; }, 5000));
+    EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(main, kOpen)));
+    // A pop-up blocked meanwhile comes first; the selection stays on its entries.
+    {
+        auto service = Connect();
+        ASSERT_TRUE(service);
+        ASSERT_TRUE(Block(service.get(), L"http://d.com", L"http://d.com/blocked"));
+    }
+    ASSERT_EQ(Rows(main), 4);
+    Press(main, kRemove);
+    std::string question;
+    AnswerBox(tray, IDYES, &question);
+    EXPECT_NE(question.find("Are you sure you want to delete item(s) from list?"),
+              std::string::npos);
+    ASSERT_TRUE(WaitUntil([&] { return Rows(main) == 2; }, 5000));
+    EXPECT_EQ(Value(main, kLastPopup), "http://d.com/blocked");
+    Exit();
+    const History left = ReadHistoryFile();
+    ASSERT_EQ(left.size(), 2u);
+    EXPECT_EQ(left[0].popupAddress, "http://b.com/middle");
+    EXPECT_EQ(left[0].left, 5u);
+    EXPECT_EQ(left[1].popupAddress, "http://d.com/blocked");
+
+    Start();
+    Press(main, kClear);
+    AnswerBox(tray, IDNO);
+    Press(main, kClear);
+    AnswerBox(tray, IDYES);
+    ASSERT_TRUE(WaitUntil([&] { return Rows(main) == 0; }, 5000));
+    EXPECT_EQ(Value(main, kLastPopup), " ");
+    EXPECT_EQ(Value(main, kTotal), "4");
+    Exit();
+    EXPECT_TRUE(ReadHistoryFile().empty());
+    EXPECT_EQ(Option("PopupBlockedTotal_Count"), RegData::Dword(4));
+}
+
+TEST_F(TrayFaceTest, MiniBarFromStoredPlaceCompactsSwitchesBlockingAndStaysClosed) {
+    const int width = ::GetSystemMetrics(SM_CXFULLSCREEN);
+    SetOption("minibar_dx", RegData::Dword(static_cast<uint32_t>(width + 100))); // off the left
+    SetOption("minibar_dy", RegData::Dword(40));
+    Start();
+    HWND bar = FindMiniBar(tray.Id());
+    ASSERT_NE(bar, nullptr);
+    EXPECT_TRUE(::IsWindowVisible(bar));
+    RECT rect{};
+    ::GetWindowRect(bar, &rect);
+    EXPECT_EQ(rect.left, -100);
+    EXPECT_EQ(rect.top, 40);
+    EXPECT_EQ(rect.right - rect.left, 252);
+    EXPECT_EQ(rect.bottom - rect.top, 34);
+
+    for (int expected : {32, 233}) {
+        Press(bar, kMiniMain);
+        EXPECT_TRUE(WaitUntil([&] { return ChildRect(bar, kMiniClose).left == expected; }, 5000))
+            << expected;
+    }
+
+    HRESULT hr = S_OK;
+    auto service = Connect(&hr);
+    ASSERT_TRUE(service) << std::hex << hr;
+    EXPECT_EQ(ControlText(bar, kMiniEnable), "Enable blocking");
+    for (bool expected : {false, true}) {
+        Press(bar, kMiniEnable);
+        EXPECT_TRUE(WaitUntil(
+            [&] {
+                VARIANT_BOOL enabled = 0;
+                service->get_Enable(&enabled);
+                return (enabled == VARIANT_TRUE) == expected;
+            },
+            5000));
+        EXPECT_EQ(ControlText(bar, kMiniEnable), expected ? "Enable blocking" : "Disable blocking");
+    }
+    service = {};
+
+    Press(bar, kMiniClose);
+    EXPECT_TRUE(WaitUntil([&] { return !::IsWindowVisible(bar); }, 5000));
+    Exit();
+    EXPECT_EQ(Option("ShowMiniBar"), RegData::Dword(0));
+    EXPECT_EQ(Option("minibar_dx"), RegData::Dword(static_cast<uint32_t>(width + 100)));
+
+    Start();
+    bar = FindMiniBar(tray.Id());
+    ASSERT_NE(bar, nullptr);
+    ::Sleep(300);
+    EXPECT_FALSE(::IsWindowVisible(bar));
+    Exit();
+}
+
+TEST_F(TrayFaceTest, TipsShowTheAddressAtTheirPlaceAndCloseAfterTheirTime) {
+    SetOption("ShowToolTip_Time", RegData::Dword(2));
+    Start();
+    HRESULT hr = S_OK;
+    auto service = Connect(&hr);
+    ASSERT_TRUE(service) << std::hex << hr;
+    ASSERT_TRUE(Block(service.get(), L"http://www.example.com", L"http://ads.example.net/a"));
+    LARGE_INTEGER frequency, returned, visible;
+    ::QueryPerformanceFrequency(&frequency);
+    ::QueryPerformanceCounter(&returned);
+    ASSERT_TRUE(WaitUntil([&] { return !FindTips(tray.Id()).empty(); }, 5000));
+    ::QueryPerformanceCounter(&visible);
+    std::printf("Block returned -> tip visible: %.1f ms\n",
+                1000.0 * static_cast<double>(visible.QuadPart - returned.QuadPart) /
+                    static_cast<double>(frequency.QuadPart));
+    ASSERT_TRUE(Block(service.get(), L"http://www.example.com", L"http://ads.example.net/b"));
+    ASSERT_TRUE(WaitUntil([&] { return FindTips(tray.Id()).size() == 2; }, 5000));
+
+    RECT work{};
+    ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    const TipRect place = PlaceTip(work.right, work.bottom);
+    std::vector<std::string> texts;
+    for (HWND tip : FindTips(tray.Id())) {
+        RECT rect{};
+        ::GetWindowRect(tip, &rect);
+        EXPECT_EQ((TipRect{rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top}),
+                  place);
+        texts.push_back(ControlText(tip, kTipText));
+    }
+    std::sort(texts.begin(), texts.end());
+    // A click closes the one on top at once.
+    ClickAt({place.left + 100, place.top + 50});
+    EXPECT_TRUE(WaitUntil([&] { return FindTips(tray.Id()).size() == 1; }, 1000));
+    EXPECT_EQ(texts,
+              (std::vector<std::string>{"http://ads.example.net/a", "http://ads.example.net/b"}));
+    EXPECT_TRUE(WaitUntil([&] { return FindTips(tray.Id()).empty(); }, 4000));
+
+    // A flood of pop-ups does not make a tip (and a thread) each.
+    for (int i = 0; i < 12; ++i) {
+        Block(service.get(), L"http://www.example.com", L"http://ads.example.net/flood");
+    }
+    size_t most = 0;
+    WaitUntil(
+        [&] {
+            most = std::max(most, FindTips(tray.Id()).size());
+            return false;
+        },
+        1000);
+    EXPECT_EQ(most, static_cast<size_t>(kMaxTipsAtOnce));
+    EXPECT_TRUE(WaitUntil([&] { return FindTips(tray.Id()).empty(); }, 4000));
+    Exit();
+
+    SetOption("AllowRequestedPopup", RegData::Dword(1));
+    Start();
+    service = Connect();
+    ASSERT_TRUE(service);
+    ASSERT_TRUE(Block(service.get(), L"http://www.example.com", L"http://ads.example.net/c"));
+    EXPECT_FALSE(WaitUntil([&] { return !FindTips(tray.Id()).empty(); }, 1000));
+    EXPECT_EQ(Value(main, kTotal), "15");
+    service = {};
+    Exit();
+}
+
+TEST_F(TrayFaceTest, TrayClickWhileTheAboutBoxIsOpenLeavesTheMainWindowAlone) {
+    // A tone and a sound file that cannot be played make no message either.
+    SetOption("BeepViaPCSpeaker", RegData::Dword(1));
+    SetOption("PlaySoundFile", RegData::Dword(1));
+    SetOption("SoundFileName", RegData::String("C:\\no\\such.wav"));
+    Start();
+    {
+        auto service = Connect();
+        ASSERT_TRUE(service);
+        EXPECT_TRUE(Block(service.get(), L"http://www.example.com", L"http://ads.example.net/x"));
+    }
+    ::Sleep(300);
+    EXPECT_EQ(FindMessageBox(tray.Id()), nullptr);
+    HWND bar = FindMiniBar(tray.Id());
+    ASSERT_TRUE(::PostMessageA(main, WM_COMMAND, 0x800A, 0));
+    HWND about = nullptr;
+    ASSERT_TRUE(WaitForMessageBox(tray.Id(), 10000, &about));
+    EXPECT_NE(ChildTexts(about).find("Version: "), std::string::npos);
+    EXPECT_FALSE(::IsWindowEnabled(bar));
+    ASSERT_TRUE(ClickTrayIcon(main));
+    ::Sleep(300);
+    EXPECT_FALSE(::IsWindowVisible(main));
+    EXPECT_TRUE(::IsWindowVisible(about));
+    // Exit is refused while it is open.
+    ASSERT_TRUE(::PostMessageA(main, WM_COMMAND, 0x8009, 0));
+    ::Sleep(300);
+    EXPECT_EQ(FindMessageBox(tray.Id()), about);
+    ASSERT_TRUE(PressButton(about, IDOK));
+    EXPECT_TRUE(WaitUntil([&] { return ::IsWindowEnabled(bar) != FALSE; }, 5000));
+
+    // Help without a manual explains itself.
+    ASSERT_TRUE(::PostMessageA(main, WM_COMMAND, 0xE146, 0));
+    std::string text;
+    AnswerBox(tray, IDOK, &text);
+    EXPECT_NE(text.find("You can not view product's manual now."), std::string::npos);
+    Exit();
+}
+
+TEST_F(TrayFaceTest, StripsMenuAndDraggingByMouseAndKeyboard) {
+    Start();
+    HWND bar = FindMiniBar(tray.Id());
+    auto show = [&] {
+        ASSERT_TRUE(ClickTrayIcon(main));
+        ASSERT_TRUE(WaitUntil([&] { return ::IsWindowVisible(main) != FALSE; }, 5000));
+        ::Sleep(200);
+    };
+    // "Enable Blocking" switches blocking off; the minibar follows.
+    show();
+    ClickAt(StripItem(main, 1000, 0, 2));
+    EXPECT_TRUE(WaitUntil([&] { return !::IsWindowVisible(main); }, 5000));
+    EXPECT_TRUE(
+        WaitUntil([&] { return ControlText(bar, kMiniEnable) == "Disable blocking"; }, 5000));
+    // "Show Minibar" hides it.
+    show();
+    ClickAt(StripItem(main, 1000, 1, 2));
+    EXPECT_TRUE(WaitUntil([&] { return !::IsWindowVisible(bar); }, 5000));
+    show();
+    ClickAt(StripItem(main, 1000, 1, 2));
+    EXPECT_TRUE(WaitUntil([&] { return ::IsWindowVisible(bar) != FALSE; }, 5000));
+    // The menu row's "About".
+    show();
+    ClickAt(StripItem(main, 1014, 0, 5));
+    AnswerBox(tray, IDOK);
+    EXPECT_TRUE(WaitUntil([&] { return ::IsWindowEnabled(bar) != FALSE; }, 5000));
+
+    // The minibar's menu, by keyboard: its first item is "About".
+    Press(bar, 1062);
+    ASSERT_TRUE(WaitUntil([&] { return FindMenu(tray.Id()) != nullptr; }, 5000));
+    Key(VK_DOWN);
+    Key(VK_RETURN);
+    AnswerBox(tray, IDOK);
+
+    // Dragging by the background.
+    RECT before{};
+    ::GetWindowRect(bar, &before);
+    MouseTo({before.left + 60, before.top + 4});
+    MouseButton(true);
+    MouseTo({before.left + 10, before.top + 104});
+    MouseTo({before.left - 40, before.top + 204});
+    MouseButton(false);
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            RECT after{};
+            ::GetWindowRect(bar, &after);
+            return after.left == before.left - 100 && after.top == before.top + 200;
+        },
+        5000));
+
+    // The exit strip asks; "No" keeps the program.
+    show();
+    ClickAt(StripItem(main, 1015, 0, 1));
+    AnswerBox(tray, IDNO);
+    ::Sleep(200);
+    EXPECT_TRUE(tray.Running());
+    Exit();
+    EXPECT_EQ(Option("BlockPopup"), RegData::Dword(0));
+}
+
+// The browser's automation object is the engine's recording stand-in here; it
+// logs what it is asked and "Released" at the end.
+std::vector<std::string> BrowserLog() {
+    std::vector<std::string> lines;
+    std::ifstream log(qlx::testing::BinDir() + "browser_standin.log");
+    for (std::string line; std::getline(log, line);) {
+        lines.push_back(line.substr(0, line.find('\r')));
+    }
+    return lines;
+}
+
+// The log once the stand-in has ended; the log is then removed for the next.
+std::vector<std::string> WaitForBrowser() {
+    std::vector<std::string> lines;
+    WaitUntil(
+        [&] {
+            lines = BrowserLog();
+            return !lines.empty() && lines.back() == "Released";
+        },
+        20000);
+    EXPECT_TRUE(WaitUntil([] { return CountProcesses("browser_standin.exe") == 0; }, 10000));
+    const std::string log = qlx::testing::BinDir() + "browser_standin.log";
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            return ::DeleteFileA(log.c_str()) ||
+                   ::GetFileAttributesA(log.c_str()) == INVALID_FILE_ATTRIBUTES;
+        },
+        5000));
+    return lines;
+}
+
+TEST_F(TrayFaceTest, ReopenedPopupsReachTheBrowserObjectShapedByTheOptions) {
+    const std::string standIn = Quoted(qlx::testing::BinDir() + "browser_standin.exe");
+    ASSERT_EQ(RunAndWait(standIn + " /RegServer"), 0);
+    ::DeleteFileA((qlx::testing::BinDir() + "browser_standin.log").c_str());
+    SeedHistory({{"2026-12-01 10:00:00", "http://a.com", "http://a.com/old", 1, 2, 3, 4},
+                 {"2026-12-02 10:00:00", "http://b.com", "http://b.com/pop", 11, 22, 333, 444}});
+    SetOption("Normalization", RegData::Dword(0));
+    Start();
+    SelectRow(tray, main, 0);
+    ASSERT_TRUE(
+        WaitUntil([&] { return ::IsWindowEnabled(::GetDlgItem(main, kOpen)) != FALSE; }, 5000));
+    Press(main, kOpen);
+    EXPECT_EQ(WaitForBrowser(),
+              (std::vector<std::string>{
+                  "Created", "Navigate2 BSTR:http://b.com/pop EMPTY EMPTY EMPTY EMPTY",
+                  "AddressBar 0", "MenuBar 0", "StatusBar 0", "ToolBar 0", "Left 11", "Top 22",
+                  "Width 333", "Height 444", "Visible -1", "Released"}));
+    Exit();
+
+    SetOption("Normalization", RegData::Dword(1));
+    SetOption("AddMenu", RegData::Dword(0));
+    Start();
+    ASSERT_TRUE(::PostMessageA(main, WM_COMMAND, 0x800D, 0));
+    EXPECT_EQ(WaitForBrowser(),
+              (std::vector<std::string>{
+                  "Created", "Navigate2 BSTR:http://b.com/pop EMPTY EMPTY EMPTY EMPTY", "Left 0",
+                  "Top 0", "Width " + std::to_string(::GetSystemMetrics(SM_CXFULLSCREEN)),
+                  "Height " + std::to_string(::GetSystemMetrics(SM_CYFULLSCREEN)), "Resizable -1",
+                  "MenuBar 0", "ToolBar 0", "Visible -1", "Released"}));
+    Exit();
+    RunAndWait(standIn + " /UnregServer");
+}
+
+} // namespace
+} // namespace qlx::tray::testing
