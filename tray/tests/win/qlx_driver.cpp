@@ -148,17 +148,39 @@ std::string RemoteItemText(HANDLE process, HWND list, int row, int column) {
     return text;
 }
 
-size_t CountProcesses(const char* exeName) {
+namespace {
+
+// Calls `f` with the id of every process whose program is `exeName`.
+template <typename F> size_t ForEachProcess(const char* exeName, F&& f) {
     UniqueHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     PROCESSENTRY32 entry{};
     entry.dwSize = sizeof entry;
     size_t count = 0;
     if (snapshot && ::Process32First(snapshot.get(), &entry)) {
         do {
-            count += _stricmp(entry.szExeFile, exeName) == 0 ? 1 : 0;
+            if (_stricmp(entry.szExeFile, exeName) == 0) {
+                f(entry.th32ProcessID);
+                ++count;
+            }
         } while (::Process32Next(snapshot.get(), &entry));
     }
     return count;
+}
+
+} // namespace
+
+size_t CountProcesses(const char* exeName) {
+    return ForEachProcess(exeName, [](DWORD) {});
+}
+
+size_t KillProcesses(const char* exeName) {
+    return ForEachProcess(exeName, [](DWORD id) {
+        UniqueHandle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id));
+        if (process) {
+            ::TerminateProcess(process.get(), 1);
+            ::WaitForSingleObject(process.get(), 5000);
+        }
+    });
 }
 
 bool ClickTrayIcon(HWND mainWindow) {

@@ -41,6 +41,8 @@ bool SelectRemoteRow(HANDLE process, HWND list, int row);
 std::string RemoteItemText(HANDLE process, HWND list, int row, int column);
 // How many processes of this executable name run.
 size_t CountProcesses(const char* exeName);
+// Ends every process of `exeName` (programs the tests made the tray program start).
+size_t KillProcesses(const char* exeName);
 // Sends the tray icon's callback message for a left button press.
 bool ClickTrayIcon(HWND mainWindow);
 // A visible message box of the process, or null.

@@ -123,8 +123,8 @@ protected:
         ASSERT_FALSE(NamedMutexExists(kMutex)) << "a tray program is already running";
         ResetUserState();
     }
-    void Start() {
-        ASSERT_TRUE(StartTray(tray));
+    void Start(const std::string& exe = QlxPath()) {
+        ASSERT_TRUE(StartTray(tray, exe));
         main = FindMainWindow(tray.Id());
         ASSERT_NE(main, nullptr);
         // The main window exists before its initialisation has run.
@@ -381,13 +381,52 @@ TEST_F(TrayFaceTest, TrayClickWhileTheAboutBoxIsOpenLeavesTheMainWindowAlone) {
     EXPECT_EQ(FindMessageBox(tray.Id()), about);
     ASSERT_TRUE(PressButton(about, IDOK));
     EXPECT_TRUE(WaitUntil([&] { return ::IsWindowEnabled(bar) != FALSE; }, 5000));
+    Exit();
+}
 
-    // Help without a manual explains itself.
+// A visible top-level window titled `title` that belongs to another process.
+HWND FindForeignWindow(const char* title) {
+    HWND found = nullptr;
+    for (HWND w = ::FindWindowExA(nullptr, nullptr, nullptr, title); w;
+         w = ::FindWindowExA(nullptr, w, nullptr, title)) {
+        DWORD pid = 0;
+        ::GetWindowThreadProcessId(w, &pid);
+        if (pid != ::GetCurrentProcessId() && ::IsWindowVisible(w)) {
+            found = w;
+        }
+    }
+    return found;
+}
+
+TEST_F(TrayFaceTest, HelpOpensTheManualOrExplainsWhyNot) {
+    // The manual beside the program opens in the help viewer, with no message.
+    Start();
+    ASSERT_TRUE(::PostMessageA(main, WM_COMMAND, 0xE146, 0));
+    EXPECT_TRUE(WaitUntil([] { return FindForeignWindow("Quellix Help") != nullptr; }, 20000));
+    EXPECT_EQ(FindMessageBox(tray.Id()), nullptr);
+    // The viewer would hold the test's output open.
+    EXPECT_GE(KillProcesses("hh.exe"), 1u);
+    Exit();
+
+    // A copy of the program without its manual explains itself.
+    char temp[MAX_PATH] = {};
+    ::GetTempPathA(MAX_PATH, temp);
+    const std::string folder = std::string(temp) + "qlx_no_manual\\";
+    ::CreateDirectoryA(folder.c_str(), nullptr);
+    ASSERT_TRUE(::CopyFileA(QlxPath().c_str(), (folder + "QLX.exe").c_str(), FALSE));
+    const std::string bin = QlxPath().substr(0, QlxPath().find_last_of('\\') + 1);
+    ASSERT_TRUE(
+        ::CopyFileA((bin + "version.dat").c_str(), (folder + "version.dat").c_str(), FALSE));
+    ::DeleteFileA((folder + "manual.chm").c_str());
+    Start(folder + "QLX.exe");
     ASSERT_TRUE(::PostMessageA(main, WM_COMMAND, 0xE146, 0));
     std::string text;
     AnswerBox(tray, IDOK, &text);
     EXPECT_NE(text.find("You can not view product's manual now."), std::string::npos);
     Exit();
+    ::DeleteFileA((folder + "QLX.exe").c_str());
+    ::DeleteFileA((folder + "version.dat").c_str());
+    ::RemoveDirectoryA(folder.c_str());
 }
 
 TEST_F(TrayFaceTest, StripsMenuAndDraggingByMouseAndKeyboard) {
