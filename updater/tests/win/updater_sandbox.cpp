@@ -56,10 +56,9 @@ void UpdaterSandbox::Write(const std::string& name, const std::string& content) 
     ::CloseHandle(file);
 }
 
-std::string UpdaterSandbox::Read(const std::string& name) const {
-    HANDLE file =
-        ::CreateFileA((dir_ + name).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                      nullptr, OPEN_EXISTING, 0, nullptr);
+std::string UpdaterSandbox::ReadAbsolute(const std::string& path) {
+    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, 0, nullptr);
     std::string text;
     if (file == INVALID_HANDLE_VALUE) {
         return text;

@@ -21,7 +21,9 @@ public:
     // The folder, ending with "\".
     const std::string& Dir() const { return dir_; }
     void Write(const std::string& name, const std::string& content) const;
-    std::string Read(const std::string& name) const;
+    std::string Read(const std::string& name) const { return ReadAbsolute(dir_ + name); }
+    // Empty when the file cannot be read.
+    static std::string ReadAbsolute(const std::string& path);
     bool Exists(const std::string& name) const;
 
     // Starts update.exe with `arguments` in the folder.
