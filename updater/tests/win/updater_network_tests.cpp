@@ -182,14 +182,7 @@ TEST(UpdaterNetwork, TerminationEventCancelsASlowDownload) {
         box.Start(updater, "update -ProductVersion=1.2.3.4 -Server=" + Address("slowly/u")));
     ASSERT_TRUE(WaitUntil([] { return Asked("slow/slowly/big.dat") == 1; }, 20000));
     ::Sleep(300);
-    UniqueHandle termination(
-        ::OpenEventA(EVENT_MODIFY_STATE, FALSE, "TarvelUpdaterTerminationEvent"));
-    ASSERT_TRUE(termination);
-    ::SetEvent(termination.get());
-    DWORD code = 0;
-    ASSERT_TRUE(updater.WaitForExit(20000, &code));
-    ::ResetEvent(termination.get());
-    EXPECT_EQ(static_cast<int32_t>(code), 26);
+    EXPECT_EQ(CancelAndWait(updater), 26);
     EXPECT_TRUE(Has(box.LogMessages(), "Update canceled by user while downloading files."));
     EXPECT_EQ(WorkingDirectoriesLeft(box), 0);
 }

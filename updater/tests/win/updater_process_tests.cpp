@@ -165,14 +165,7 @@ TEST(UpdaterProcess, TerminationEventCancelsAWaitingScript) {
                                        product + " executescript=wait.script"));
     ASSERT_TRUE(WaitUntil([&] { return EventExists(product + "Updater"); }, 20000));
     ::Sleep(600); // into the second try to open the event
-    UniqueHandle termination(
-        ::OpenEventA(EVENT_MODIFY_STATE, FALSE, "TarvelUpdaterTerminationEvent"));
-    ASSERT_TRUE(termination);
-    ::SetEvent(termination.get());
-    DWORD code = 0;
-    ASSERT_TRUE(updater.WaitForExit(20000, &code));
-    ::ResetEvent(termination.get());
-    EXPECT_EQ(static_cast<int32_t>(code), 26);
+    EXPECT_EQ(CancelAndWait(updater), 26);
     EXPECT_TRUE(box.Exists("marker.txt"));
     const auto log = box.LogMessages();
     const bool cancelLine = std::any_of(log.begin(), log.end(), [&](const std::string& line) {

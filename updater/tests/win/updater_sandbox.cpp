@@ -32,6 +32,21 @@ void RemoveTree(const std::string& dir) {
 
 } // namespace
 
+int32_t CancelAndWait(qlx::testing::ChildProcess& updater) {
+    HANDLE termination = ::OpenEventA(EVENT_MODIFY_STATE, FALSE, "TarvelUpdaterTerminationEvent");
+    if (termination == nullptr) {
+        ADD_FAILURE() << "no termination event";
+        return 1000;
+    }
+    ::SetEvent(termination);
+    DWORD code = 1000;
+    EXPECT_TRUE(updater.WaitForExit(20000, &code));
+    // The event outlives the updater while this handle is open.
+    ::ResetEvent(termination);
+    ::CloseHandle(termination);
+    return static_cast<int32_t>(code);
+}
+
 UpdaterSandbox::UpdaterSandbox() {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     const std::string root = qlx::testing::BinDir() + "updater_sandbox\\";

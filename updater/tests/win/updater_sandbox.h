@@ -10,6 +10,10 @@
 
 namespace qlx::updater::testing {
 
+// Signals "TarvelUpdaterTerminationEvent" of a running updater and waits for
+// its end: the exit code (signed), or a failed test and 1000.
+int32_t CancelAndWait(qlx::testing::ChildProcess& updater);
+
 class UpdaterSandbox {
 public:
     // A folder named after the running test, beside the test executable.
