@@ -2,12 +2,13 @@
 """A local update server for the updater's Windows tests.
 
 Serves the files under ROOT on 127.0.0.1 (never any other address) and
-writes the port it got into PORT_FILE. Every request line is appended to
+writes the port it got into PORT_FILE; with CERT and KEY it speaks TLS. Every request line is appended to
 ROOT/requests.log. Paths under /slow/ are sent in small pieces with pauses,
 so that a test can cancel a download half-way.
 """
 import http.server
 import os
+import ssl
 import sys
 import time
 
@@ -47,6 +48,10 @@ class Handler(http.server.SimpleHTTPRequestHandler):
 
 
 server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+if len(sys.argv) > 4:
+    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    context.load_cert_chain(sys.argv[3], sys.argv[4])
+    server.socket = context.wrap_socket(server.socket, server_side=True)
 with open(PORT_FILE + ".tmp", "w") as f:
     f.write(str(server.server_address[1]))
 os.replace(PORT_FILE + ".tmp", PORT_FILE)

@@ -7,12 +7,21 @@ mkdir -p "$work/root"
 /usr/bin/python3 "$QLX_SOURCE_DIR/updater/tests/win/update_server.py" "$work/root" "$work/port" \
     >"$work/server.log" 2>&1 &
 server=$!
-trap 'kill $server 2>/dev/null; wait $server 2>/dev/null; rm -rf "$work"' EXIT
+# The same files over TLS, with a certificate of its own for "localhost".
+openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=localhost \
+    -addext subjectAltName=DNS:localhost -keyout "$work/key.pem" -out "$work/cert.pem" \
+    >/dev/null 2>&1
+/usr/bin/python3 "$QLX_SOURCE_DIR/updater/tests/win/update_server.py" "$work/root" "$work/tls-port" \
+    "$work/cert.pem" "$work/key.pem" >"$work/tls-server.log" 2>&1 &
+tls_server=$!
+trap 'kill $server $tls_server 2>/dev/null; wait $server $tls_server 2>/dev/null; rm -rf "$work"' EXIT
 for _ in $(seq 100); do
-    [ -s "$work/port" ] && break
+    [ -s "$work/port" ] && [ -s "$work/tls-port" ] && break
     sleep 0.1
 done
-[ -s "$work/port" ] || { echo "update server did not start" >&2; cat "$work/server.log" >&2; exit 1; }
+[ -s "$work/port" ] && [ -s "$work/tls-port" ] ||
+    { echo "update server did not start" >&2; cat "$work"/*server.log >&2; exit 1; }
 export QLX_UPDATE_SERVER_PORT=$(cat "$work/port")
+export QLX_UPDATE_TLS_PORT=$(cat "$work/tls-port")
 export QLX_UPDATE_SERVER_ROOT="Z:$(echo "$work/root" | tr / '\\')"
 "$QLX_WINE_RUN" "$QLX_BIN_DIR/updater_network_tests.exe" "$@"

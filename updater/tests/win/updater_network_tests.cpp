@@ -129,6 +129,21 @@ TEST(UpdaterNetwork, CheckAnswersAndAFailingServer) {
     }
 }
 
+// TLS only, against a certificate that no authority signed: the updater
+// accepts it as the server protocol asks.
+TEST(UpdaterNetwork, SecureOnlyRequestOverTls) {
+    UpdaterSandbox box;
+    Serve("tls/u", "ReturnCode: 1\r\n");
+    EXPECT_EQ(box.Run("check -ProductVersion=1.2.3.4 -UseSSL=yes -Server=https://localhost:" +
+                      Env("QLX_UPDATE_TLS_PORT") + "/tls/u"),
+              24);
+    EXPECT_EQ(Asked("/tls/u?proto=3"), 1);
+    // "yes" never falls back to plain: a plain server is not reached.
+    Serve("tls/plain", "ReturnCode: 1\r\n");
+    EXPECT_EQ(box.Run("check -ProductVersion=1.2.3.4 -UseSSL=yes -Server=" + Address("tls/plain")),
+              -11);
+}
+
 TEST(UpdaterNetwork, UpdateDownloadsSkipsFilesByCrcRunsItsScriptAndWritesBack) {
     UpdaterSandbox box;
     const std::string a(5000, 'a');
