@@ -278,6 +278,17 @@ TEST(ServerSession, ChecksUpdatesAndTheirFailures) {
          {"Version check failure: original version is 1.2.3.4, version in server response is "
           "1.2.4.0, version in downloaded pv.dat is 1.2.4.1"},
          [](ServerRig& rig) { EXPECT_FALSE(rig.platform.files.count(kWork + "\\pv.dat")); }},
+        {"a database update's title",
+         "update -ProductName=Q",
+         "ReturnCode: 0\r\nProductVersion: 99.5.6.7\r\n" + FileLine("a.dll", "AAAA"),
+         [](ServerRig& rig) { rig.Serve("a.dll", "AAAA"); },
+         kUpdated,
+         {},
+         [](ServerRig& rig) {
+             EXPECT_NE(std::find(rig.windows.calls.begin(), rig.windows.calls.end(),
+                                 "title Downloading Q databases 1.5.6.7"),
+                       rig.windows.calls.end());
+         }},
         {"a version file with the new version passes",
          "update",
          "ReturnCode: 0\r\nProductVersion: 1.2.4.0\r\n" + FileLine("pv.dat", "1.2.4.0"),
