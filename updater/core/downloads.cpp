@@ -1,6 +1,8 @@
 // The session's downloads: the working directory with room for them, the
 // files already present in a look-up directory, the download of one file
 // with the version file's check, and the clean-up at the end.
+#include <utility>
+
 #include "common/core/text.h"
 #include "updater/core/crc32.h"
 #include "updater/core/download_plan.h"
@@ -109,6 +111,9 @@ bool UpdateEngine::Download(const std::string& address, const std::string& path,
     filesToDelete_.push_back(path);
     uint64_t fileBytes = 0;
     int failures = 0;
+    // The windows hear of a change only: a notification crosses threads and
+    // costs more than reading a block.
+    std::pair<int, int> shown{-1, -1};
     char block[kBlockBytes];
     for (;;) {
         uint32_t read = 0;
@@ -138,7 +143,12 @@ bool UpdateEngine::Download(const std::string& address, const std::string& path,
             failures = 0;
             fileBytes += read;
             roundBytes_ += read;
-            windows_.Progress(Percent(roundBytes_, sessionTotal_), Percent(fileBytes, size));
+            const std::pair<int, int> percent{Percent(roundBytes_, sessionTotal_),
+                                              Percent(fileBytes, size)};
+            if (percent != shown) {
+                shown = percent;
+                windows_.Progress(percent.first, percent.second);
+            }
             // A full disk must not leave a short file that counts as downloaded.
             if (const uint32_t failure = file->Write(std::string_view(block, read)); failure != 0) {
                 Log("Fatal error: can't write file: " + path +
