@@ -201,13 +201,15 @@ bool UpdateEngine::ProcessUpdateResponse(bool firstRound) {
     }
     DropFilesPresent(files);
     if (!firstRound && files.size() >= lastRoundFiles_ && !files.empty()) {
-        // The files of the last round were not found by their CRC: asking
-        // again would download them for ever.
-        Log("Fatal error: downloaded files do not match the CRC in server's response. Exiting.");
-        returnCode_ = kGeneralFailure;
+        // The last round brought nothing that is found by its CRC now (the
+        // server refused a file, or sent one that does not match): asking
+        // again would go on for ever.
+        Log("Fatal error: files of the previous round are still missing. Exiting.");
+        returnCode_ = lastRoundRefused_ ? kDownloadStatus : kGeneralFailure;
         return false;
     }
     lastRoundFiles_ = files.size();
+    lastRoundRefused_ = false;
     size_t filesLeft = files.size();
 
     const std::string version = newVersion_.value_or("");
@@ -237,6 +239,7 @@ bool UpdateEngine::ProcessUpdateResponse(bool firstRound) {
                 throw;
             }
             windows_.HideProgress();
+            lastRoundRefused_ = true;
             return true;
         }
         if (!downloaded) {

@@ -135,6 +135,7 @@ private:
     uint64_t roundBytes_ = 0;
     uint64_t deadline_ = 0;
     size_t lastRoundFiles_ = 0; // to see that the rounds come to an end
+    bool lastRoundRefused_ = false;
     std::string updateScript_;
     std::optional<std::string> newVersion_, newName_, newAbbr_;
 };

@@ -228,8 +228,18 @@ TEST(ServerSession, ChecksUpdatesAndTheirFailures) {
              rig.Serve("b.dll", "BB");
          },
          kGeneralFailure,
-         {"Fatal error: downloaded files do not match the CRC in server's response. Exiting."},
+         {"Fatal error: files of the previous round are still missing. Exiting."},
          {}},
+        {"a file refused after the deadline asks once more, then fails",
+         "update",
+         "ReturnCode: 0\r\nProductVersion: 1.2.4.0\r\n" + FileLine("a.dll", "AAAA"),
+         [](ServerRig& rig) {
+             rig.Serve("a.dll", "AAAA");
+             rig.platform.servers["http://s/f/a.dll"].status = 404;
+         },
+         kDownloadStatus,
+         {},
+         [](ServerRig& rig) { EXPECT_EQ(rig.Requests("plain http://s/u"), 2); }},
         {"files present in a look-up directory are not downloaded",
          "update -LookupDir=%cache% -cache=D:\\cache",
          kUpdate,
