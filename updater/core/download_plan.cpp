@@ -1,5 +1,6 @@
 #include "updater/core/download_plan.h"
 
+#include <algorithm>
 #include <random>
 
 namespace qlx::updater {
@@ -37,6 +38,22 @@ std::string LookupPath(std::string_view entry, std::string_view fileName) {
                 ? std::string_view()
                 : entry.substr(first, entry.find_last_not_of(" \t") - first + 1);
     return WithBackslash(entry) + std::string(fileName);
+}
+
+bool IsSafeFileName(std::string_view name) {
+    if (name.empty() || name.find(':') != std::string_view::npos || name.front() == '\\' ||
+        name.front() == '/') {
+        return false;
+    }
+    size_t start = 0;
+    while (start <= name.size()) {
+        const size_t end = std::min(name.find_first_of("\\/", start), name.size());
+        if (name.substr(start, end - start) == "..") {
+            return false;
+        }
+        start = end + 1;
+    }
+    return true;
 }
 
 int Percent(uint64_t done, uint64_t total) {

@@ -19,6 +19,10 @@ std::string WorkingBase(std::string_view targetDir, std::string_view programDir)
 // the file name after it.
 std::string LookupPath(std::string_view entry, std::string_view fileName);
 
+// Whether a file name of the server's list stays inside the working
+// directory: relative, without drive and without a ".." step.
+bool IsSafeFileName(std::string_view name);
+
 // Whole percent of `done` in `total`, truncated; 0 for an empty total, at
 // most 100.
 int Percent(uint64_t done, uint64_t total);

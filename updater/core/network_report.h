@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "updater/core/platform.h"
+
 namespace qlx::updater {
 
 inline constexpr int kPingAttempts = 4;
@@ -25,6 +27,12 @@ std::string QuotingReplyLine(std::string_view address, int code, std::string_vie
 std::string ReceiveTimedOutLine(std::string_view address);
 std::string RequestTimedOutLine(std::string_view address);
 std::string TraceHopLine(int hop, std::string_view responder, uint32_t ms);
+
+// The whole report: the traceroute of each `traceHosts` entry, then the
+// pings of every `pingHosts` entry that resolves.
+void WriteNetworkReport(NetworkProbe& probe, LogSink& report,
+                        const std::vector<std::string>& traceHosts,
+                        const std::vector<std::string>& pingHosts);
 
 // Which hosts are pinged again after a round: each host gets at most
 // kPingAttempts attempts, whether they end in a reply or a time-out.

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/core/registry_model.h"
+#include "updater/core/log_line.h"
 
 namespace qlx::updater {
 
@@ -40,6 +41,47 @@ struct InstallResult {
 };
 
 enum class InstanceEvent { Created, AlreadyExists, Failed };
+
+// How a request reaches its server: over TLS (port 443 unless the address
+// names one) or plain (port 80 unless the address names one).
+enum class HttpMode { Secure, Plain };
+
+// A sent HTTP request whose answer is read.
+class HttpRequest {
+public:
+    virtual ~HttpRequest() = default;
+    // The numeric status, or nothing when the system cannot tell it.
+    virtual std::optional<uint32_t> Status() = 0;
+    // Up to `size` bytes: true with `*read` (0 at the end of the answer), or
+    // false with the system's error code in `*error`.
+    virtual bool Read(char* buffer, uint32_t size, uint32_t* read, uint32_t* error) = 0;
+};
+
+// A file being written: 0 or the system's error code.
+class OutputFile {
+public:
+    virtual ~OutputFile() = default;
+    virtual uint32_t Write(std::string_view bytes) = 0;
+};
+
+struct TraceHop {
+    uint32_t responder = 0; // host-order IPv4 address
+    uint32_t ms = 0;
+};
+
+// The network as the diagnostic report sees it.
+class NetworkProbe {
+public:
+    virtual ~NetworkProbe() = default;
+    // A host name's IPv4 address (host order), or nothing when it is unknown.
+    virtual std::optional<uint32_t> Resolve(const std::string& host) = 0;
+    // The hops to `address` from a worker that may run at most `limitMs`;
+    // nothing when it had to be stopped.
+    virtual std::optional<std::vector<TraceHop>> Trace(uint32_t address, uint32_t limitMs) = 0;
+    // Pings every target in rounds and writes each result line to `report`.
+    virtual void Ping(const std::vector<std::pair<std::string, uint32_t>>& targets,
+                      LogSink& report) = 0;
+};
 
 class UpdaterPlatform {
 public:
@@ -84,6 +126,40 @@ public:
     StartProcess(const std::string& commandLine, const std::string& directory, uint32_t* error) = 0;
     virtual std::unique_ptr<NamedEvent> OpenEvent(const std::string& name) = 0;
     virtual uint32_t Random() = 0;
+
+    // Server exchange. Whether the system can split `address` into host and
+    // path.
+    virtual bool SplitsAddress(const std::string& address) = 0;
+    // Connects, opens a GET request (HTTP/1.0, no cache) and sends it; a
+    // certificate of an unknown authority is let through. Null when any step
+    // fails.
+    virtual std::unique_ptr<HttpRequest> OpenHttp(const std::string& address, HttpMode mode) = 0;
+    // The whole address opened in one call: the last resort.
+    virtual std::unique_ptr<HttpRequest> OpenAddress(const std::string& address, HttpMode mode) = 0;
+
+    // Milliseconds since the system started.
+    virtual uint64_t Milliseconds() = 0;
+    virtual void Sleep(uint32_t ms) = 0;
+    // Dispatches the engine thread's pending window messages.
+    virtual void PumpMessages() = 0;
+    virtual void DebugOutput(const std::string& text) = 0;
+
+    // Downloads. 0, 183 when it existed already, or the system's error code.
+    virtual uint32_t CreateDirectory(const std::string& path) = 0;
+    virtual uint32_t RemoveDirectory(const std::string& path) = 0;
+    // Bytes free for this user on the drive of `path`.
+    virtual std::optional<uint64_t> FreeBytes(const std::string& path, uint32_t* error) = 0;
+    // The roots ("C:\") of the fixed drives, in the system's order.
+    virtual std::optional<std::vector<std::string>> FixedDrives(uint32_t* error) = 0;
+    // A new, empty file (any old one replaced).
+    virtual std::unique_ptr<OutputFile> CreateOutputFile(const std::string& path,
+                                                         uint32_t* error) = 0;
+    // The CRC-32 of a whole file, or nothing when it cannot be read.
+    virtual std::optional<uint32_t> FileCrc(const std::string& path) = 0;
+
+    // The diagnostic report's file and network.
+    virtual std::unique_ptr<LogSink> OpenReport(const std::string& path) = 0;
+    virtual NetworkProbe& Network() = 0;
 };
 
 // The engine's calls to the windows of the user-interface thread.
@@ -105,6 +181,8 @@ public:
     virtual void PhaseStarts(bool downloading) = 0;
     virtual void LanguageStepFinished() = 0;
     virtual void SetTitle(const std::string& title) = 0;
+    // A message of the server's answer ("Text" line), shown at the end.
+    virtual void ShowMessage(const std::string& title, const std::string& message) = 0;
 };
 
 } // namespace qlx::updater

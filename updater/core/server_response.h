@@ -13,6 +13,9 @@ namespace qlx::updater {
 
 // More than this is never read from a server.
 inline constexpr size_t kMaxResponseBytes = 65535;
+// Reads from a server that fail this many times in a row end the request: a
+// connection that keeps failing would otherwise hold the session for ever.
+inline constexpr int kReadFailuresLimit = 200;
 
 struct ResponseRecord {
     std::string keyword;

@@ -4,6 +4,7 @@
 
 #include "common/core/text.h"
 #include "updater/core/references.h"
+#include "updater/core/server_response.h"
 #include "updater/core/return_codes.h"
 #include "updater/core/text_files.h"
 #include "updater/core/words.h"
@@ -301,15 +302,49 @@ void UpdateEngine::CheckCancel() {
 
 void UpdateEngine::HandleServer(const std::string& server) {
     const std::string address = BuildRequestAddress(server);
-    if (requestType_ != kExecuteScript) {
-        // The server exchange itself is not built yet: every request to a
-        // server fails as an unopened address does.
-        Log("Sending request:  " + address);
-        Log("Error: Requested URL not opened.");
-        throw UpdaterFailure{kNetworkFailure};
+    if (requestType_ == kExecuteScript) {
+        CheckCancel();
+        ExecuteScript();
+        return;
+    }
+    SendRequest(address);
+    const auto code = FirstValue(response_, "ReturnCode");
+    if (!code || TrimBlanks(*code).empty()) {
+        Log("Fatal error: return code not found in response. Exiting.");
+        returnCode_ = kNetworkFailure;
+        sessionOver_ = true;
+        return;
+    }
+    returnCode_ = DecimalValue(*code);
+    if (returnCode_ >= 2) {
+        sessionOver_ = true;
+        return;
     }
     CheckCancel();
-    ExecuteScript();
+    switch (requestType_) {
+    case kCheck:
+        returnCode_ = EvaluateCheckResponse(response_);
+        sessionOver_ = returnCode_ == kUpdateAvailable || returnCode_ == kCancelled;
+        break;
+    case kUpdate:
+    case kGetLanguage:
+        for (bool first = true; ProcessUpdateResponse(first); first = false) {
+            // The files downloaded so far are found there by their CRC.
+            options_.Set("LookupDir", workDir_, workDir_);
+            SendRequest(address);
+        }
+        if (requestType_ == kGetLanguage) {
+            windows_.LanguageStepFinished();
+        }
+        // Another server would install the same update a second time.
+        sessionOver_ = returnCode_ == kUpdated || returnCode_ == kUpdatedRestart;
+        break;
+    case kConfigureLanguagePacks:
+        break;
+    default:
+        Log("ERROR: Invalid request type: " + std::to_string(requestType_) + ".");
+        throw UpdaterFailure{kInvalidRequest};
+    }
 }
 
 void UpdateEngine::ExecuteScript() {
@@ -396,6 +431,7 @@ int32_t UpdateEngine::RunSession() {
 }
 
 void UpdateEngine::EndSession() {
+    ShowServerMessages();
     if (!platform_.TerminationSignalled()) {
         const FinalMessageChoice choice = ChooseFinalMessage(returnCode_, script_.restartRequired);
         returnCode_ = choice.returnCode;
@@ -403,6 +439,7 @@ void UpdateEngine::EndSession() {
             windows_.FinalMessage(choice.stringId);
         }
     }
+    CleanUp();
     Log("Engine is exiting with return code of " + std::to_string(returnCode_) + ".");
     windows_.SessionEnded(returnCode_);
     windows_.End();

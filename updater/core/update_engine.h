@@ -4,6 +4,8 @@
 // `UpdaterPlatform`, the windows only through `UpdaterNotifications`.
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,6 +13,7 @@
 #include "updater/core/options.h"
 #include "updater/core/platform.h"
 #include "updater/core/script_runner.h"
+#include "updater/core/server_response.h"
 
 namespace qlx::updater {
 
@@ -64,6 +67,8 @@ public:
                        const std::string& value);
     // The request address for one server; throws -3 or -5.
     std::string BuildRequestAddress(const std::string& server);
+    const ServerResponse& Response() const { return response_; }
+    const std::string& WorkingDirectory() const { return workDir_; }
 
 private:
     void Log(std::string_view message) { log_.Write(message); }
@@ -80,6 +85,28 @@ private:
     void ExecuteScript();
     void CheckCancel();
     void EndSession();
+
+    // The server exchange (server_exchange.cpp).
+    std::unique_ptr<HttpRequest> OpenRequest(const std::string& address);
+    void SendRequest(const std::string& address);
+    void ReadResponse(HttpRequest& request);
+    void WriteNetworkReport();
+    // One round of an "update" or "getlanguage" answer; true when the
+    // request is to be sent again for the files still missing.
+    bool ProcessUpdateResponse(bool firstRound);
+    void RunDownloadedScript();
+    void WriteBackIdentity();
+    void WriteBack(const char* option, const std::string& value);
+    void ShowServerMessages();
+
+    // Downloads (downloads.cpp).
+    bool SelectWorkingDirectory(uint64_t need);
+    void DropFilesPresent(std::vector<DownloadFile>& files);
+    // False when the download failed without throwing (the return code
+    // says why) or was cancelled.
+    bool Download(const std::string& address, const std::string& path, uint64_t size);
+    void CheckVersionFile(const std::string& path);
+    void CleanUp();
 
     UpdaterPlatform& platform_;
     UpdaterNotifications& windows_;
@@ -98,6 +125,19 @@ private:
     ScriptVariables variables_;
     VerbRules verbs_;
     ScriptState script_;
+
+    ServerResponse response_;
+    // The working directory (no trailing "\"), empty until one is chosen.
+    std::string workDir_;
+    std::vector<std::string> filesToDelete_;
+    std::vector<std::string> dirsToRemove_;
+    uint64_t sessionTotal_ = 0;
+    uint64_t roundBytes_ = 0;
+    uint64_t deadline_ = 0;
+    size_t lastRoundFiles_ = 0; // to see that the rounds come to an end
+    bool lastRoundRefused_ = false;
+    std::string updateScript_;
+    std::optional<std::string> newVersion_, newName_, newAbbr_;
 };
 
 } // namespace qlx::updater

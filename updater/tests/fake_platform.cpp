@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "updater/core/crc32.h"
+
 namespace qlx::updater::testing {
 
 namespace {
@@ -28,7 +30,150 @@ private:
     FakeEvent& event_;
 };
 
+class FakeRequest final : public HttpRequest {
+public:
+    FakeRequest(const FakeServer& server, FakePlatform& platform)
+        : server_(server), platform_(platform) {}
+    std::optional<uint32_t> Status() override {
+        return server_.statusUnknown ? std::nullopt : std::optional<uint32_t>(server_.status);
+    }
+    bool Read(char* buffer, uint32_t size, uint32_t* read, uint32_t* error) override {
+        platform_.clock += platform_.msPerRead;
+        if (server_.readError) {
+            *error = *server_.readError;
+            return false;
+        }
+        *read = static_cast<uint32_t>(std::min<size_t>(size, server_.body.size() - offset_));
+        std::copy_n(server_.body.data() + offset_, *read, buffer);
+        offset_ += *read;
+        return true;
+    }
+
+private:
+    FakeServer server_;
+    FakePlatform& platform_;
+    size_t offset_ = 0;
+};
+
+class FakeFile final : public OutputFile {
+public:
+    explicit FakeFile(std::string& content) : content_(content) {}
+    uint32_t Write(std::string_view bytes) override {
+        content_.append(bytes);
+        return 0;
+    }
+
+private:
+    std::string& content_;
+};
+
+class FakeReport final : public LogSink {
+public:
+    explicit FakeReport(std::vector<std::string>& lines) : lines_(lines) {}
+    void Write(std::string_view message) override { lines_.emplace_back(message); }
+
+private:
+    std::vector<std::string>& lines_;
+};
+
+std::string WithoutQuery(const std::string& address) {
+    return address.substr(0, address.find('?'));
+}
+
 } // namespace
+
+std::optional<uint32_t> FakeNetwork::Resolve(const std::string& host) {
+    auto it = names.find(host);
+    return it == names.end() ? std::nullopt : std::optional<uint32_t>(it->second);
+}
+
+std::optional<std::vector<TraceHop>> FakeNetwork::Trace(uint32_t address, uint32_t) {
+    if (traceTimesOut) {
+        return std::nullopt;
+    }
+    return std::vector<TraceHop>{{address, 1}};
+}
+
+void FakeNetwork::Ping(const std::vector<std::pair<std::string, uint32_t>>& targets,
+                       LogSink& report) {
+    for (const auto& [text, address] : targets) {
+        pinged.push_back(text);
+        report.Write("ping " + text);
+    }
+}
+
+bool FakePlatform::SplitsAddress(const std::string& address) {
+    return address.find("://") != std::string::npos;
+}
+
+std::unique_ptr<HttpRequest> FakePlatform::Open(const std::string& address, const char* how,
+                                                bool reaches) {
+    requests.push_back(std::string(how) + " " + address);
+    auto it = servers.find(WithoutQuery(address));
+    if (it == servers.end() || !it->second.opens || !reaches) {
+        return nullptr;
+    }
+    return std::make_unique<FakeRequest>(it->second, *this);
+}
+
+std::unique_ptr<HttpRequest> FakePlatform::OpenHttp(const std::string& address, HttpMode mode) {
+    const auto it = servers.find(WithoutQuery(address));
+    const bool reaches =
+        it != servers.end() && (mode == HttpMode::Secure ? it->second.secure : it->second.plain);
+    return Open(address, mode == HttpMode::Secure ? "secure" : "plain", reaches);
+}
+
+std::unique_ptr<HttpRequest> FakePlatform::OpenAddress(const std::string& address, HttpMode) {
+    return Open(address, "direct", false);
+}
+
+uint32_t FakePlatform::CreateDirectory(const std::string& path) {
+    if (!freeBytes.count(path.substr(0, 3))) {
+        return 3;
+    }
+    return dirs.insert(path).second ? 0 : 183;
+}
+
+uint32_t FakePlatform::RemoveDirectory(const std::string& path) {
+    removedDirs.push_back(path);
+    return dirs.erase(path) ? 0 : 2;
+}
+
+std::optional<uint64_t> FakePlatform::FreeBytes(const std::string& path, uint32_t* error) {
+    auto it = freeBytes.find(path.substr(0, 3));
+    if (it == freeBytes.end()) {
+        *error = 3;
+        return std::nullopt;
+    }
+    return it->second;
+}
+
+std::optional<std::vector<std::string>> FakePlatform::FixedDrives(uint32_t* error) {
+    *error = 5;
+    return drives;
+}
+
+std::unique_ptr<OutputFile> FakePlatform::CreateOutputFile(const std::string& path,
+                                                           uint32_t* error) {
+    const size_t slash = path.rfind('\\');
+    if (slash == std::string::npos || !dirs.count(path.substr(0, slash))) {
+        *error = 3;
+        return nullptr;
+    }
+    files[path].clear();
+    return std::make_unique<FakeFile>(files[path]);
+}
+
+std::optional<uint32_t> FakePlatform::FileCrc(const std::string& path) {
+    auto it = files.find(path);
+    return it == files.end() ? std::nullopt : std::optional<uint32_t>(Crc32(it->second));
+}
+
+std::unique_ptr<LogSink> FakePlatform::OpenReport(const std::string&) {
+    ++reports;
+    report.clear();
+    return std::make_unique<FakeReport>(report);
+}
 
 std::optional<std::string> FakePlatform::ReadReferencedFile(const std::string& path) {
     normalised.push_back(path);

@@ -19,6 +19,29 @@ struct FakeEvent {
     uint32_t setError = 0;
 };
 
+// An address of the fake network; addresses are looked up without their
+// query ("?..." part).
+struct FakeServer {
+    uint32_t status = 200;
+    std::string body;
+    bool opens = true;                 // false: no mode reaches it
+    bool secure = true;                // the secure mode reaches it
+    bool plain = true;                 // the plain mode reaches it
+    std::optional<uint32_t> readError; // every read fails with this code
+    bool statusUnknown = false;
+};
+
+class FakeNetwork final : public NetworkProbe {
+public:
+    std::map<std::string, uint32_t> names; // resolvable host names
+    bool traceTimesOut = false;
+    std::vector<std::string> pinged;
+    std::optional<uint32_t> Resolve(const std::string& host) override;
+    std::optional<std::vector<TraceHop>> Trace(uint32_t address, uint32_t limitMs) override;
+    void Ping(const std::vector<std::pair<std::string, uint32_t>>& targets,
+              LogSink& report) override;
+};
+
 class FakePlatform final : public UpdaterPlatform {
 public:
     std::optional<std::string> commandLine = "update.exe";
@@ -70,6 +93,39 @@ public:
                                            const std::string& directory, uint32_t* error) override;
     std::unique_ptr<NamedEvent> OpenEvent(const std::string& name) override;
     uint32_t Random() override { return 0xbeef; }
+
+    // Network, clock and disks.
+    std::map<std::string, FakeServer> servers;
+    std::vector<std::string> requests; // "plain|secure|direct address"
+    uint64_t clock = 1000;
+    uint64_t msPerRead = 0;
+    std::map<std::string, uint64_t> freeBytes; // by drive root "C:\"
+    std::optional<std::vector<std::string>> drives = std::vector<std::string>{"C:\\"};
+    std::set<std::string, LessNoCase> dirs;
+    std::vector<std::string> removedDirs;
+    std::vector<std::string> debug;
+    std::vector<std::string> report; // lines of the last diagnostic report
+    int reports = 0;
+    FakeNetwork network;
+
+    bool SplitsAddress(const std::string& address) override;
+    std::unique_ptr<HttpRequest> OpenHttp(const std::string& address, HttpMode mode) override;
+    std::unique_ptr<HttpRequest> OpenAddress(const std::string& address, HttpMode mode) override;
+    uint64_t Milliseconds() override { return clock; }
+    void Sleep(uint32_t ms) override { clock += ms; }
+    void PumpMessages() override {}
+    void DebugOutput(const std::string& text) override { debug.push_back(text); }
+    uint32_t CreateDirectory(const std::string& path) override;
+    uint32_t RemoveDirectory(const std::string& path) override;
+    std::optional<uint64_t> FreeBytes(const std::string& path, uint32_t* error) override;
+    std::optional<std::vector<std::string>> FixedDrives(uint32_t* error) override;
+    std::unique_ptr<OutputFile> CreateOutputFile(const std::string& path, uint32_t* error) override;
+    std::optional<uint32_t> FileCrc(const std::string& path) override;
+    std::unique_ptr<LogSink> OpenReport(const std::string& path) override;
+    NetworkProbe& Network() override { return network; }
+
+private:
+    std::unique_ptr<HttpRequest> Open(const std::string& address, const char* how, bool reaches);
 };
 
 class RecordingLog final : public LogSink {
@@ -103,6 +159,9 @@ public:
     }
     void LanguageStepFinished() override { calls.push_back("language done"); }
     void SetTitle(const std::string& title) override { calls.push_back("title " + title); }
+    void ShowMessage(const std::string& title, const std::string& message) override {
+        calls.push_back("message " + title + "|" + message);
+    }
 };
 
 } // namespace qlx::updater::testing

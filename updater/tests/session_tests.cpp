@@ -42,7 +42,7 @@ TEST(Session, ReturnCodesLogAndWindows) {
          {"Warning: unknown appearence option specified: odd",
           "Sending request:  http://s/u?proto=3&v=1.2.3.4&abbr=QA&platform=nt&os_version=6.1."
           "7601.1.0",
-          "Error: Requested URL not opened."},
+          "Error: failed to open URL. See updater's error code for details."},
          {}},
         {std::string(kServer) + "-Server=http://t/ getlanguage",
          kNetworkFailure,

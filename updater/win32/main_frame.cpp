@@ -28,6 +28,7 @@ enum NotificationKind : int {
     kPhaseStarts,
     kLanguageStepFinished,
     kSetTitle,
+    kShowMessage,
 };
 
 struct Notification {
@@ -133,6 +134,10 @@ void FrameNotifications::LanguageStepFinished() {
 }
 void FrameNotifications::SetTitle(const std::string& title) {
     Send(kSetTitle, &title);
+}
+void FrameNotifications::ShowMessage(const std::string& title, const std::string& message) {
+    const std::string text = title + "\n" + message;
+    Send(kShowMessage, &text);
 }
 
 } // namespace qlx::updater

@@ -40,6 +40,7 @@ public:
     void PhaseStarts(bool downloading) override;
     void LanguageStepFinished() override;
     void SetTitle(const std::string& title) override;
+    void ShowMessage(const std::string& title, const std::string& message) override;
 
 private:
     void Send(int kind, const std::string* text = nullptr, int first = 0, int second = 0);

@@ -84,7 +84,9 @@ constexpr std::array<FolderVariable, 32> kFolderVariables = {{
 } // namespace
 
 Win32Platform::Win32Platform(std::atomic<UINT>& instanceMessage)
-    : instanceMessage_(instanceMessage) {}
+    : instanceMessage_(instanceMessage),
+      internet_(
+          ::InternetOpenA("Tarvel Updater", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0)) {}
 
 std::optional<std::string> Win32Platform::CommandLine() {
     const char* line = ::GetCommandLineA();

@@ -1,14 +1,23 @@
 #pragma once
 // The update session's view of the real system.
 #include <windows.h>
+#include <wininet.h>
 
 #include <atomic>
 
 #include "common/win32/unique_handle.h"
 #include "common/win32/win32_registry.h"
 #include "updater/core/platform.h"
+#include "updater/win32/network_probe.h"
 
 namespace qlx::updater {
+
+struct InternetTraits {
+    static HINTERNET Invalid() noexcept { return nullptr; }
+    static bool IsValid(HINTERNET h) noexcept { return h != nullptr; }
+    static void Close(HINTERNET h) noexcept { ::InternetCloseHandle(h); }
+};
+using UniqueInternet = UniqueResource<HINTERNET, InternetTraits>;
 
 class Win32Platform final : public UpdaterPlatform {
 public:
@@ -38,11 +47,31 @@ public:
     std::unique_ptr<NamedEvent> OpenEvent(const std::string& name) override;
     uint32_t Random() override;
 
+    // The server exchange and the downloads (win32_internet.cpp).
+    bool SplitsAddress(const std::string& address) override;
+    std::unique_ptr<HttpRequest> OpenHttp(const std::string& address, HttpMode mode) override;
+    std::unique_ptr<HttpRequest> OpenAddress(const std::string& address, HttpMode mode) override;
+    uint64_t Milliseconds() override { return ::GetTickCount64(); }
+    void Sleep(uint32_t ms) override { ::Sleep(ms); }
+    void PumpMessages() override;
+    void DebugOutput(const std::string& text) override { ::OutputDebugStringA(text.c_str()); }
+    uint32_t CreateDirectory(const std::string& path) override;
+    uint32_t RemoveDirectory(const std::string& path) override;
+    std::optional<uint64_t> FreeBytes(const std::string& path, uint32_t* error) override;
+    std::optional<std::vector<std::string>> FixedDrives(uint32_t* error) override;
+    std::unique_ptr<OutputFile> CreateOutputFile(const std::string& path, uint32_t* error) override;
+    std::optional<uint32_t> FileCrc(const std::string& path) override;
+    std::unique_ptr<LogSink> OpenReport(const std::string& path) override;
+    NetworkProbe& Network() override { return network_; }
+
 private:
     Win32Registry registry_;
     std::atomic<UINT>& instanceMessage_;
     UniqueHandle termination_;
     UniqueHandle instance_;
+    // One Internet session for the whole process.
+    UniqueInternet internet_;
+    Win32NetworkProbe network_;
 };
 
 } // namespace qlx::updater

@@ -15,7 +15,7 @@ namespace {
 using qlx::testing::ChildProcess;
 using qlx::testing::WaitUntil;
 
-const char* const kServer = "-Server=http://127.0.0.1/update ";
+const char* const kServer = "-Server=http://127.0.0.1:9/update ";
 const char* const kRunOnce = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 
 bool Contains(const std::vector<std::string>& lines, const std::string& line) {
@@ -51,17 +51,20 @@ TEST(UpdaterProcess, ExitCodesAndOptionsFromEverySource) {
          -11,
          {"Warning: couldn't read #HKLM\\Software\\QuellixAbsent\\AppName from registry: "
           "Can't open registry key.",
-          "Sending request:  http://127.0.0.1/update?proto=3&v=1.2.3.4&platform=nt&os_version=6.1."
+          "Sending request:  "
+          "http://127.0.0.1:9/update?proto=3&v=1.2.3.4&platform=nt&os_version=6.1."
           "7601.1.0",
-          "Error: Requested URL not opened."}},
+          "Error: failed to open URL. See updater's error code for details."}},
         {{{"updater.dat", "[general]\r\nProductVersion=5.5.5.5\r\n"},
-          {"more.dat", "[General]\r\nServer = 'http://127.0.0.1/second'\r\n"}},
+          {"more.dat", "[General]\r\nServer = 'http://127.0.0.1:9/second'\r\n"}},
          std::string(kServer) + "-ProductVersion=1.1.1.1 \"@more.dat\" update",
          -11,
          {"Processing variables file: updater.dat", "Processing variables file: more.dat",
-          "Sending request:  http://127.0.0.1/update?proto=3&v=5.5.5.5&platform=nt&os_version=6.1."
+          "Sending request:  "
+          "http://127.0.0.1:9/update?proto=3&v=5.5.5.5&platform=nt&os_version=6.1."
           "7601.1.0",
-          "Sending request:  http://127.0.0.1/second?proto=3&v=5.5.5.5&platform=nt&os_version=6.1."
+          "Sending request:  "
+          "http://127.0.0.1:9/second?proto=3&v=5.5.5.5&platform=nt&os_version=6.1."
           "7601.1.0"}},
     };
     for (const auto& c : cases) {
@@ -162,14 +165,7 @@ TEST(UpdaterProcess, TerminationEventCancelsAWaitingScript) {
                                        product + " executescript=wait.script"));
     ASSERT_TRUE(WaitUntil([&] { return EventExists(product + "Updater"); }, 20000));
     ::Sleep(600); // into the second try to open the event
-    UniqueHandle termination(
-        ::OpenEventA(EVENT_MODIFY_STATE, FALSE, "TarvelUpdaterTerminationEvent"));
-    ASSERT_TRUE(termination);
-    ::SetEvent(termination.get());
-    DWORD code = 0;
-    ASSERT_TRUE(updater.WaitForExit(20000, &code));
-    ::ResetEvent(termination.get());
-    EXPECT_EQ(static_cast<int32_t>(code), 26);
+    EXPECT_EQ(CancelAndWait(updater), 26);
     EXPECT_TRUE(box.Exists("marker.txt"));
     const auto log = box.LogMessages();
     const bool cancelLine = std::any_of(log.begin(), log.end(), [&](const std::string& line) {

@@ -32,6 +32,21 @@ void RemoveTree(const std::string& dir) {
 
 } // namespace
 
+int32_t CancelAndWait(qlx::testing::ChildProcess& updater) {
+    HANDLE termination = ::OpenEventA(EVENT_MODIFY_STATE, FALSE, "TarvelUpdaterTerminationEvent");
+    if (termination == nullptr) {
+        ADD_FAILURE() << "no termination event";
+        return 1000;
+    }
+    ::SetEvent(termination);
+    DWORD code = 1000;
+    EXPECT_TRUE(updater.WaitForExit(20000, &code));
+    // The event outlives the updater while this handle is open.
+    ::ResetEvent(termination);
+    ::CloseHandle(termination);
+    return static_cast<int32_t>(code);
+}
+
 UpdaterSandbox::UpdaterSandbox() {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     const std::string root = qlx::testing::BinDir() + "updater_sandbox\\";
@@ -56,10 +71,9 @@ void UpdaterSandbox::Write(const std::string& name, const std::string& content) 
     ::CloseHandle(file);
 }
 
-std::string UpdaterSandbox::Read(const std::string& name) const {
-    HANDLE file =
-        ::CreateFileA((dir_ + name).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                      nullptr, OPEN_EXISTING, 0, nullptr);
+std::string UpdaterSandbox::ReadAbsolute(const std::string& path) {
+    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, 0, nullptr);
     std::string text;
     if (file == INVALID_HANDLE_VALUE) {
         return text;

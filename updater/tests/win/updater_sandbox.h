@@ -10,6 +10,10 @@
 
 namespace qlx::updater::testing {
 
+// Signals "TarvelUpdaterTerminationEvent" of a running updater and waits for
+// its end: the exit code (signed), or a failed test and 1000.
+int32_t CancelAndWait(qlx::testing::ChildProcess& updater);
+
 class UpdaterSandbox {
 public:
     // A folder named after the running test, beside the test executable.
@@ -21,7 +25,9 @@ public:
     // The folder, ending with "\".
     const std::string& Dir() const { return dir_; }
     void Write(const std::string& name, const std::string& content) const;
-    std::string Read(const std::string& name) const;
+    std::string Read(const std::string& name) const { return ReadAbsolute(dir_ + name); }
+    // Empty when the file cannot be read.
+    static std::string ReadAbsolute(const std::string& path);
     bool Exists(const std::string& name) const;
 
     // Starts update.exe with `arguments` in the folder.

@@ -1,0 +1,393 @@
+// Sessions that talk to a server: "check", the rounds of an update with its
+// downloads, look-up directories, disks, version check, write-back,
+// cancellation, clean-up and the network report, over the fake system.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "updater/core/crc32.h"
+#include "updater/core/download_plan.h"
+#include "updater/core/return_codes.h"
+#include "updater/tests/test_support.h"
+
+namespace qlx::updater::testing {
+namespace {
+
+const std::string kWork = "C:\\prog\\" + WorkingDirectoryName(0xbeef);
+
+std::string FileLine(const std::string& name, const std::string& content) {
+    return "File: " + name + ", " + std::to_string(content.size()) + ", " +
+           std::to_string(Crc32(content)) + ", http://s/f/" + name + "\r\n";
+}
+
+// A server "http://s/u" answering `body`, files under "http://s/f/", and a
+// roomy drive C:.
+struct ServerRig : EngineRig {
+    explicit ServerRig(const std::string& commandLine)
+        : EngineRig("-Server=http://s/u -ProductVersion=1.2.3.4 " + commandLine) {
+        platform.freeBytes["C:\\"] = 1 << 30;
+        platform.dirs.insert("C:\\prog");
+    }
+    void Serve(const std::string& name, const std::string& content) {
+        platform.servers["http://s/f/" + name].body = content;
+    }
+    int32_t Run() {
+        UpdateEngine engine(platform, windows, log, [](int id) {
+            // The report's hosts, as a build of this repository writes them.
+            switch (id) {
+            case 10100:
+                return std::string("127.0.0.1");
+            case 10000:
+                return std::string("localhost");
+            case 10001:
+                return std::string("nowhere.invalid");
+            default:
+                return BuiltInText(id);
+            }
+        });
+        return engine.RunSession();
+    }
+    int Requests(const std::string& prefix) const {
+        int n = 0;
+        for (const std::string& r : platform.requests) {
+            n += r.starts_with(prefix) ? 1 : 0;
+        }
+        return n;
+    }
+};
+
+struct ServerCase {
+    std::string name;
+    std::string commandLine;
+    std::string body; // of http://s/u
+    std::function<void(ServerRig&)> setup;
+    int32_t code;
+    std::vector<std::string> logLines;
+    std::function<void(ServerRig&)> check;
+};
+
+const std::string kScript = "copy a.dll %AppDir%\\a.dll\r\n";
+const std::string kUpdate = "ReturnCode: 0\r\nProductVersion: 1.2.4.0\r\nExpire: 100\r\n" +
+                            FileLine("a.dll", "AAAA") + FileLine("update.script", kScript);
+
+void ServeUpdate(ServerRig& rig) {
+    rig.Serve("a.dll", "AAAA");
+    rig.Serve("update.script", kScript);
+}
+
+TEST(ServerSession, ChecksUpdatesAndTheirFailures) {
+    const ServerCase cases[] = {
+        {"check available", "check", "ReturnCode: 0\r\n", {}, kUpdateAvailable, {}, {}},
+        {"check up to date",
+         "check -Server=http://s/second",
+         "returncode:1\n\r",
+         [](ServerRig& rig) { rig.platform.servers["http://s/second"].body = "ReturnCode:1"; },
+         kNothingToUpdate,
+         {},
+         [](ServerRig& rig) { EXPECT_EQ(rig.Requests("plain http://s/second"), 1); }},
+        {"server's own code ends the session",
+         "check -Server=http://s/second",
+         "ReturnCode: 7\r\n",
+         {},
+         7,
+         {},
+         [](ServerRig& rig) { EXPECT_EQ(rig.Requests("plain http://s/second"), 0); }},
+        {"failing server, then one that answers",
+         "check -Server=http://s/u -UseSSL=auto",
+         "",
+         [](ServerRig& rig) {
+             rig.platform.commandLine = "update.exe -Server=http://down/u -ProductVersion=1.2.3.4 "
+                                        "check -Server=http://s/u -UseSSL=auto";
+             rig.platform.servers["http://s/u"].body = "ReturnCode: 1\r\n";
+             rig.platform.servers["http://s/u"].secure = false;
+         },
+         kNothingToUpdate,
+         {"Sending request:  http://down/u?proto=3&v=1.2.3.4&platform=nt&os_version=6.1.7601.1.0",
+          "Error: failed to open URL. See updater's error code for details."},
+         [](ServerRig& rig) {
+             EXPECT_EQ(rig.platform.reports, 1);
+             EXPECT_EQ(rig.Requests("secure http://s/u"), 1);
+             EXPECT_EQ(rig.Requests("plain http://s/u"), 1);
+             EXPECT_EQ(rig.Requests("direct http://down/u"), 1);
+         }},
+        {"secure only never goes plain",
+         "check -UseSSL=Yes",
+         "ReturnCode: 1\r\n",
+         [](ServerRig& rig) { rig.platform.servers["http://s/u"].secure = false; },
+         kNetworkFailure,
+         {},
+         [](ServerRig& rig) { EXPECT_EQ(rig.Requests("plain"), 0); }},
+        {"unknown SSL option works as auto",
+         "check -UseSSL=on",
+         "ReturnCode: 1\r\n",
+         {},
+         kNothingToUpdate,
+         {"Warning: invalid SSL option: on Defaulting to \"auto\"."},
+         [](ServerRig& rig) { EXPECT_EQ(rig.Requests("secure"), 1); }},
+        {"status other than 200",
+         "check",
+         "ReturnCode: 0\r\n",
+         [](ServerRig& rig) { rig.platform.servers["http://s/u"].status = 404; },
+         kNetworkFailure,
+         {"ERROR: HTTP status code 404."},
+         {}},
+        {"reads that keep failing end the request",
+         "check",
+         "ReturnCode: 0\r\n",
+         [](ServerRig& rig) { rig.platform.servers["http://s/u"].readError = 12002; },
+         kNetworkFailure,
+         {},
+         {}},
+        {"invalid handle",
+         "check",
+         "",
+         [](ServerRig& rig) { rig.platform.servers["http://s/u"].readError = 6; },
+         kNetworkFailure,
+         {"ERROR: InternetReadFile returns \"Handle is invalid\"."},
+         {}},
+        {"nothing after 65,535 bytes is read",
+         "check -DetailedLog=yes",
+         "Text: x\r\n" + std::string(70000, ' ') + "\r\nReturnCode: 0\r\n",
+         {},
+         kNetworkFailure,
+         {"Fatal error: return code not found in response. Exiting.",
+          "Server response (parsed):", "Text: x"},
+         {}},
+        {"an address without host",
+         "check",
+         "",
+         [](ServerRig& rig) {
+             rig.platform.commandLine = "u.exe -Server=nohost -ProductVersion=1.2.3.4 check";
+         },
+         kBadServerAddress,
+         {},
+         {}},
+        {"update with its script and the write-back to every kind of storage",
+         "update -ProductVersion=@ver.dat -ProductName=#HKLM\\Software\\Q\\Name "
+         "-AppDir=C:\\app -Server=http://s/second",
+         kUpdate + "ProductName: Quellix 2\r\nAbbr: Q2\r\nText: Hello: world, again\r\n",
+         [](ServerRig& rig) {
+             ServeUpdate(rig);
+             rig.platform.files["C:\\prog\\ver.dat"] = "1.2.3.4";
+             rig.platform.files["C:\\prog\\updater.dat"] = "[general]\r\nProductAbbreviation=Q\r\n";
+             rig.platform.registry.CreateKey(RegRoot::LocalMachine, "Software\\Q");
+             rig.platform.registry.SetValue(RegRoot::LocalMachine, "Software\\Q", "Name",
+                                            RegData::String("Quellix"));
+         },
+         kUpdated,
+         {"Working directory is set to " + kWork, "Downloaded file: " + kWork + "\\a.dll"},
+         [](ServerRig& rig) {
+             auto& p = rig.platform;
+             EXPECT_EQ(p.files["C:\\app\\a.dll"], "AAAA");
+             EXPECT_EQ(p.files["C:\\prog\\ver.dat"], "1.2.4.0");
+             EXPECT_EQ(p.registry.GetValue(RegRoot::LocalMachine, "Software\\Q", "Name"),
+                       RegData::String("Quellix 2"));
+             EXPECT_EQ(p.files["C:\\prog\\updater.dat"], "[general]\r\nProductAbbreviation=Q2\r\n");
+             // Downloads and the working directory are gone; one server did it.
+             EXPECT_FALSE(p.files.count(kWork + "\\a.dll"));
+             EXPECT_FALSE(p.dirs.count(kWork));
+             EXPECT_EQ(rig.Requests("plain http://s/second"), 0);
+             EXPECT_NE(std::find(rig.windows.calls.begin(), rig.windows.calls.end(),
+                                 "message Hello|world, again"),
+                       rig.windows.calls.end());
+         }},
+        {"without Expire every file ends its round; earlier files are found by CRC",
+         "update",
+         "ReturnCode: 0\r\nProductVersion: 1.2.4.0\r\n" + FileLine("a.dll", "AAAA") +
+             FileLine("b.dll", "BB") + FileLine("c.dll", "C"),
+         [](ServerRig& rig) {
+             rig.Serve("a.dll", "AAAA");
+             rig.Serve("b.dll", "BB");
+             rig.Serve("c.dll", "C");
+         },
+         kUpdated,
+         {},
+         [](ServerRig& rig) {
+             EXPECT_EQ(rig.Requests("plain http://s/u"), 3);
+             EXPECT_EQ(rig.Requests("plain http://s/f/a.dll"), 1);
+             EXPECT_EQ(rig.Requests("plain http://s/f/c.dll"), 1);
+         }},
+        {"the first of two Expire lines counts",
+         "update",
+         "ReturnCode: 0\r\nProductVersion: 1.2.4.0\r\nExpire: 1\r\nExpire: 1000\r\n" +
+             FileLine("a.dll", "AAAA") + FileLine("b.dll", "BB"),
+         [](ServerRig& rig) {
+             rig.Serve("a.dll", "AAAA");
+             rig.Serve("b.dll", "BB");
+             rig.platform.msPerRead = 600;
+         },
+         kUpdated,
+         {"Warning: more than one \"Expire\" keyword found in server's response. Line ingnored."},
+         [](ServerRig& rig) { EXPECT_EQ(rig.Requests("plain http://s/u"), 2); }},
+        {"a file whose CRC never matches does not ask for rounds for ever",
+         "update",
+         "ReturnCode: 0\r\nProductVersion: 1.2.4.0\r\n" + FileLine("a.dll", "AAAA") +
+             FileLine("b.dll", "BB"),
+         [](ServerRig& rig) {
+             rig.Serve("a.dll", "wrong");
+             rig.Serve("b.dll", "BB");
+         },
+         kGeneralFailure,
+         {"Fatal error: files of the previous round are still missing. Exiting."},
+         {}},
+        {"a file refused after the deadline asks once more, then fails",
+         "update",
+         "ReturnCode: 0\r\nProductVersion: 1.2.4.0\r\n" + FileLine("a.dll", "AAAA"),
+         [](ServerRig& rig) {
+             rig.Serve("a.dll", "AAAA");
+             rig.platform.servers["http://s/f/a.dll"].status = 404;
+         },
+         kDownloadStatus,
+         {},
+         [](ServerRig& rig) { EXPECT_EQ(rig.Requests("plain http://s/u"), 2); }},
+        {"files present in a look-up directory are not downloaded",
+         "update -LookupDir=%cache% -cache=D:\\cache",
+         kUpdate,
+         [](ServerRig& rig) {
+             ServeUpdate(rig);
+             rig.platform.files["D:\\cache\\a.dll"] = "AAAA";
+             rig.platform.files["D:\\cache\\update.script"] = "other";
+         },
+         kUpdated,
+         {},
+         [](ServerRig& rig) {
+             EXPECT_EQ(rig.Requests("plain http://s/f/a.dll"), 0);
+             EXPECT_EQ(rig.Requests("plain http://s/f/update.script"), 1);
+             EXPECT_EQ(rig.platform.debug.front(),
+                       std::to_string(Crc32("AAAA")) + " " + std::to_string(Crc32("AAAA")));
+         }},
+        {"no room on the target's drive: the first fixed drive with room",
+         "update -TargetDir=E:\\t",
+         kUpdate,
+         [](ServerRig& rig) {
+             ServeUpdate(rig);
+             rig.platform.freeBytes = {{"C:\\", 4}, {"D:\\", 1 << 20}, {"E:\\", 4}};
+             rig.platform.drives = {{"C:\\", "D:\\"}};
+         },
+         kUpdated,
+         {"Working directory is set to D:\\" + WorkingDirectoryName(0xbeef)},
+         [](ServerRig& rig) {
+             EXPECT_EQ(rig.platform.removedDirs,
+                       (std::vector<std::string>{"E:\\t\\" + WorkingDirectoryName(0xbeef),
+                                                 "D:\\" + WorkingDirectoryName(0xbeef)}));
+         }},
+        {"no drive with room",
+         "update -TargetDir=Updates",
+         kUpdate,
+         [](ServerRig& rig) { rig.platform.freeBytes["C:\\"] = 10; },
+         kNoDiskSpace,
+         {"Fatal error: not enough disk space. Exiting."},
+         [](ServerRig& rig) {
+             EXPECT_EQ(rig.platform.removedDirs, std::vector<std::string>{kWork});
+         }},
+        {"a downloaded version file that does not hold the new version",
+         "update -VersionFile=pv.dat",
+         "ReturnCode: 0\r\nProductVersion: 1.2.4.0\r\n" + FileLine("pv.dat", "7.1.2.4.1"),
+         [](ServerRig& rig) { rig.Serve("pv.dat", "7.1.2.4.1"); },
+         kVersionCheckFailed,
+         {"Version check failure: original version is 1.2.3.4, version in server response is "
+          "1.2.4.0, version in downloaded pv.dat is 1.2.4.1"},
+         [](ServerRig& rig) { EXPECT_FALSE(rig.platform.files.count(kWork + "\\pv.dat")); }},
+        {"a database update's title",
+         "update -ProductName=Q",
+         "ReturnCode: 0\r\nProductVersion: 99.5.6.7\r\n" + FileLine("a.dll", "AAAA"),
+         [](ServerRig& rig) { rig.Serve("a.dll", "AAAA"); },
+         kUpdated,
+         {},
+         [](ServerRig& rig) {
+             EXPECT_NE(std::find(rig.windows.calls.begin(), rig.windows.calls.end(),
+                                 "title Downloading Q databases 1.5.6.7"),
+                       rig.windows.calls.end());
+         }},
+        {"a version file with the new version passes",
+         "update",
+         "ReturnCode: 0\r\nProductVersion: 1.2.4.0\r\n" + FileLine("pv.dat", "1.2.4.0"),
+         [](ServerRig& rig) { rig.Serve("pv.dat", "1.2.4.0"); },
+         kUpdated,
+         {},
+         {}},
+        {"a file the server refuses: -16 and nothing left behind",
+         "update",
+         kUpdate,
+         [](ServerRig& rig) {
+             ServeUpdate(rig);
+             rig.platform.servers["http://s/f/a.dll"].status = 404;
+         },
+         kDownloadStatus,
+         {"ERROR: file download HTTP status code 404."},
+         [](ServerRig& rig) {
+             EXPECT_FALSE(rig.platform.files.count(kWork + "\\a.dll"));
+             EXPECT_FALSE(rig.platform.dirs.count(kWork));
+         }},
+        {"a file address that does not open",
+         "update",
+         kUpdate,
+         {},
+         kFileUrlNotOpened,
+         {"Unable to open url http://s/f/a.dll while downloading file " + kWork + "\\a.dll"},
+         {}},
+        {"a file name that leaves the working directory",
+         "update",
+         "ReturnCode: 0\r\nProductVersion: 1.2.4.0\r\n" + FileLine("..\\evil.dll", "E"),
+         {},
+         kNetworkFailure,
+         {},
+         [](ServerRig& rig) { EXPECT_EQ(rig.Requests("plain http://s/f"), 0); }},
+        {"cancelled during a download",
+         "update",
+         kUpdate,
+         [](ServerRig& rig) {
+             ServeUpdate(rig);
+             rig.platform.terminationAfterChecks = 1;
+         },
+         kCancelled,
+         {"Update canceled by user while downloading files."},
+         [](ServerRig& rig) { EXPECT_FALSE(rig.platform.files.count(kWork + "\\a.dll")); }},
+        {"a script that cannot run is no update",
+         "update -BreakScriptIfFail=yes",
+         "ReturnCode: 0\r\nProductVersion: 1.2.4.0\r\n" + FileLine("update.script", "bad"),
+         [](ServerRig& rig) { rig.Serve("update.script", "bad"); },
+         kScriptFailed,
+         {},
+         {}},
+    };
+    for (const ServerCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        ServerRig rig(c.commandLine);
+        rig.platform.servers["http://s/u"].body = c.body;
+        if (c.setup) {
+            c.setup(rig);
+        }
+        EXPECT_EQ(rig.Run(), c.code);
+        for (const std::string& line : c.logLines) {
+            EXPECT_TRUE(rig.log.Has(line)) << "missing: " << line;
+        }
+        if (c.check) {
+            c.check(rig);
+        }
+    }
+}
+
+TEST(ServerSession, NetworkReportAfterAFailedRequest) {
+    ServerRig rig("check");
+    rig.platform.servers.clear();
+    rig.platform.network.names["localhost"] = 0x7f000001;
+    EXPECT_EQ(rig.Run(), kNetworkFailure);
+    EXPECT_EQ(rig.platform.report,
+              (std::vector<std::string>{
+                  "Diagnostic report begin.", "Traceroute of host: 127.0.0.1", ", IP=127.0.0.1",
+                  "127.0.0.1, TTL=1, 1 ms", "Resolving hostname", "Resolving hostname",
+                  "nowhere.invalid: unknown host", "ping 127.0.0.1", "End diagnostic report\r\n"}));
+    // The connecting state is kept 2 s, then hidden after the report.
+    EXPECT_GE(rig.platform.clock, 3000u);
+    EXPECT_EQ(rig.windows.calls[rig.windows.calls.size() - 4], "hide connecting");
+
+    ServerRig slow("check");
+    slow.platform.servers.clear();
+    slow.platform.network.traceTimesOut = true;
+    slow.Run();
+    EXPECT_EQ(slow.platform.report[3], "Error: operation timed out.");
+}
+
+} // namespace
+} // namespace qlx::updater::testing

@@ -1,0 +1,236 @@
+// The update server exchange over WinINet, and the files and folders of the
+// downloads.
+#include <array>
+#include <cstring>
+
+#include "updater/core/crc32.h"
+#include "updater/win32/file_log.h"
+#include "updater/win32/win32_platform.h"
+
+namespace qlx::updater {
+
+namespace {
+
+// Reload (no cache), ignore certificate name and date; plus secure.
+constexpr DWORD kPlainFlags = 0x80003000;
+constexpr DWORD kSecureFlags = 0x80803000;
+constexpr int kCertificateRetries = 8;
+
+class WinInetRequest final : public HttpRequest {
+public:
+    WinInetRequest(UniqueInternet connection, UniqueInternet request)
+        : connection_(std::move(connection)), request_(std::move(request)) {}
+
+    std::optional<uint32_t> Status() override {
+        DWORD status = 0;
+        DWORD size = sizeof status;
+        if (!::HttpQueryInfoA(request_.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER,
+                              &status, &size, nullptr)) {
+            return std::nullopt;
+        }
+        return status;
+    }
+
+    bool Read(char* buffer, uint32_t size, uint32_t* read, uint32_t* error) override {
+        DWORD got = 0;
+        if (!::InternetReadFile(request_.get(), buffer, size, &got)) {
+            *error = ::GetLastError();
+            return false;
+        }
+        *read = got;
+        return true;
+    }
+
+private:
+    // The request closes before its connection.
+    UniqueInternet connection_;
+    UniqueInternet request_;
+};
+
+class Win32OutputFile final : public OutputFile {
+public:
+    explicit Win32OutputFile(UniqueHandle file) : file_(std::move(file)) {}
+    uint32_t Write(std::string_view bytes) override {
+        DWORD written = 0;
+        if (!::WriteFile(file_.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                         nullptr)) {
+            return ::GetLastError();
+        }
+        return written == bytes.size() ? 0 : ERROR_HANDLE_DISK_FULL;
+    }
+
+private:
+    UniqueHandle file_;
+};
+
+struct CrackedAddress {
+    std::string host;
+    std::string path; // with the query
+    INTERNET_PORT port = 0;
+    bool explicitPort = false;
+};
+
+std::optional<CrackedAddress> Crack(const std::string& address) {
+    std::array<char, INTERNET_MAX_HOST_NAME_LENGTH> host{};
+    std::string path(address.size() + 1, '\0');
+    std::string extra(address.size() + 1, '\0');
+    URL_COMPONENTSA parts{};
+    parts.dwStructSize = sizeof parts;
+    parts.lpszHostName = host.data();
+    parts.dwHostNameLength = static_cast<DWORD>(host.size());
+    parts.lpszUrlPath = path.data();
+    parts.dwUrlPathLength = static_cast<DWORD>(path.size());
+    parts.lpszExtraInfo = extra.data();
+    parts.dwExtraInfoLength = static_cast<DWORD>(extra.size());
+    if (!::InternetCrackUrlA(address.c_str(), 0, 0, &parts) || parts.dwHostNameLength == 0) {
+        return std::nullopt;
+    }
+    CrackedAddress cracked;
+    cracked.host.assign(host.data(), parts.dwHostNameLength);
+    cracked.path.assign(path.data(), parts.dwUrlPathLength);
+    cracked.path.append(extra.data(), parts.dwExtraInfoLength);
+    cracked.port = parts.nPort;
+    // "host:port" between "//" and the path: the address names its port.
+    const size_t start = address.find("//");
+    const size_t authority = start == std::string::npos ? 0 : start + 2;
+    const size_t end = address.find_first_of("/?", authority);
+    cracked.explicitPort =
+        address.substr(authority, end == std::string::npos ? end : end - authority).find(':') !=
+        std::string::npos;
+    return cracked;
+}
+
+} // namespace
+
+bool Win32Platform::SplitsAddress(const std::string& address) {
+    return Crack(address).has_value();
+}
+
+std::unique_ptr<HttpRequest> Win32Platform::OpenHttp(const std::string& address, HttpMode mode) {
+    const auto cracked = Crack(address);
+    if (!cracked || !internet_) {
+        return nullptr;
+    }
+    const bool secure = mode == HttpMode::Secure;
+    // A port written in the address is the server's; otherwise the mode's own.
+    const INTERNET_PORT port = cracked->explicitPort ? cracked->port
+                               : secure              ? INTERNET_DEFAULT_HTTPS_PORT
+                                                     : INTERNET_DEFAULT_HTTP_PORT;
+    UniqueInternet connection(::InternetConnectA(internet_.get(), cracked->host.c_str(), port,
+                                                 nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
+    if (!connection) {
+        return nullptr;
+    }
+    UniqueInternet request(::HttpOpenRequestA(connection.get(), "GET", cracked->path.c_str(),
+                                              "HTTP/1.0", nullptr, nullptr,
+                                              secure ? kSecureFlags : kPlainFlags, 0));
+    if (!request) {
+        return nullptr;
+    }
+    for (int attempt = 0;; ++attempt) {
+        if (::HttpSendRequestA(request.get(), nullptr, 0, nullptr, 0)) {
+            break;
+        }
+        if (::GetLastError() != ERROR_INTERNET_INVALID_CA || attempt == kCertificateRetries) {
+            return nullptr;
+        }
+        DWORD flags = 0;
+        DWORD size = sizeof flags;
+        ::InternetQueryOptionA(request.get(), INTERNET_OPTION_SECURITY_FLAGS, &flags, &size);
+        flags |= SECURITY_FLAG_IGNORE_UNKNOWN_CA;
+        ::InternetSetOptionA(request.get(), INTERNET_OPTION_SECURITY_FLAGS, &flags, sizeof flags);
+    }
+    return std::make_unique<WinInetRequest>(std::move(connection), std::move(request));
+}
+
+std::unique_ptr<HttpRequest> Win32Platform::OpenAddress(const std::string& address, HttpMode mode) {
+    if (!internet_) {
+        return nullptr;
+    }
+    UniqueInternet request(::InternetOpenUrlA(internet_.get(), address.c_str(), nullptr, 0,
+                                              mode == HttpMode::Secure ? kSecureFlags : kPlainFlags,
+                                              0));
+    if (!request) {
+        return nullptr;
+    }
+    return std::make_unique<WinInetRequest>(UniqueInternet(), std::move(request));
+}
+
+void Win32Platform::PumpMessages() {
+    MSG message;
+    while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        ::TranslateMessage(&message);
+        ::DispatchMessageA(&message);
+    }
+}
+
+uint32_t Win32Platform::CreateDirectory(const std::string& path) {
+    return ::CreateDirectoryA(path.c_str(), nullptr) ? 0 : ::GetLastError();
+}
+
+uint32_t Win32Platform::RemoveDirectory(const std::string& path) {
+    return ::RemoveDirectoryA(path.c_str()) ? 0 : ::GetLastError();
+}
+
+std::optional<uint64_t> Win32Platform::FreeBytes(const std::string& path, uint32_t* error) {
+    ULARGE_INTEGER available{};
+    if (!::GetDiskFreeSpaceExA(path.c_str(), &available, nullptr, nullptr)) {
+        *error = ::GetLastError();
+        return std::nullopt;
+    }
+    return available.QuadPart;
+}
+
+std::optional<std::vector<std::string>> Win32Platform::FixedDrives(uint32_t* error) {
+    char buffer[512];
+    const DWORD length = ::GetLogicalDriveStringsA(sizeof buffer, buffer);
+    if (length == 0 || length > sizeof buffer) {
+        *error = ::GetLastError();
+        return std::nullopt;
+    }
+    std::vector<std::string> roots;
+    for (const char* root = buffer; *root != '\0'; root += std::strlen(root) + 1) {
+        if (::GetDriveTypeA(root) == DRIVE_FIXED) {
+            roots.emplace_back(root);
+        }
+    }
+    return roots;
+}
+
+std::unique_ptr<OutputFile> Win32Platform::CreateOutputFile(const std::string& path,
+                                                            uint32_t* error) {
+    UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        *error = ::GetLastError();
+        return nullptr;
+    }
+    return std::make_unique<Win32OutputFile>(std::move(file));
+}
+
+std::optional<uint32_t> Win32Platform::FileCrc(const std::string& path) {
+    UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        return std::nullopt;
+    }
+    std::vector<char> block(65536);
+    uint32_t crc = 0;
+    for (;;) {
+        DWORD read = 0;
+        if (!::ReadFile(file.get(), block.data(), static_cast<DWORD>(block.size()), &read,
+                        nullptr)) {
+            return std::nullopt;
+        }
+        if (read == 0) {
+            return crc;
+        }
+        crc = Crc32(crc, block.data(), read);
+    }
+}
+
+std::unique_ptr<LogSink> Win32Platform::OpenReport(const std::string& path) {
+    return std::make_unique<FileLog>(path);
+}
+
+} // namespace qlx::updater
