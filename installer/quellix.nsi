@@ -6,7 +6,7 @@
 ; objects only). Every COM server registers itself, each in its own view.
 ;
 ;   makensis -DVERSION=1.0.0.0 -DBIN_DIR=<64-bit bin> -DBIN32_DIR=<32-bit bin>
-;            -DOUT_FILE=<setup.exe> quellix.nsi
+;            -DTLB32=<32-bit quellix.tlb> -DOUT_FILE=<setup.exe> quellix.nsi
 ;
 ; Exit codes besides NSIS's own (0 done, 1 cancelled by the user, 2 aborted):
 ;   3  Quellix is running and the run is silent (nothing was changed)
@@ -25,6 +25,9 @@ ManifestSupportedOS all
 !endif
 !ifndef BIN32_DIR
     !error "BIN32_DIR is not defined"
+!endif
+!ifndef TLB32
+    !error "TLB32 is not defined"
 !endif
 !ifndef OUT_FILE
     !error "OUT_FILE is not defined"
@@ -136,6 +139,7 @@ Section "Quellix" SecMain
     SetOutPath "$INSTDIR\x86"
     File "${BIN32_DIR}/qlxi.dll"
     File "${BIN32_DIR}/QLXEng.dll"
+    File "${TLB32}"
     SetOutPath "$INSTDIR"
     WriteUninstaller "$INSTDIR\uninstall.exe"
 
@@ -145,7 +149,7 @@ Section "Quellix" SecMain
     !insertmacro RUN_REGISTRATION '"$INSTDIR\QLX.exe" /RegServer' "QLX.exe"
     ; A 32-bit browser's integrator calls the popup service through the type
     ; library marshaler, which looks the library up for its own bitness.
-    WriteRegStr HKCR "${SERVICE_TYPELIB_KEY}\win32" "" "$INSTDIR\QLX.exe"
+    WriteRegStr HKCR "${SERVICE_TYPELIB_KEY}\win32" "" "$INSTDIR\x86\quellix.tlb"
     !insertmacro RUN_REGISTRATION '"$SYSDIR\regsvr32.exe" /s "$INSTDIR\qlxi.dll"' "qlxi.dll"
     !insertmacro RUN_REGISTRATION '"$SYSDIR\regsvr32.exe" /s "$INSTDIR\QLXEng.dll"' "QLXEng.dll"
     ; The 32-bit regsvr32 writes the 32-bit registry view.
@@ -213,6 +217,7 @@ Section "Uninstall"
     ; The program folder goes last: its absence tells that all is done.
     Delete "$INSTDIR\x86\qlxi.dll"
     Delete "$INSTDIR\x86\QLXEng.dll"
+    Delete "$INSTDIR\x86\quellix.tlb"
     RMDir "$INSTDIR\x86"
     Delete "$INSTDIR\QLX.exe"
     Delete "$INSTDIR\qlxi.dll"

@@ -6,7 +6,8 @@
 # installed qlxi.dll and the installed QLX.exe started from its shortcut; a
 # setup refused while Quellix runs; a silent uninstall that removes all of it
 # but the user's settings and history.
-# Needs QLX_BIN_DIR, QLX_WINE_RUN, QLX_SOURCE_DIR, QLX_X86_BIN_DIR, QLX_MAKENSIS.
+# Needs QLX_BIN_DIR, QLX_WINE_RUN, QLX_SOURCE_DIR, QLX_X86_BIN_DIR, QLX_X86_TLB,
+# QLX_MAKENSIS. The prefix stays for a look after a failure.
 set -uo pipefail
 build=$(cd "$QLX_BIN_DIR/.." && pwd) || exit 2
 work="$build/installer-test"
@@ -63,7 +64,7 @@ mkdir -p "$work/old"
 cp QLX.exe qlxi.dll QLXEng.dll update.exe manual.chm server.dat "$work/old/"
 printf '0.9.0.0\r\n' >"$work/old/version.dat"
 "$QLX_MAKENSIS" -V1 -X"SetCompressor /FINAL zlib" -DVERSION=0.9.0.0 -DBIN_DIR="$work/old" \
-    -DBIN32_DIR="$QLX_X86_BIN_DIR" -DOUT_FILE="$work/QuellixSetup-0.9.0.0.exe" \
+    -DBIN32_DIR="$QLX_X86_BIN_DIR" -DTLB32="$QLX_X86_TLB" -DOUT_FILE="$work/QuellixSetup-0.9.0.0.exe" \
     "$QLX_SOURCE_DIR/installer/quellix.nsi" || exit 2
 
 run "$work/QuellixSetup-0.9.0.0.exe" /S
@@ -90,6 +91,7 @@ done
 for f in qlxi.dll QLXEng.dll; do
     check "x86\\$f is the 32-bit build" same_file "$program_dir/x86/$f" "$QLX_X86_BIN_DIR/$f"
 done
+check "x86\\quellix.tlb is the 32-bit type library" same_file "$program_dir/x86/quellix.tlb" "$QLX_X86_TLB"
 check "uninstall.exe is in the program folder" [ -f "$program_dir/uninstall.exe" ]
 check "version.dat holds $version" [ "$(tr -d '\r\n' <"$program_dir/version.dat")" = "$version" ]
 check "AppName" [ "$(value "$product_key" AppName)" = Quellix ]
@@ -190,4 +192,8 @@ check "the browser-helper key is gone, 64-bit view" key_gone "$helper_key"
 check "the browser-helper key is gone, 32-bit view" key_gone "$helper_key" /reg:32
 check "the user's history is kept" same_file "$history_file" "$work/history.used"
 check "the user's settings are kept" [ "$(option PopupBlockedTotal_Count)" = 0x3 ]
+if [ $status -eq 0 ]; then
+    stop_prefix
+    rm -rf "$work"
+fi
 exit $status
