@@ -165,15 +165,25 @@ endfunction()
 
 # A type library and its C header from IDL, through widl:
 #   qlx_idl(target file.idl) -> ${target}_tlb (file.tlb), header file.h and file_i.c
-# in the current binary dir; the target's include dirs see them.
+# in the current binary dir; the target's include dirs see them. An IDL
+# without a library block (interfaces only) gives no .tlb: widl writes none,
+# and an output that never appears would rebuild its users every time.
 function(qlx_idl target idl)
     get_filename_component(base ${idl} NAME_WE)
     get_filename_component(idl_abs ${idl} ABSOLUTE)
     set(out ${CMAKE_CURRENT_BINARY_DIR})
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${idl_abs})
+    file(READ ${idl_abs} idl_text)
+    set(outputs ${out}/${base}.h ${out}/${base}_i.c)
+    set(tlb_command "")
+    if(idl_text MATCHES "(^|\n)[ \t]*library[ \t]")
+        list(PREPEND outputs ${out}/${base}.tlb)
+        set(tlb_command COMMAND ${QLX_WIDL} ${QLX_WIDL_TARGET} -I${QLX_WINE_IDL_DIR}
+                        -L${QLX_WINE_TLB_DIR} -t -o ${out}/${base}.tlb ${idl_abs})
+    endif()
     add_custom_command(
-        OUTPUT ${out}/${base}.tlb ${out}/${base}.h ${out}/${base}_i.c
-        COMMAND ${QLX_WIDL} ${QLX_WIDL_TARGET} -I${QLX_WINE_IDL_DIR} -L${QLX_WINE_TLB_DIR}
-                -t -o ${out}/${base}.tlb ${idl_abs}
+        OUTPUT ${outputs}
+        ${tlb_command}
         COMMAND ${QLX_WIDL} ${QLX_WIDL_TARGET} -I${QLX_WINE_IDL_DIR} -L${QLX_WINE_TLB_DIR}
                 -h -o ${out}/${base}.h ${idl_abs}
         COMMAND ${QLX_WIDL} ${QLX_WIDL_TARGET} -I${QLX_WINE_IDL_DIR} -L${QLX_WINE_TLB_DIR}
@@ -181,7 +191,7 @@ function(qlx_idl target idl)
         DEPENDS ${idl_abs}
         COMMENT "widl ${base}.idl"
         VERBATIM)
-    add_custom_target(${target} DEPENDS ${out}/${base}.tlb ${out}/${base}.h ${out}/${base}_i.c)
+    add_custom_target(${target} DEPENDS ${outputs})
 endfunction()
 
 # VERSIONINFO for a product binary, plus the common-controls v6 manifest for
