@@ -44,7 +44,42 @@ if(QLX_WINDOWS)
     set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
     add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
+    # The product version for resource scripts (qlx_version.h) and for the
+    # program folder ("version.dat"), and the update server's address
+    # ("server.dat", read by the updater through -Server=@server.dat).
+    set(QLX_VERSION ${PROJECT_VERSION})
+    string(REPLACE "." "," QLX_VERSION_COMMAS ${QLX_VERSION})
+    set(QLX_UPDATE_SERVER "http://127.0.0.1/quellix/update" CACHE STRING
+        "Update server address written to server.dat (a release build sets the public one)")
+    if(NOT QLX_UPDATE_SERVER MATCHES "^https?://[^/ ]+(/[^ ]*)?$")
+        message(FATAL_ERROR "QLX_UPDATE_SERVER must be an http:// or https:// address: "
+                            "'${QLX_UPDATE_SERVER}'")
+    endif()
+    set(QLX_GENERATED_DIR ${CMAKE_BINARY_DIR}/generated)
+    file(CONFIGURE OUTPUT ${QLX_GENERATED_DIR}/qlx_version.h CONTENT
+         "#pragma once\n#define QLX_VERSION_COMMAS @QLX_VERSION_COMMAS@\n#define QLX_VERSION_TEXT \"@QLX_VERSION@\"\n")
+    file(CONFIGURE OUTPUT ${QLX_GENERATED_DIR}/version.dat CONTENT "@QLX_VERSION@\r\n")
+    file(CONFIGURE OUTPUT ${QLX_GENERATED_DIR}/server.dat CONTENT "@QLX_UPDATE_SERVER@\r\n")
+    include_directories(${QLX_GENERATED_DIR})
+    add_custom_command(
+        OUTPUT ${QLX_BIN_DIR}/version.dat ${QLX_BIN_DIR}/server.dat
+        COMMAND ${CMAKE_COMMAND} -E copy ${QLX_GENERATED_DIR}/version.dat
+                ${QLX_GENERATED_DIR}/server.dat ${QLX_BIN_DIR}
+        DEPENDS ${QLX_GENERATED_DIR}/version.dat ${QLX_GENERATED_DIR}/server.dat
+        VERBATIM)
+    add_custom_target(qlx_program_files ALL
+        DEPENDS ${QLX_BIN_DIR}/version.dat ${QLX_BIN_DIR}/server.dat)
+
     find_program(QLX_WIDL NAMES x86_64-w64-mingw32-widl widl REQUIRED)
+    # Type libraries describe the pointer size of the binary that carries them.
+    if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+        set(QLX_WIDL_TARGET --win32)
+        # The .def files name the COM exports undecorated; x86 decorates
+        # __stdcall functions (_DllGetClassObject@12), which ld maps back.
+        add_link_options(-Wl,--enable-stdcall-fixup)
+    else()
+        set(QLX_WIDL_TARGET --win64)
+    endif()
     set(QLX_WINE_IDL_DIR /usr/include/wine/wine/windows)
     set(QLX_WINE_TLB_DIR /usr/lib/x86_64-linux-gnu/wine/x86_64-windows)
 else()
@@ -130,23 +165,33 @@ endfunction()
 
 # A type library and its C header from IDL, through widl:
 #   qlx_idl(target file.idl) -> ${target}_tlb (file.tlb), header file.h and file_i.c
-# in the current binary dir; the target's include dirs see them.
+# in the current binary dir; the target's include dirs see them. An IDL
+# without a library block (interfaces only) gives no .tlb: widl writes none,
+# and an output that never appears would rebuild its users every time.
 function(qlx_idl target idl)
     get_filename_component(base ${idl} NAME_WE)
     get_filename_component(idl_abs ${idl} ABSOLUTE)
     set(out ${CMAKE_CURRENT_BINARY_DIR})
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${idl_abs})
+    file(READ ${idl_abs} idl_text)
+    set(outputs ${out}/${base}.h ${out}/${base}_i.c)
+    set(tlb_command "")
+    if(idl_text MATCHES "(^|\n)[ \t]*library[ \t]")
+        list(PREPEND outputs ${out}/${base}.tlb)
+        set(tlb_command COMMAND ${QLX_WIDL} ${QLX_WIDL_TARGET} -I${QLX_WINE_IDL_DIR}
+                        -L${QLX_WINE_TLB_DIR} -t -o ${out}/${base}.tlb ${idl_abs})
+    endif()
     add_custom_command(
-        OUTPUT ${out}/${base}.tlb ${out}/${base}.h ${out}/${base}_i.c
-        COMMAND ${QLX_WIDL} --win64 -I${QLX_WINE_IDL_DIR} -L${QLX_WINE_TLB_DIR}
-                -t -o ${out}/${base}.tlb ${idl_abs}
-        COMMAND ${QLX_WIDL} --win64 -I${QLX_WINE_IDL_DIR} -L${QLX_WINE_TLB_DIR}
+        OUTPUT ${outputs}
+        ${tlb_command}
+        COMMAND ${QLX_WIDL} ${QLX_WIDL_TARGET} -I${QLX_WINE_IDL_DIR} -L${QLX_WINE_TLB_DIR}
                 -h -o ${out}/${base}.h ${idl_abs}
-        COMMAND ${QLX_WIDL} --win64 -I${QLX_WINE_IDL_DIR} -L${QLX_WINE_TLB_DIR}
+        COMMAND ${QLX_WIDL} ${QLX_WIDL_TARGET} -I${QLX_WINE_IDL_DIR} -L${QLX_WINE_TLB_DIR}
                 -u -o ${out}/${base}_i.c ${idl_abs}
         DEPENDS ${idl_abs}
         COMMENT "widl ${base}.idl"
         VERBATIM)
-    add_custom_target(${target} DEPENDS ${out}/${base}.tlb ${out}/${base}.h ${out}/${base}_i.c)
+    add_custom_target(${target} DEPENDS ${outputs})
 endfunction()
 
 # VERSIONINFO for a product binary, plus the common-controls v6 manifest for
@@ -177,4 +222,5 @@ function(qlx_version_resource target description)
     set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}_version.rc)
     configure_file(${QLX_SOURCE_DIR}/common/res/version.rc.in ${rc} @ONLY)
     target_sources(${target} PRIVATE ${rc})
+    set_source_files_properties(${rc} PROPERTIES OBJECT_DEPENDS ${QLX_GENERATED_DIR}/qlx_version.h)
 endfunction()

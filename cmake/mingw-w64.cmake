@@ -1,7 +1,10 @@
-# Cross-compiling the Windows binaries with MinGW-w64 (posix thread model).
+# Cross-compiling the Windows binaries with MinGW-w64 (posix thread model),
+# for x64 unless an including toolchain file chose another target first.
 set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(TOOLCHAIN_PREFIX x86_64-w64-mingw32)
+if(NOT TOOLCHAIN_PREFIX)
+    set(CMAKE_SYSTEM_PROCESSOR x86_64)
+    set(TOOLCHAIN_PREFIX x86_64-w64-mingw32)
+endif()
 set(CMAKE_C_COMPILER ${TOOLCHAIN_PREFIX}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${TOOLCHAIN_PREFIX}-g++-posix)
 set(CMAKE_RC_COMPILER ${TOOLCHAIN_PREFIX}-windres)

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# The pop-up blocking demo: the tray program QLX.exe and the browser
-# integrator qlxi.dll registered in the tree's Wine prefix, and the browser
-# host of the test tree playing pages that open windows. For each pop-up it
+# The pop-up blocking demo: Quellix installed by its setup program (silently)
+# into a Wine prefix of the demo's own, and the browser host of the test tree
+# playing pages that open windows. For each pop-up it
 # prints whether it was blocked or let through and why; at the end the tray
 # program is ended the way a user ends it, and the history and counters it
 # saved are shown.
@@ -15,11 +15,16 @@ export QLX_WINE_RUN="$build/wine-run"
 export QLX_SOURCE_DIR
 QLX_SOURCE_DIR=$(cd "$(dirname "$0")/../.." && pwd)
 
-for f in QLX.exe qlxi.dll browser_host.exe tray_test_driver.exe; do
-    [ -f "$QLX_BIN_DIR/$f" ] || { echo "run-demo: $QLX_BIN_DIR/$f is missing; build the windows tree first" >&2; exit 2; }
+version=$(head -n1 "$QLX_BIN_DIR/version.dat" 2>/dev/null | tr -d '\r\n')
+setup="$build/dist/QuellixSetup-$version.exe"
+for f in "$setup" "$QLX_BIN_DIR/browser_host.exe" "$QLX_BIN_DIR/tray_test_driver.exe"; do
+    [ -f "$f" ] || { echo "run-demo: $f is missing; build the windows tree first" >&2; exit 2; }
 done
+export QLX_WINEPREFIX_OVERRIDE="$build/demo-wineprefix"
+export QLX_TRAY_EXE='C:\Program Files\Quellix\QLX.exe'
 cd "$QLX_BIN_DIR" || exit 2
 . "$QLX_SOURCE_DIR/integrator/tests/e2e/e2e_lib.sh"
+trap 'cleanup_tray; WINEPREFIX="$QLX_WINEPREFIX_OVERRIDE" /usr/lib/wine/wineserver -k >/dev/null 2>&1' EXIT
 
 say() { printf '\n== %s\n' "$*"; }
 
@@ -42,10 +47,11 @@ show() {
         /^NOTE/ { print "  " $0 }'
 }
 
-say "registering QLX.exe (/RegServer) and qlxi.dll (regsvr32) in $(dirname "$QLX_BIN_DIR")/wineprefix"
-register_all
+say "installing $(basename "$setup") silently (/S) into $QLX_WINEPREFIX_OVERRIDE"
 fresh_tray_state
-echo "  done; settings and history start empty"
+run "$setup" /S || { echo "run-demo: the setup program failed with $?" >&2; exit 1; }
+echo "  done: $QLX_TRAY_EXE and the browser integrator are installed and registered;"
+echo "  settings and history start empty"
 
 say "the tray program is not running"
 show tray-absent

@@ -1,6 +1,7 @@
 # Shared by the integrator's end-to-end scripts: the real QLX.exe, the real
 # qlxi.dll registered with regsvr32, and the browser host, all in the tree's
-# Wine prefix. Needs QLX_BIN_DIR and QLX_WINE_RUN (set by ctest or the demo).
+# Wine prefix. Needs QLX_BIN_DIR and QLX_WINE_RUN (set by ctest or the demo);
+# QLX_TRAY_EXE names an installed QLX.exe instead of the tree's.
 run() { "$QLX_WINE_RUN" "$@" </dev/null; }
 fail() { echo "FAIL: $*" >&2; status=1; }
 status=0
@@ -21,7 +22,7 @@ fresh_tray_state() {
 }
 
 start_tray() {
-    "$QLX_WINE_RUN" QLX.exe </dev/null >/dev/null 2>&1 &
+    "$QLX_WINE_RUN" "${QLX_TRAY_EXE:-QLX.exe}" </dev/null >/dev/null 2>&1 &
     tray_pid=$!
     run tray_test_driver.exe wait-mutex || { echo "the tray program did not start" >&2; exit 1; }
 }

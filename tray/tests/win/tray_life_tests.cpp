@@ -13,6 +13,7 @@
 #include "tray/core/settings.h"
 #include "tray/core/system_integration.h"
 #include "tray/quellix.h"
+#include "qlx_version.h"
 #include "tray/tests/win/popup_client.h"
 #include "tray/tests/win/qlx_driver.h"
 
@@ -330,7 +331,7 @@ TEST_F(TrayLifeTest, SplashShowsTheVersionWhileTheServiceAnswers) {
     ::GetWindowTextA(splash, caption, sizeof caption);
     ::GetWindowTextA(::GetDlgItem(splash, 1005), version, sizeof version);
     EXPECT_STREQ(caption, "Quellix");
-    EXPECT_STREQ(version, "Version: 1.0.0"); // the first word of "version.dat"
+    EXPECT_STREQ(version, "Version: " QLX_VERSION_TEXT); // the first word of "version.dat"
     {
         // The main thread keeps serving calls while the splash is up.
         const ULONGLONG before = ::GetTickCount64();
