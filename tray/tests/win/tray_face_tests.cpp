@@ -496,6 +496,30 @@ TEST_F(TrayFaceTest, SettingsApplyEachChangeAtOnceAndCancelRestoresThemAfterExit
     EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(general, kSeconds)));
     EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(general, kSoundFile)));
     EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(general, kSoundOpen)));
+    // "Open" chooses the sound file.
+    char temp[MAX_PATH] = {};
+    ::GetTempPathA(MAX_PATH, temp);
+    const std::string sound = std::string(temp) + "qlx_settings_sound.wav";
+    std::ofstream(sound, std::ios::binary) << "RIFF";
+    Press(general, kSoundOpen);
+    HWND chooser = nullptr;
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            for (HWND w : FindWindowsWith(tray.Id(), "#32770", IDOK, true)) {
+                chooser = w != dialog ? w : chooser;
+            }
+            return chooser != nullptr;
+        },
+        10000));
+    for (int nameBox : {0x47c, 0x480}) { // file name: a combo box or an edit
+        ::SendDlgItemMessageA(chooser, nameBox, WM_SETTEXT, 0,
+                              reinterpret_cast<LPARAM>(sound.c_str()));
+    }
+    ASSERT_TRUE(PressButton(chooser, IDOK));
+    EXPECT_TRUE(WaitUntil([&] { return Option("SoundFileName") == RegData::String(sound); }, 5000));
+    EXPECT_EQ(EditText(general, kSoundFile), sound);
+    ::DeleteFileA(sound.c_str());
+
     Press(general, kShowTip);
     ASSERT_TRUE(WaitUntil(
         [&] { return ::IsWindowEnabled(::GetDlgItem(general, kSeconds)) != FALSE; }, 5000));
@@ -544,6 +568,7 @@ TEST_F(TrayFaceTest, SettingsApplyEachChangeAtOnceAndCancelRestoresThemAfterExit
     for (const auto& [name, value] : restored) {
         EXPECT_EQ(Option(name), RegData::Dword(value)) << name;
     }
+    EXPECT_NE(Option("SoundFileName"), RegData::String(sound));
 }
 
 TEST_F(TrayFaceTest, SettingsDefaultsKeepCountersAndSwitchesAndResetTheMinibarPlace) {
