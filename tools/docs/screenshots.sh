@@ -2,8 +2,8 @@
 # Screenshots of the tray program's windows for the README, taken on the
 # build tree's X server (Xvfb) from the real QLX.exe:
 #   screenshots.sh BUILD_TREE OUTPUT_FOLDER
-# writes main-window.png, minibar.png, minibar-compact.png, minibar-menu.png
-# and tip.png. The program is driven from outside as in the tests; a few
+# writes main-window.png, minibar.png, minibar-compact.png, minibar-menu.png,
+# tip.png, settings-general.png and settings-advanced.png. The program is driven from outside as in the tests; a few
 # pop-ups are blocked through its popup service by a script client.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -77,6 +77,16 @@ drive click 1065 # compact
 sleep 0.5
 shoot minibar-compact "$mx" "$my" 50 "$mh"
 drive click 1065
+
+drive command 32779 # Settings
+read -r sx sy _ _ < <(drive rect settings | tr -d '\r')
+sleep 0.5
+shoot_window settings-general settings
+xdotool mousemove "$((sx + 104))" "$((sy + 40))" click 1 # the "Advnced" tab
+sleep 0.5
+shoot_window settings-advanced settings
+xdotool mousemove "$((sx + 284))" "$((sy + 384))" click 1 # Ok
+sleep 0.5
 
 drive exit-tray
 wait $tray || true

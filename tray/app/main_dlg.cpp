@@ -9,6 +9,7 @@
 #include "skin/skin_controls.h"
 #include "tray/app/qlx_app.h"
 #include "tray/app/reopen.h"
+#include "tray/app/settings_dlg.h"
 #include "tray/core/main_window_rules.h"
 #include "tray/core/notification_rules.h"
 #include "tray/core/text_fill.h"
@@ -542,8 +543,10 @@ void CMainDlg::OnCommand(UINT id) {
         ::ShowWindow(window_, SW_HIDE);
         break;
     case ID_CMD_SETTINGS:
-        // The settings dialog opens here, under a ModalScope, unless
-        // app_.modalDialogOpen.
+        if (!app_.modalDialogOpen) {
+            ModalScope modal(*this);
+            CSettingsDlg(app_.Instance(), app_.Settings(), app_.Defaults()).DoModal(window_);
+        }
         break;
     case ID_CMD_UPDATE:
         // A visible program update is requested here from the update manager.

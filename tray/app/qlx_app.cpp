@@ -61,7 +61,8 @@ CQlxApp::Start CQlxApp::InitInstance(const char* commandLine) {
         return Start::Exit;
     }
     oleInitialized_ = true;
-    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES};
+    INITCOMMONCONTROLSEX controls{sizeof controls,
+                                  ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES | ICC_UPDOWN_CLASS};
     ::InitCommonControlsEx(&controls);
     ComModule::Instance().SetHandle(instance_);
     skin::SetMessageBoxCaptions(instance_, {IDS_MSGBOX_OK, IDS_MSGBOX_CANCEL, IDS_MSGBOX_NO,

@@ -34,6 +34,8 @@ public:
 
     // PopupServiceHost
     CSettings& Settings() override { return settings_; }
+    // The factory values ("Defaults" of the settings dialog).
+    const CSettings& Defaults() const { return defaults_; }
     bool RecordBlockedPopup(std::string_view parentAddress, std::string_view popupAddress,
                             const PopupGeometry& geometry) override;
 

@@ -1,5 +1,7 @@
 #include "tray/core/settings_page_rules.h"
 
+#include "tray/core/settings.h"
+
 namespace qlx::tray {
 
 ToolTipSeconds ReadToolTipSeconds(std::string_view text) {
@@ -51,6 +53,16 @@ uint32_t KeyNumberForSelection(int index, bool onSequence) {
 
 int SelectionForKeyNumber(uint32_t number, size_t itemCount) {
     return number >= 1 && number <= itemCount ? static_cast<int>(number) - 1 : -1;
+}
+
+void RestoreSnapshot(CSettings& live, const CSettings& snapshot) {
+    const uint32_t total = live.PopupBlockedTotal_Count;
+    const uint32_t today = live.PopupBlockedToday_Count;
+    std::string day = live.today_time;
+    live.CopyFrom(snapshot);
+    live.PopupBlockedTotal_Count = total;
+    live.PopupBlockedToday_Count = today;
+    live.today_time = std::move(day);
 }
 
 } // namespace qlx::tray

@@ -8,6 +8,8 @@
 
 namespace qlx::tray {
 
+class CSettings;
+
 inline constexpr int32_t kMaxToolTipSeconds = 100;
 
 struct ToolTipSeconds {
@@ -32,5 +34,9 @@ uint32_t KeyNumberForSelection(int index, bool onSequence);
 // The item to select for `AllowButtonNumber`: number - 1, or -1 (none) for 0
 // or a number without an item.
 int SelectionForKeyNumber(uint32_t number, size_t itemCount);
+
+// "Cancel": the options as they were when the dialog opened. Pop-ups blocked
+// while it was open stay counted: the counters and their day are kept.
+void RestoreSnapshot(CSettings& live, const CSettings& snapshot);
 
 } // namespace qlx::tray

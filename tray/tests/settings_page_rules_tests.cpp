@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "tray/core/settings.h"
 #include "tray/core/settings_page_rules.h"
 
 namespace qlx::tray {
@@ -47,6 +48,28 @@ TEST(SettingsPageRulesTest, OverrideKeyDropDown) {
     EXPECT_EQ(SelectionForKeyNumber(1, 3), 0);
     EXPECT_EQ(SelectionForKeyNumber(3, 3), 2);
     EXPECT_EQ(SelectionForKeyNumber(4, 3), -1);
+}
+
+TEST(SettingsPageRulesTest, CancelRestoresTheOptionsAndKeepsWhatWasCountedMeanwhile) {
+    CSettings live;
+    live.ShowToolTip_Time = 9;
+    live.PopupBlockedTotal_Count = 4;
+    live.today_time = "2026-12-06";
+    CSettings snapshot;
+    snapshot.CopyFrom(live);
+    live.ShowToolTip_Time = 100;
+    live.AddMenu = false;
+    live.minibar_dx = 10;
+    live.PopupBlockedTotal_Count = 6; // blocked while the dialog was open
+    live.PopupBlockedToday_Count = 2;
+    live.today_time = "2026-12-07";
+    RestoreSnapshot(live, snapshot);
+    EXPECT_EQ(live.ShowToolTip_Time, 9u);
+    EXPECT_TRUE(live.AddMenu);
+    EXPECT_EQ(live.minibar_dx, 352u);
+    EXPECT_EQ(live.PopupBlockedTotal_Count, 6u);
+    EXPECT_EQ(live.PopupBlockedToday_Count, 2u);
+    EXPECT_EQ(live.today_time, "2026-12-07");
 }
 
 } // namespace

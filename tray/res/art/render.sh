@@ -64,6 +64,19 @@ icon shield_alert 214.ico
 png "$src/main.svg" 320 404 "$tmp/w.png" && bmp "$tmp/w.png" "$out/130.bmp" Palette
 png "$src/tip.svg" 250 180 "$tmp/w.png" && bmp "$tmp/w.png" "$out/191.bmp" Palette
 png "$src/about.svg" 280 160 "$tmp/w.png" && bmp "$tmp/w.png" "$out/153.bmp" Palette
+png "$src/settings.svg" 490 408 "$tmp/w.png" && bmp "$tmp/w.png" "$out/159.bmp" Palette
+# Settings pages: a rule under each section caption (the caption's top in pixels).
+page() { # number band-tops...
+    local n=$1 bands=""
+    shift
+    for y in "$@"; do
+        bands+="<line x1='10' y1='$((y + 18))' x2='440' y2='$((y + 18))' stroke='#F78404'/>"
+    done
+    from_template page.svg "$tmp/p.svg" BANDS="$bands"
+    png "$tmp/p.svg" 450 320 "$tmp/w.png" && bmp "$tmp/w.png" "$out/$n.bmp" Palette
+}
+page 163 6 54 202 256
+page 162 6
 from_template minibar.svg "$tmp/bar.svg" W=251
 png "$tmp/bar.svg" 252 34 "$tmp/w.png" && bmp "$tmp/w.png" "$out/181.bmp"
 from_template minibar.svg "$tmp/bar.svg" W=48
@@ -80,6 +93,7 @@ button 180 15 15 glyph_shrink 11
 button 183 15 15 glyph_expand 11
 # Text buttons of the windows (Open, Remove, Clear, Ok): the face only.
 button 139 88 24 "" 0
+button 140 72 24 "" 0
 
 # Menu and menu-strip icons.
 glyph_bmp glyph_about 207 16

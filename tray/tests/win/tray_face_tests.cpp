@@ -14,6 +14,7 @@
 #include <fstream>
 
 #include "tray/core/notification_rules.h"
+#include "tray/core/system_integration.h"
 #include "tray/tests/win/popup_client.h"
 
 namespace qlx::tray::testing {
@@ -382,6 +383,238 @@ TEST_F(TrayFaceTest, TrayClickWhileTheAboutBoxIsOpenLeavesTheMainWindowAlone) {
     ASSERT_TRUE(PressButton(about, IDOK));
     EXPECT_TRUE(WaitUntil([&] { return ::IsWindowEnabled(bar) != FALSE; }, 5000));
     Exit();
+}
+
+// The settings dialog, its pages and their controls.
+enum : int {
+    kSettingsOk = 1020,
+    kSettingsCancel = 1021,
+    kSettingsDefaults = 1022,
+    kSettingsTabs = 1023,
+    kGeneralPage = 104,
+    kAdvancedPage = 105,
+    kStartWithWindows = 1026,
+    kShowTip = 1032,
+    kPlaySound = 1034,
+    kOnSequence = 1035,
+    kKeyList = 1037,
+    kSeconds = 1041,
+    kSoundFile = 1042,
+    kSoundOpen = 1043,
+    kAddMenu = 1051,
+};
+
+HWND OpenSettings(const ChildProcess& tray, HWND main) {
+    EXPECT_TRUE(::PostMessageA(main, WM_COMMAND, 0x800B, 0));
+    HWND dialog = nullptr;
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            const auto found = FindWindowsWith(tray.Id(), "#32770", kSettingsTabs, true);
+            dialog = found.empty() ? nullptr : found.front();
+            return dialog != nullptr;
+        },
+        10000));
+    return dialog;
+}
+
+bool OptionIs(const char* name, uint32_t value) {
+    return WaitUntil([&] { return Option(name) == RegData::Dword(value); }, 5000);
+}
+
+bool HasRunEntry() {
+    Win32Registry registry;
+    return registry.GetValue(RegRoot::LocalMachine, kRunKeyPath, "Quellix").has_value() ||
+           registry.GetValue(RegRoot::CurrentUser, kRunKeyPath, "Quellix").has_value();
+}
+
+// An edit control's text: another process's control answers only WM_GETTEXT.
+std::string EditText(HWND page, int control) {
+    char text[MAX_PATH] = {};
+    ::SendDlgItemMessageA(page, control, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+bool Checked(HWND page, int control) {
+    return ::SendDlgItemMessageA(page, control, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+TEST_F(TrayFaceTest, SettingsApplyEachChangeAtOnceAndCancelRestoresThemAfterExit) {
+    SetOption("StartWithStartup", RegData::Dword(0));
+    Start();
+    HWND bar = FindMiniBar(tray.Id());
+    HWND dialog = OpenSettings(tray, main);
+    ASSERT_NE(dialog, nullptr);
+    HWND general = ::GetDlgItem(dialog, kGeneralPage);
+    HWND advanced = ::GetDlgItem(dialog, kAdvancedPage);
+    EXPECT_TRUE(::IsWindowVisible(general));
+    EXPECT_FALSE(::IsWindowVisible(advanced));
+    EXPECT_FALSE(::IsWindowEnabled(bar));
+    // Only one settings dialog; a tray click brings it to the front.
+    ASSERT_TRUE(::PostMessageA(main, WM_COMMAND, 0x800B, 0));
+    ASSERT_TRUE(ClickTrayIcon(main));
+    ::Sleep(300);
+    EXPECT_EQ(FindWindowsWith(tray.Id(), "#32770", kSettingsTabs, true).size(), 1u);
+    EXPECT_FALSE(::IsWindowVisible(main));
+    EXPECT_EQ(::GetForegroundWindow(), dialog);
+
+    // The start-up box writes and removes the Run entry at once.
+    Press(general, kStartWithWindows);
+    EXPECT_TRUE(OptionIs("StartWithStartup", 1));
+    EXPECT_TRUE(HasRunEntry());
+    Press(general, kStartWithWindows);
+    EXPECT_TRUE(OptionIs("StartWithStartup", 0));
+    EXPECT_FALSE(HasRunEntry());
+    const struct {
+        HWND page;
+        int control;
+        const char* option;
+        uint32_t after;
+    } boxes[] = {
+        {general, 1031, "BlinkTrayIcon", 0},
+        {general, kShowTip, "ShowToolTip", 0},
+        {general, 1033, "BeepViaPCSpeaker", 1},
+        {general, kPlaySound, "PlaySoundFile", 1},
+        {general, kOnSequence, "AllowPopup_PressButton", 0},
+        {general, 1036, "UpdateOnStartup", 0},
+        {advanced, kAddMenu, "AddMenu", 0},
+        {advanced, 1052, "FitPopup", 0},
+        {advanced, 1053, "AddBorder", 0},
+        {advanced, 1054, "Normalization", 0},
+    };
+    for (const auto& box : boxes) {
+        if (box.page == advanced && !::IsWindowVisible(advanced)) {
+            RECT tabs{};
+            ::GetWindowRect(::GetDlgItem(dialog, kSettingsTabs), &tabs);
+            ClickAt({tabs.left + 96, (tabs.top + tabs.bottom) / 2}); // "Advnced"
+            ASSERT_TRUE(WaitUntil([&] { return ::IsWindowVisible(advanced) != FALSE; }, 5000));
+            EXPECT_FALSE(::IsWindowVisible(general));
+        }
+        Press(box.page, box.control);
+        EXPECT_TRUE(OptionIs(box.option, box.after)) << box.option;
+    }
+    // The seconds field follows "Show tip for", the sound file "Play sound file".
+    EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(general, kSeconds)));
+    EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(general, kSoundFile)));
+    EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(general, kSoundOpen)));
+    // "Open" chooses the sound file.
+    char temp[MAX_PATH] = {};
+    ::GetTempPathA(MAX_PATH, temp);
+    const std::string sound = std::string(temp) + "qlx_settings_sound.wav";
+    std::ofstream(sound, std::ios::binary) << "RIFF";
+    Press(general, kSoundOpen);
+    HWND chooser = nullptr;
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            for (HWND w : FindWindowsWith(tray.Id(), "#32770", IDOK, true)) {
+                chooser = w != dialog ? w : chooser;
+            }
+            return chooser != nullptr;
+        },
+        10000));
+    for (int nameBox : {0x47c, 0x480}) { // file name: a combo box or an edit
+        ::SendDlgItemMessageA(chooser, nameBox, WM_SETTEXT, 0,
+                              reinterpret_cast<LPARAM>(sound.c_str()));
+    }
+    ASSERT_TRUE(PressButton(chooser, IDOK));
+    EXPECT_TRUE(WaitUntil([&] { return Option("SoundFileName") == RegData::String(sound); }, 5000));
+    EXPECT_EQ(EditText(general, kSoundFile), sound);
+    ::DeleteFileA(sound.c_str());
+
+    Press(general, kShowTip);
+    ASSERT_TRUE(WaitUntil(
+        [&] { return ::IsWindowEnabled(::GetDlgItem(general, kSeconds)) != FALSE; }, 5000));
+
+    // Typing past the limit.
+    ::SendDlgItemMessageA(general, kSeconds, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("250"));
+    EXPECT_TRUE(WaitUntil([&] { return EditText(general, kSeconds) == "100"; }, 5000));
+    EXPECT_TRUE(OptionIs("ShowToolTip_Time", 100));
+
+    // A key chosen while "On sequence" is off stores 0; switching it back on
+    // takes the chosen key.
+    ::SendDlgItemMessageA(general, kKeyList, CB_SETCURSEL, 1, 0);
+    ::PostMessageA(general, WM_COMMAND, MAKEWPARAM(kKeyList, CBN_SELCHANGE),
+                   reinterpret_cast<LPARAM>(::GetDlgItem(general, kKeyList)));
+    EXPECT_TRUE(OptionIs("AllowButtonNumber", 0));
+    Press(general, kOnSequence);
+    EXPECT_TRUE(OptionIs("AllowButtonNumber", 2));
+
+    // A pop-up blocked meanwhile stays counted after "Cancel".
+    {
+        auto service = Connect();
+        ASSERT_TRUE(service);
+        EXPECT_TRUE(Block(service.get(), L"http://www.example.com", L"http://ads.example.net/s"));
+    }
+    Press(dialog, kSettingsCancel);
+    ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(dialog); }, 5000));
+    EXPECT_TRUE(WaitUntil([&] { return ::IsWindowEnabled(bar) != FALSE; }, 5000));
+    // Restored in memory only: the registry keeps the changes while running.
+    EXPECT_EQ(Option("Normalization"), RegData::Dword(0));
+    EXPECT_EQ(Option("ShowToolTip_Time"), RegData::Dword(100));
+    Exit();
+    const std::pair<const char*, uint32_t> restored[] = {
+        {"StartWithStartup", 0},
+        {"BlinkTrayIcon", 1},
+        {"ShowToolTip", 1},
+        {"ShowToolTip_Time", 5},
+        {"BeepViaPCSpeaker", 0},
+        {"PlaySoundFile", 0},
+        {"AllowPopup_PressButton", 1},
+        {"AllowButtonNumber", 3},
+        {"UpdateOnStartup", 1},
+        {"AddMenu", 1},
+        {"Normalization", 1},
+        {"PopupBlockedTotal_Count", 1},
+    };
+    for (const auto& [name, value] : restored) {
+        EXPECT_EQ(Option(name), RegData::Dword(value)) << name;
+    }
+    EXPECT_NE(Option("SoundFileName"), RegData::String(sound));
+}
+
+TEST_F(TrayFaceTest, SettingsDefaultsKeepCountersAndSwitchesAndResetTheMinibarPlace) {
+    const std::pair<const char*, uint32_t> stored[] = {
+        {"PopupBlockedTotal_Count", 7}, {"BlockPopup", 0},   {"ShowMiniBar", 0},
+        {"MiniBarCompact", 1},          {"minibar_dx", 100}, {"minibar_dy", 40},
+        {"ShowToolTip_Time", 9},        {"AddMenu", 0},      {"StartWithStartup", 0},
+        {"AllowButtonNumber", 0},
+    };
+    for (const auto& [name, value] : stored) {
+        SetOption(name, RegData::Dword(value));
+    }
+    Start();
+    HWND dialog = OpenSettings(tray, main);
+    ASSERT_NE(dialog, nullptr);
+    HWND general = ::GetDlgItem(dialog, kGeneralPage);
+    HWND advanced = ::GetDlgItem(dialog, kAdvancedPage);
+    EXPECT_EQ(EditText(general, kSeconds), "9");
+    EXPECT_EQ(::SendDlgItemMessageA(general, kKeyList, CB_GETCURSEL, 0, 0), CB_ERR);
+    EXPECT_FALSE(Checked(advanced, kAddMenu));
+    EXPECT_FALSE(Checked(general, kStartWithWindows));
+
+    Press(dialog, kSettingsDefaults);
+    EXPECT_TRUE(OptionIs("ShowToolTip_Time", 5));
+    EXPECT_EQ(EditText(general, kSeconds), "5");
+    EXPECT_EQ(::SendDlgItemMessageA(general, kKeyList, CB_GETCURSEL, 0, 0), 2);
+    EXPECT_TRUE(Checked(advanced, kAddMenu));
+    EXPECT_TRUE(Checked(general, kStartWithWindows));
+    EXPECT_TRUE(HasRunEntry());
+    const std::pair<const char*, uint32_t> after[] = {
+        {"PopupBlockedTotal_Count", 7},
+        {"BlockPopup", 0},
+        {"ShowMiniBar", 0},
+        {"MiniBarCompact", 1},
+        {"minibar_dx", 352},
+        {"minibar_dy", 0},
+        {"AddMenu", 1},
+        {"AllowButtonNumber", 3},
+    };
+    for (const auto& [name, value] : after) {
+        EXPECT_EQ(Option(name), RegData::Dword(value)) << name;
+    }
+    Press(dialog, kSettingsOk);
+    ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(dialog); }, 5000));
+    Exit();
+    EXPECT_EQ(Option("ShowToolTip_Time"), RegData::Dword(5));
 }
 
 // A visible top-level window titled `title` that belongs to another process.

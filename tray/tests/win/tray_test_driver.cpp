@@ -7,8 +7,10 @@
 //   tray_test_driver show-main           the tray icon's click; waits until
 //                                        the main window is visible
 //   tray_test_driver click CONTROL       presses a minibar button (decimal id)
+//   tray_test_driver command ID          sends the main window a command (decimal id)
 //   tray_test_driver rect WHAT           prints "left top width height" of the
-//                                        visible main, minibar, tip or menu
+//                                        visible main, minibar, tip, menu or
+//                                        settings dialog
 //   tray_test_driver place WHAT X Y      moves it there (for a screenshot)
 #include <windows.h>
 
@@ -74,6 +76,9 @@ HWND FindVisible(DWORD pid, const char* what) {
         window = tips.empty() ? nullptr : tips.front();
     } else if (std::strcmp(what, "menu") == 0) {
         window = FindMenu(pid);
+    } else if (std::strcmp(what, "settings") == 0) {
+        const auto dialogs = FindWindowsWith(pid, "#32770", 1023, true);
+        window = dialogs.empty() ? nullptr : dialogs.front();
     }
     return window && ::IsWindowVisible(window) ? window : nullptr;
 }
@@ -97,6 +102,10 @@ int Drive(int argc, char** argv) {
         HWND minibar = qlx::tray::testing::FindMiniBar(pid);
         HWND button = ::GetDlgItem(minibar, std::atoi(argv[2]));
         return button && ::PostMessageA(button, BM_CLICK, 0, 0) ? 0 : 3;
+    }
+    if (command == "command" && argc == 3) {
+        HWND main = qlx::tray::testing::FindMainWindow(pid);
+        return ::PostMessageA(main, WM_COMMAND, static_cast<WPARAM>(std::atoi(argv[2])), 0) ? 0 : 3;
     }
     if (command == "place" && argc == 5) {
         HWND window = FindVisible(pid, argv[2]);
@@ -138,7 +147,7 @@ int main(int argc, char** argv) {
             return result;
         }
     }
-    std::fprintf(stderr, "usage: tray_test_driver wait-mutex|exit-tray|show-main|click ID|rect "
-                         "WHAT|place WHAT X Y\n");
+    std::fprintf(stderr, "usage: tray_test_driver wait-mutex|exit-tray|show-main|click ID|"
+                         "command ID|rect WHAT|place WHAT X Y\n");
     return 64;
 }
