@@ -2,8 +2,10 @@
 """The reference update server and the set builder, without Wine: a set
 built from a folder with an unchanged and a changed file, the answers to an
 older, the same and a newer version, and downloads whose size and CRC-32
-match their "File" lines."""
+match their "File" lines, over HTTP and over TLS."""
 import os
+import ssl
+import subprocess
 import sys
 import tempfile
 import unittest
@@ -39,9 +41,10 @@ class UpdateServerTest(unittest.TestCase):
     def tearDown(self):
         self.tmp.cleanup()
 
-    def ask(self, version):
-        url = "http://127.0.0.1:%d/q/update?proto=3&v=%s&platform=nt" % (self.port, version)
-        with urllib.request.urlopen(url) as answer:
+    def ask(self, version, scheme="http", port=None, context=None):
+        url = "%s://localhost:%d/q/update?proto=3&v=%s&platform=nt" % (
+            scheme, port or self.port, version)
+        with urllib.request.urlopen(url, context=context) as answer:
             return answer.read().decode("ascii").split("\r\n")
 
     def test_set_holds_the_changed_files_version_and_script(self):
@@ -66,10 +69,23 @@ class UpdateServerTest(unittest.TestCase):
         files = [l[len("File: "):].split(",") for l in lines if l.startswith("File: ")]
         self.assertEqual([f[0] for f in files], ["QLX.exe", "update.script", "version.dat"])
         for name, size, crc, address in files:
-            self.assertTrue(address.startswith("http://127.0.0.1:%d/sets/1.0.0.2/" % self.port))
+            self.assertTrue(address.startswith("http://localhost:%d/sets/1.0.0.2/" % self.port))
             with urllib.request.urlopen(address) as download:
                 data = download.read()
             self.assertEqual((len(data), zlib.crc32(data)), (int(size), int(crc)), name)
+
+    def test_tls_answers_with_https_addresses(self):
+        cert, key = (os.path.join(self.tmp.name, n) for n in ("c.pem", "k.pem"))
+        subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1",
+                        "-subj", "/CN=localhost", "-keyout", key, "-out", cert],
+                       check=True, capture_output=True)
+        server_context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        server_context.load_cert_chain(cert, key)
+        port = update_server.serve(self.sets, 0, "https", server_context)
+        client = ssl.create_default_context(cafile=cert)
+        lines = self.ask("1.0.0.1", "https", port, client)
+        self.assertIn("File: version.dat,7,%d,https://localhost:%d/sets/1.0.0.2/version.dat"
+                      % (zlib.crc32(b"1.0.0.2"), port), lines)
 
 
 if __name__ == "__main__":

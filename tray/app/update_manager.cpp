@@ -135,18 +135,23 @@ struct CUpdateManager::Shared {
         }
     }
 
+    // The running lock is taken and given up only under the queue's guard,
+    // so a request that arrives while the last run ends is either queued
+    // before the queue is looked at, or finds the lock free.
     void Serve(Request request) {
-        std::unique_lock busy(running, std::try_to_lock);
-        if (!busy.owns_lock()) {
+        {
             std::lock_guard hold(queueGuard);
-            queue.push_back(request);
-            return;
+            if (!running.try_lock()) {
+                queue.push_back(request);
+                return;
+            }
         }
         for (;;) {
             Run(request);
             std::lock_guard hold(queueGuard);
             std::erase_if(queue, [&](const Request& r) { return r.kind == request.kind; });
             if (queue.empty()) {
+                running.unlock();
                 return;
             }
             request = queue.front();
