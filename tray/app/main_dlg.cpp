@@ -549,7 +549,7 @@ void CMainDlg::OnCommand(UINT id) {
         }
         break;
     case ID_CMD_UPDATE:
-        // A visible program update is requested here from the update manager.
+        app_.Updates().RequestUpdate(0, false);
         break;
     default:
         break;

@@ -36,8 +36,10 @@ struct BlinkJob {
 
 class CPopupBlocked {
 public:
-    CPopupBlocked(HINSTANCE module, std::string address, uint32_t seconds)
-        : module_(module), address_(std::move(address)), seconds_(seconds), timer_(++g_tipTimer) {}
+    // An address is shortened to the label's width; a message wraps in it.
+    CPopupBlocked(HINSTANCE module, std::string text, uint32_t durationMs, bool isAddress)
+        : module_(module), text_(std::move(text)), durationMs_(durationMs), isAddress_(isAddress),
+          timer_(++g_tipTimer) {}
 
     void Run() {
         ::DialogBoxParamA(module_, MAKEINTRESOURCEA(IDD_POPUP_BLOCKED), nullptr, DialogProc,
@@ -96,14 +98,18 @@ private:
         ::SetWindowTextA(window, product.c_str());
         HWND label = ::GetDlgItem(window, IDC_TIP_TEXT);
         ::SetWindowPos(label, nullptr, 20, 40, 178, 28, SWP_NOZORDER | SWP_NOACTIVATE);
-        ::SetWindowTextA(label, skin::LoadString(module_, IDS_NO_VALUE).c_str());
-        ::SetWindowTextA(label, skin::CompactToWidth(label, address_).c_str());
+        if (isAddress_) {
+            ::SetWindowTextA(label, skin::LoadString(module_, IDS_NO_VALUE).c_str());
+            ::SetWindowTextA(label, skin::CompactToWidth(label, text_).c_str());
+        } else {
+            ::SetWindowTextA(label, text_.c_str());
+        }
         RECT work{};
         ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
         const TipRect place = PlaceTip(work.right, work.bottom);
         ::SetWindowPos(window, HWND_TOPMOST, place.left, place.top, place.width, place.height,
                        SWP_NOACTIVATE);
-        ::SetTimer(window, timer_, TipDurationMs(seconds_), nullptr);
+        ::SetTimer(window, timer_, durationMs_, nullptr);
         ::ShowWindow(window, SW_SHOW);
         DWORD_PTR ignored = 0;
         ::SendMessageTimeoutA(::GetDesktopWindow(), WM_SYSCOMMAND, SC_HOTKEY,
@@ -116,8 +122,9 @@ private:
     }
 
     HINSTANCE module_;
-    std::string address_;
-    uint32_t seconds_;
+    std::string text_;
+    uint32_t durationMs_;
+    bool isAddress_;
     UINT_PTR timer_;
     bool closed_ = false;
     skin::Surface surface_;
@@ -170,7 +177,11 @@ bool Start(UniqueHandle& slot, LPTHREAD_START_ROUTINE routine, std::unique_ptr<J
 } // namespace
 
 void RunPopupBlockedTip(HINSTANCE module, const std::string& address, uint32_t seconds) {
-    CPopupBlocked(module, address, seconds).Run();
+    CPopupBlocked(module, address, TipDurationMs(seconds), true).Run();
+}
+
+void RunMessageTip(HINSTANCE module, const std::string& text, uint32_t durationMs) {
+    CPopupBlocked(module, text, durationMs, false).Run();
 }
 
 void CNotifier::NotifyBlockedPopup(const std::string& popupAddress) {

@@ -39,5 +39,7 @@ private:
 // `CPopupBlocked`: the tip (dialog 107), a modal dialog of its own thread.
 // Runs it on the calling thread; returns when it closed.
 void RunPopupBlockedTip(HINSTANCE module, const std::string& address, uint32_t seconds);
+// The same tip showing a message (the updater's outcome) for `durationMs`.
+void RunMessageTip(HINSTANCE module, const std::string& text, uint32_t durationMs);
 
 } // namespace qlx::tray

@@ -104,7 +104,7 @@ bool CQlxApp::StartNormally() {
     settings_.Open(registry_, RegRoot::CurrentUser, kOptionsKeyPath);
     settings_.Load(defaults_, ComputeSettingsPlace(productName_), files_);
 
-    // The update manager; its schedule and the updater launch plug in there.
+    // The update manager: the schedule of program updates and the updater launch.
     updates_.SetScheduleFile(0, "Program.upd");
     updates_.SetProductName(productName_);
     updates_.SetProgramFolder(settings_.Place().programFolder);

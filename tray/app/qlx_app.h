@@ -42,6 +42,7 @@ public:
     HINSTANCE Instance() const { return instance_; }
     const std::string& ProductName() const { return productName_; }
     const CUpdateManager& Updates() const { return updates_; }
+    CUpdateManager& Updates() { return updates_; }
     const Clock& GetClock() const { return clock_; }
     // Windows is ending: save as at a normal exit.
     void OnEndSession();

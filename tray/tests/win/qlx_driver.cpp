@@ -243,8 +243,9 @@ bool PressButton(HWND box, int button) {
                                      reinterpret_cast<LPARAM>(control));
 }
 
-bool StartTray(qlx::testing::ChildProcess& process, const std::string& exe) {
-    if (!process.Start(Quoted(exe))) {
+bool StartTray(qlx::testing::ChildProcess& process, const std::string& exe,
+               const std::string& workDir) {
+    if (!process.Start(Quoted(exe), workDir)) {
         return false;
     }
     return qlx::testing::WaitForNamedMutex(kMutex, 20000) &&

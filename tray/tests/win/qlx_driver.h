@@ -55,7 +55,8 @@ bool PressButton(HWND box, int button);
 
 // Starts QLX.exe normally and waits until its mutex exists and its main
 // window is there.
-bool StartTray(qlx::testing::ChildProcess& process, const std::string& exe = QlxPath());
+bool StartTray(qlx::testing::ChildProcess& process, const std::string& exe = QlxPath(),
+               const std::string& workDir = {});
 // Sends the Exit command, answers the question with Yes and waits for the
 // process to end; returns its exit code in `exitCode`.
 bool ExitTray(qlx::testing::ChildProcess& process, DWORD* exitCode = nullptr);

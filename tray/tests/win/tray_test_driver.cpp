@@ -12,6 +12,10 @@
 //                                        visible main, minibar, tip, menu or
 //                                        settings dialog
 //   tray_test_driver place WHAT X Y      moves it there (for a screenshot)
+//   tray_test_driver running             prints "yes" when a tray program runs
+//   tray_test_driver update              sends the Update command
+//   tray_test_driver tip-text SECONDS    prints the text of the first tip that
+//                                        shows within SECONDS
 #include <windows.h>
 
 #include <tlhelp32.h>
@@ -114,6 +118,19 @@ int Drive(int argc, char** argv) {
                    ? 0
                    : 3;
     }
+    if (command == "update") {
+        HWND main = qlx::tray::testing::FindMainWindow(pid);
+        return main && ::PostMessageA(main, WM_COMMAND, 0x8008, 0) ? 0 : 3;
+    }
+    if (command == "tip-text" && argc == 3) {
+        HWND tip = nullptr;
+        if (!qlx::testing::WaitUntil([&] { return (tip = FindVisible(pid, "tip")) != nullptr; },
+                                     static_cast<DWORD>(std::atoi(argv[2])) * 1000)) {
+            return 3;
+        }
+        std::printf("%s\n", qlx::tray::testing::ControlText(tip, 1068).c_str());
+        return 0;
+    }
     if (command == "rect" && argc == 3) {
         HWND window = nullptr;
         RECT rect{};
@@ -138,6 +155,10 @@ int main(int argc, char** argv) {
                    ? 0
                    : 1;
     }
+    if (argc == 2 && std::strcmp(argv[1], "running") == 0) {
+        std::printf("%s\n", FindTrayProcess() != 0 ? "yes" : "no");
+        return 0;
+    }
     if (argc == 2 && std::strcmp(argv[1], "exit-tray") == 0) {
         return ExitTray();
     }
@@ -147,7 +168,7 @@ int main(int argc, char** argv) {
             return result;
         }
     }
-    std::fprintf(stderr, "usage: tray_test_driver wait-mutex|exit-tray|show-main|click ID|"
-                         "command ID|rect WHAT|place WHAT X Y\n");
+    std::fprintf(stderr, "usage: tray_test_driver wait-mutex|running|exit-tray|show-main|click ID|"
+                         "command ID|rect WHAT|place WHAT X Y|update|tip-text SECONDS\n");
     return 64;
 }

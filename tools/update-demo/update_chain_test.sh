@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# The whole update chain in the test prefix: a program folder of its own
+# with QLX.exe and the real update.exe at version 1.0.0.1, the reference
+# update server on 127.0.0.1 offering 1.0.0.2, the Update command, and the
+# installed file, the written-back version and the report checked by
+# update-demo.sh.
+set -u
+run() { "$QLX_WINE_RUN" "$@" </dev/null; }
+dir="$QLX_BIN_DIR/update_chain"
+rm -rf "$dir"
+mkdir -p "$dir"
+cp "$QLX_BIN_DIR/QLX.exe" "$QLX_BIN_DIR/update.exe" "$dir/"
+printf '1.0.0.1' >"$dir/version.dat"
+run reg delete 'HKCU\Software\Quellix' /f >/dev/null 2>&1
+seeded=0
+run reg query 'HKLM\Software\Quellix' /v AppName >/dev/null 2>&1 || seeded=1
+
+bash "$QLX_SOURCE_DIR/tools/update-demo/update-demo.sh" "$dir" --exit
+status=$?
+if [ $seeded -eq 1 ]; then
+    run reg delete 'HKLM\Software\Quellix' /f >/dev/null 2>&1
+fi
+exit $status
