@@ -93,4 +93,8 @@ say "counters in HKCU\\Software\\Quellix\\Options"
 for v in PopupBlockedToday_Count PopupBlockedTotal_Count today_time BlockPopup; do
     printf '  %-26s %s\n' "$v" "$(option "$v")"
 done
+
+say "a real update: the Update command, update.exe and a local update server"
+"$QLX_SOURCE_DIR/tools/update-demo/update-demo.sh" \
+    "$QLX_WINEPREFIX_OVERRIDE/drive_c/Program Files/Quellix" --exit || status=1
 exit $status

@@ -396,9 +396,8 @@ void CSettingsDlg::OnDefaults() {
     settings_.ResetToDefaults(defaults_);
     general_.Load();
     advanced_.Load();
-    // The Run entry follows the start-up box at once, as after any change,
-    // so that what the page shows is what Windows will do.
-    settings_.SaveAndApply();
+    // The Run entry follows at the next change or at exit.
+    settings_.Save();
 }
 
 } // namespace qlx::tray
