@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/core/registry_model.h"
+#include "updater/core/language_packs.h"
 #include "updater/core/log_line.h"
 
 namespace qlx::updater {
@@ -167,6 +168,9 @@ class UpdaterNotifications {
 public:
     virtual ~UpdaterNotifications() = default;
     virtual void Begin(const std::string& caption) = 0;
+    // The session's appearance (0 normal, 1 invisible, 2 stealth), once the
+    // options are read.
+    virtual void SetAppearance(int appearance) = 0;
     virtual void End() = 0;
     virtual void SetText(const std::string& text, int number) = 0;
     virtual void HideConnecting() = 0;
@@ -183,6 +187,13 @@ public:
     virtual void SetTitle(const std::string& title) = 0;
     // A message of the server's answer ("Text" line), shown at the end.
     virtual void ShowMessage(const std::string& title, const std::string& message) = 0;
+    // The user's choice among `packs` (its code), or empty when none was
+    // chosen; `current` is the code of the language in use.
+    virtual std::string ChooseLanguage(const std::string& title,
+                                       const std::vector<LanguagePack>& packs,
+                                       const std::string& current) = 0;
+    // The notice that the chosen language is installed.
+    virtual void LanguageChanged() = 0;
 };
 
 } // namespace qlx::updater

@@ -41,6 +41,8 @@ std::string BuiltInText(int id) {
         return "Change language";
     case 155:
         return "pv.dat";
+    case 160:
+        return "Choose your language";
     case 156:
         return "Linking to server";
     case 157:

@@ -26,6 +26,7 @@ enum TextId : int {
     kTextVersionFileDefault = 155,
     kTextLinking = 156,
     kTextInstallTitle = 157,
+    kTextChooseLanguage = 160,
     kTextDatabases = 163,
     kTextBadVersionMessage = 302,
     kTextFailureMessage = 303,

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "common/core/text.h"
+#include "updater/core/language_packs.h"
 #include "updater/core/references.h"
 #include "updater/core/server_response.h"
 #include "updater/core/return_codes.h"
@@ -251,23 +252,24 @@ void UpdateEngine::ApplyDefaults() {
     }
 }
 
+int AppearanceOf(std::string_view text) {
+    if (EqualsNoCase(text, "Stealth")) {
+        return kAppearanceStealth;
+    }
+    return EqualsNoCase(text, "Invisible") ? kAppearanceInvisible : kAppearanceNormal;
+}
+
 void UpdateEngine::ReadSwitches() {
     const std::string appearance = options_.Value("Appearance");
-    if (EqualsNoCase(appearance, "Stealth")) {
-        appearance_ = kAppearanceStealth;
-    } else if (EqualsNoCase(appearance, "Invisible")) {
-        appearance_ = kAppearanceInvisible;
-    } else {
-        if (!EqualsNoCase(appearance, "Normal")) {
-            Log("Warning: unknown appearence option specified: " + appearance);
-        }
-        appearance_ = kAppearanceNormal;
+    appearance_ = AppearanceOf(appearance);
+    if (appearance_ == kAppearanceNormal && !EqualsNoCase(appearance, "Normal")) {
+        Log("Warning: unknown appearence option specified: " + appearance);
     }
     detailedLog_ = IsYes(options_.Value("DetailedLog"));
 }
 
 std::string UpdateEngine::BuildRequestAddress(const std::string& server) {
-    requestType_ = verbs_.Request();
+    requestType_ = languageChosen_ ? kGetLanguage : verbs_.Request();
     if (requestType_ == kNoRequest) {
         Log("ERROR: Invalid request type: -1.");
         throw UpdaterFailure{kInvalidRequest};
@@ -290,7 +292,14 @@ std::string UpdateEngine::BuildRequestAddress(const std::string& server) {
     } else {
         std::snprintf(text, sizeof text, "%u.%u.%u.0.0", os.major, os.minor, os.build);
     }
-    return address + "&os_version=" + text;
+    address += std::string("&os_version=") + text;
+    // A language request names its language, or the server could not know
+    // which pack to send.
+    if (const std::string language = options_.Value("GetLanguage");
+        !language.empty() && requestType_ == kGetLanguage) {
+        address += "&lang=" + language;
+    }
+    return address;
 }
 
 void UpdateEngine::CheckCancel() {
@@ -306,6 +315,11 @@ void UpdateEngine::HandleServer(const std::string& server) {
         CheckCancel();
         ExecuteScript();
         return;
+    }
+    if (requestType_ == kDelayedLangReg) {
+        // Nothing serves it: no server is troubled with the request.
+        Log("ERROR: Invalid request type: " + std::to_string(requestType_) + ".");
+        throw UpdaterFailure{kInvalidRequest};
     }
     SendRequest(address);
     const auto code = FirstValue(response_, "ReturnCode");
@@ -334,16 +348,52 @@ void UpdateEngine::HandleServer(const std::string& server) {
             SendRequest(address);
         }
         if (requestType_ == kGetLanguage) {
+            RecordLanguageInUse();
             windows_.LanguageStepFinished();
         }
         // Another server would install the same update a second time.
         sessionOver_ = returnCode_ == kUpdated || returnCode_ == kUpdatedRestart;
         break;
     case kConfigureLanguagePacks:
+        ConfigureLanguage(server);
         break;
     default:
         Log("ERROR: Invalid request type: " + std::to_string(requestType_) + ".");
         throw UpdaterFailure{kInvalidRequest};
+    }
+}
+
+void UpdateEngine::RecordLanguageInUse() {
+    const std::string code = options_.Value("GetLanguage");
+    if (code.empty() || (returnCode_ != kUpdated && returnCode_ != kUpdatedRestart)) {
+        return;
+    }
+    const std::string path = programDir_ + kLanguageFile;
+    const auto text = platform_.ReadTextFile(path, nullptr);
+    // A list that could not be read is not replaced by a shorter one.
+    if (!text && platform_.FileExists(path)) {
+        return;
+    }
+    platform_.ReplaceTextFile(path, WithLanguageInUse(text.value_or(""), code));
+}
+
+void UpdateEngine::ConfigureLanguage(const std::string& server) {
+    sessionOver_ = true;
+    const auto installed = InstalledLanguages(
+        platform_.ReadTextFile(programDir_ + kLanguageFile, nullptr).value_or(""));
+    const std::string code = windows_.ChooseLanguage(
+        options_.Value("ProductName") + " - " + texts_(kTextChooseLanguage),
+        ListLanguagePacks(response_, installed), installed.empty() ? "" : installed.front());
+    if (code.empty()) {
+        returnCode_ = kNothingToUpdate;
+        return;
+    }
+    Log("Language pack chosen: " + code + ".");
+    options_.Set("GetLanguage", code, code);
+    languageChosen_ = true;
+    HandleServer(server);
+    if (returnCode_ == kUpdated || returnCode_ == kUpdatedRestart) {
+        windows_.LanguageChanged();
     }
 }
 
@@ -381,6 +431,9 @@ int32_t UpdateEngine::RunSession() {
             variables_[name] = path;
         }
         ApplyDefaults();
+        // Known before anything can end the session: a silent updater that
+        // fails early stays silent.
+        windows_.SetAppearance(AppearanceOf(options_.Value("Appearance")));
         windows_.Begin(
             texts_(verbs_.Request() == kGetLanguage || verbs_.Request() == kConfigureLanguagePacks
                        ? kTextLanguageCaption

@@ -27,6 +27,9 @@ struct FinalMessageChoice {
 };
 FinalMessageChoice ChooseFinalMessage(int32_t returnCode, bool restartRequired);
 
+// "Stealth" and "Invisible" (any case); anything else is the normal appearance.
+int AppearanceOf(std::string_view text);
+
 // Digits and dots, no empty group, three or four dots.
 bool IsValidProductVersion(std::string_view version);
 
@@ -83,6 +86,8 @@ private:
     void ReadSwitches();
     void HandleServer(const std::string& server);
     void ExecuteScript();
+    void ConfigureLanguage(const std::string& server);
+    void RecordLanguageInUse();
     void CheckCancel();
     void EndSession();
 
@@ -115,6 +120,7 @@ private:
 
     int32_t returnCode_ = 0;
     int requestType_ = kNoRequest;
+    bool languageChosen_ = false; // "configurelanguagepacks" goes on as "getlanguage"
     int appearance_ = kAppearanceNormal;
     int productFamily_ = 0;
     bool detailedLog_ = false;

@@ -140,6 +140,7 @@ class RecordingWindows final : public UpdaterNotifications {
 public:
     std::vector<std::string> calls;
     void Begin(const std::string& caption) override { calls.push_back("begin " + caption); }
+    void SetAppearance(int a) override { calls.push_back("appearance " + std::to_string(a)); }
     void End() override { calls.push_back("end"); }
     void SetText(const std::string& text, int) override { calls.push_back("text " + text); }
     void HideConnecting() override { calls.push_back("hide connecting"); }
@@ -162,6 +163,15 @@ public:
     void ShowMessage(const std::string& title, const std::string& message) override {
         calls.push_back("message " + title + "|" + message);
     }
+    std::string chosenLanguage; // what the user picks
+    std::vector<LanguagePack> offeredPacks;
+    std::string ChooseLanguage(const std::string& title, const std::vector<LanguagePack>& packs,
+                               const std::string& current) override {
+        offeredPacks = packs;
+        calls.push_back("choose language " + current + " in " + title);
+        return chosenLanguage;
+    }
+    void LanguageChanged() override { calls.push_back("language changed"); }
 };
 
 } // namespace qlx::updater::testing

@@ -350,6 +350,70 @@ TEST(ServerSession, ChecksUpdatesAndTheirFailures) {
          kScriptFailed,
          {},
          {}},
+        {"a language pack: its language asked for, no write-back, the language in use kept",
+         "getlanguage -GetLanguage=de -ProductVersion=@ver.dat -AppDir=C:\\app",
+         kUpdate,
+         [](ServerRig& rig) {
+             ServeUpdate(rig);
+             rig.platform.files["C:\\prog\\ver.dat"] = "1.2.3.4";
+             rig.platform.files["C:\\prog\\language.dat"] = "en\r\nDE\r\n";
+         },
+         kUpdated,
+         {},
+         [](ServerRig& rig) {
+             auto& p = rig.platform;
+             EXPECT_EQ(p.files["C:\\prog\\ver.dat"], "1.2.3.4");
+             EXPECT_EQ(p.files["C:\\prog\\language.dat"], "de\r\nen\r\n");
+             EXPECT_EQ(rig.Requests("plain http://s/u?proto=3&v=1.2.3.4&platform=nt&os_version="
+                                    "6.1.7601.1.0&lang=de"),
+                       1);
+             EXPECT_NE(
+                 std::find(rig.windows.calls.begin(), rig.windows.calls.end(), "language done"),
+                 rig.windows.calls.end());
+         }},
+        {"a language pack the server does not have",
+         "getlanguage -GetLanguage=de",
+         "ReturnCode: 1\r\n",
+         {},
+         kNothingToUpdate,
+         {},
+         [](ServerRig& rig) { EXPECT_FALSE(rig.platform.files.count("C:\\prog\\language.dat")); }},
+        {"the language window lists offered and installed packs; the choice is installed",
+         "configurelanguagepacks -ProductName=Q -AppDir=C:\\app",
+         kUpdate + "Language: de, Deutsch\r\nLanguage: fr\r\nLanguage: DE, again\r\n",
+         [](ServerRig& rig) {
+             ServeUpdate(rig);
+             rig.platform.files["C:\\prog\\language.dat"] = "en\r\nfr\r\n";
+             rig.windows.chosenLanguage = "de";
+         },
+         kUpdated,
+         {"Language pack chosen: de."},
+         [](ServerRig& rig) {
+             const std::vector<LanguagePack> packs{
+                 {"de", "Deutsch", false}, {"fr", "fr", true}, {"en", "en", true}};
+             EXPECT_EQ(rig.windows.offeredPacks, packs);
+             EXPECT_EQ(rig.platform.files["C:\\app\\a.dll"], "AAAA");
+             EXPECT_EQ(rig.Requests("plain http://s/u"), 2);
+             EXPECT_EQ(rig.Requests("plain http://s/u?proto=3&v=1.2.3.4&platform=nt&os_version="
+                                    "6.1.7601.1.0&lang=de"),
+                       1);
+             const auto& calls = rig.windows.calls;
+             const auto chosen = std::find(calls.begin(), calls.end(),
+                                           "choose language en in Q - Choose your language");
+             EXPECT_NE(std::find(chosen, calls.end(), "language changed"), calls.end());
+         }},
+        {"the language window closed without a choice",
+         "configurelanguagepacks",
+         "ReturnCode: 0\r\nLanguage: de, Deutsch\r\n",
+         {},
+         kNothingToUpdate,
+         {},
+         [](ServerRig& rig) {
+             EXPECT_EQ(rig.Requests("plain http://s/u"), 1);
+             EXPECT_EQ(
+                 std::find(rig.windows.calls.begin(), rig.windows.calls.end(), "language changed"),
+                 rig.windows.calls.end());
+         }},
     };
     for (const ServerCase& c : cases) {
         SCOPED_TRACE(c.name);

@@ -1,15 +1,54 @@
 #include "updater/win32/main_frame.h"
 
+#include <commctrl.h>
 #include <objbase.h>
 
-#include <string>
+#include "common/win32/unique_handle.h"
+#include "skin/skin_bitmap.h"
+#include "skin/skin_controls.h"
 
 namespace qlx::updater {
 
 namespace {
 
 const char* const kFrameClass = "KTUpdaterMainFrame";
+const char* const kTerminationEvent = "TarvelUpdaterTerminationEvent";
 constexpr UINT kNotifyMessage = WM_APP + 1;
+
+enum Dialog : int {
+    kFinalDialog = 101,
+    kProgressDialog = 203,
+    kConnectingDialog = 205,
+    kServerMessageDialog = 236,
+    kLanguageDialog = 202,
+    kLanguageNoticeDialog = 204,
+};
+
+enum Control : int {
+    kProgressBar = 506,
+    kFirstLine = 500,
+    kCloseButton = 507,
+    kMinimiseButton = 508,
+    kConnectingCancel = 501,
+    kConnectingProduct = 1030,
+    kFinalText = 1039,
+    kMessageTitle = 500,
+    kMessageText = 501,
+    kCurrentLanguage = 500,
+    kLanguageList = 501,
+    kSelectButton = 502,
+    kCloseLanguages = 503,
+};
+
+enum Text : int {
+    kLanguageColumn = 149,
+    kStateColumn = 150,
+    kInstalledText = 151,
+    kOfferedText = 152,
+    kLanguageNoticeTitle = 162,
+};
+
+enum Appearance : int { kNormal = 0, kInvisible = 1, kStealth = 2 };
 
 // Numbered as the notification interface orders its operations.
 enum NotificationKind : int {
@@ -38,12 +77,205 @@ struct Notification {
     int second;
 };
 
+HINSTANCE Module() {
+    return ::GetModuleHandleA(nullptr);
+}
+
+std::string LoadText(int id) {
+    char text[1024];
+    const int n = ::LoadStringA(Module(), static_cast<UINT>(id), text, sizeof text);
+    return std::string(text, static_cast<size_t>(n > 0 ? n : 0));
+}
+
+// The tray program's button faces, cells of 88 by 24 pixels. Each thread
+// keeps its own list: the engine thread's dialogs draw with it too.
+constexpr int kButtonFace = 139;
+constexpr int kButtonFaceWidth = 88;
+
+HIMAGELIST ButtonFaces() {
+    thread_local skin::ImageListOwner faces(
+        skin::LoadImageStrip(Module(), kButtonFace, kButtonFaceWidth));
+    return faces.list;
+}
+
+// The dialog's push buttons take the skin's faces; the small close and
+// minimise buttons keep their own look.
+void SkinButtons(HWND dialog) {
+    HIMAGELIST faces = ButtonFaces();
+    if (!faces) {
+        return;
+    }
+    for (HWND child = ::GetWindow(dialog, GW_CHILD); child;
+         child = ::GetWindow(child, GW_HWNDNEXT)) {
+        char cls[16] = {};
+        ::GetClassNameA(child, cls, sizeof cls);
+        RECT r{};
+        ::GetClientRect(child, &r);
+        const LONG_PTR type = ::GetWindowLongPtrA(child, GWL_STYLE) & BS_TYPEMASK;
+        if (lstrcmpiA(cls, "Button") == 0 && (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON) &&
+            r.right >= 40) {
+            skin::MakeImageButton(child, faces, true);
+        }
+    }
+}
+
+// The skin's paper and ink and button faces for every updater window; false
+// when the message is not about them.
+bool PaintsColours(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR* result) {
+    if (message == WM_DRAWITEM) {
+        *result = skin::DrawImageButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+        return *result != FALSE;
+    }
+    if (message == WM_CTLCOLORDLG) {
+        *result = reinterpret_cast<INT_PTR>(skin::PaperBrush());
+        return true;
+    }
+    if (message == WM_CTLCOLORSTATIC) {
+        *result = skin::PaperStatic(wParam);
+        return true;
+    }
+    return false;
+}
+
+// The user's Cancel: the engine notices the event at its next check, the
+// tray program hears of it through its message.
+void CancelSession(FrameState* state, HWND dialog) {
+    qlx::UniqueHandle event(::OpenEventA(EVENT_MODIFY_STATE, FALSE, kTerminationEvent));
+    if (event) {
+        ::SetEvent(event.get());
+    }
+    if (state->trayMessage != 0) {
+        ::PostMessageA(HWND_BROADCAST, state->trayMessage, 0, 1);
+    }
+    ::EnableWindow(::GetDlgItem(dialog, IDCANCEL), FALSE);
+    ::EnableWindow(::GetDlgItem(dialog, kConnectingCancel), FALSE);
+}
+
+INT_PTR CALLBACK SessionWindowProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* state = reinterpret_cast<FrameState*>(::GetWindowLongPtrA(dialog, DWLP_USER));
+    INT_PTR colours = 0;
+    if (PaintsColours(message, wParam, lParam, &colours)) {
+        return colours;
+    }
+    switch (message) {
+    case WM_INITDIALOG:
+        ::SetWindowLongPtrA(dialog, DWLP_USER, lParam);
+        SkinButtons(dialog);
+        ::SendDlgItemMessageA(dialog, kProgressBar, PBM_SETRANGE32, 0, 100);
+        return TRUE;
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDCANCEL:
+        case kCloseButton:
+        case kConnectingCancel:
+            // Closing a window of a running session is cancelling it.
+            if (state) {
+                CancelSession(state, dialog);
+            }
+            return TRUE;
+        case kMinimiseButton:
+            ::ShowWindow(dialog, SW_MINIMIZE);
+            return TRUE;
+        default:
+            return FALSE;
+        }
+    default:
+        return FALSE;
+    }
+}
+
+HWND Ensure(HWND* window, int dialogId, FrameState* state) {
+    if (!*window) {
+        *window = ::CreateDialogParamA(Module(), MAKEINTRESOURCEA(dialogId), nullptr,
+                                       SessionWindowProc, reinterpret_cast<LPARAM>(state));
+        if (*window) {
+            ::SetWindowTextA(*window, state->caption.c_str());
+            ::SetDlgItemTextA(*window, kConnectingProduct, state->caption.c_str());
+        }
+    }
+    return *window;
+}
+
+void ShowIf(HWND window, bool show) {
+    if (window && (::IsWindowVisible(window) != FALSE) != show) {
+        ::ShowWindow(window, show ? SW_SHOWNA : SW_HIDE);
+    }
+}
+
+// The windows as the current appearance wants them: "Stealth" shows none,
+// "Invisible" the progress only, "Normal" both.
+void ApplyAppearance(FrameState* state) {
+    const int appearance = state->appearance;
+    ShowIf(state->connecting, state->connectingWanted && appearance == kNormal);
+    ShowIf(state->progress, state->progressWanted && appearance != kStealth);
+}
+
+void Handle(HWND frame, FrameState* state, const Notification& n) {
+    switch (n.kind) {
+    case kBegin:
+        state->caption = *n.text;
+        break;
+    case kShowConnecting:
+        state->connectingWanted = true;
+        if (state->appearance != kStealth) {
+            Ensure(&state->connecting, kConnectingDialog, state);
+        }
+        break;
+    case kHideConnecting:
+        state->connectingWanted = false;
+        break;
+    case kPhaseStarts:
+        state->progressWanted = true;
+        if (state->appearance != kStealth) {
+            Ensure(&state->progress, kProgressDialog, state);
+            ::SendDlgItemMessageA(state->progress, kProgressBar, PBM_SETPOS, 0, 0);
+        }
+        break;
+    case kHideProgress:
+        state->progressWanted = false;
+        break;
+    case kProgress:
+        if (state->progress) {
+            ::SendDlgItemMessageA(state->progress, kProgressBar, PBM_SETPOS,
+                                  static_cast<WPARAM>(n.first), 0);
+        }
+        break;
+    case kSetTitle:
+        if (state->progress) {
+            ::SetWindowTextA(state->progress, n.text->c_str());
+        }
+        break;
+    case kProgressLines:
+        if (state->progress) {
+            size_t begin = 0;
+            for (int line = 0; line < 3; ++line) {
+                const size_t end = n.text->find('\n', begin);
+                ::SetDlgItemTextA(state->progress, kFirstLine + line,
+                                  n.text->substr(begin, end - begin).c_str());
+                begin = end == std::string::npos ? n.text->size() : end + 1;
+            }
+        }
+        break;
+    case kSessionEnded:
+        for (HWND* window : {&state->connecting, &state->progress}) {
+            if (*window) {
+                ::DestroyWindow(*window);
+                *window = nullptr;
+            }
+        }
+        ::DestroyWindow(frame);
+        return;
+    default:
+        break;
+    }
+    ApplyAppearance(state);
+}
+
 LRESULT CALLBACK FrameProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* state = reinterpret_cast<FrameState*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
     if (message == kNotifyMessage) {
-        const auto* n = reinterpret_cast<const Notification*>(lParam);
-        if (n->kind == kSessionEnded) {
-            ::DestroyWindow(hwnd);
+        if (state) {
+            Handle(hwnd, state, *reinterpret_cast<const Notification*>(lParam));
         }
         return 0;
     }
@@ -54,10 +286,154 @@ LRESULT CALLBACK FrameProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
     if (state && message != 0 && message == state->instanceMessage) {
         // A second start for the same product: its appearance holds from the
         // next notification on.
-        state->appearance = static_cast<int>(wParam);
+        if (wParam <= kStealth) {
+            state->appearance = static_cast<int>(wParam);
+        }
         return 0;
     }
     return ::DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+// A modal dialog of the engine thread: title and up to two texts.
+struct ModalTexts {
+    std::string title;
+    int firstId;
+    std::string first;
+    int secondId;
+    std::string second;
+};
+
+INT_PTR CALLBACK ModalProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    INT_PTR colours = 0;
+    if (PaintsColours(message, wParam, lParam, &colours)) {
+        return colours;
+    }
+    if (message == WM_INITDIALOG) {
+        const auto* texts = reinterpret_cast<const ModalTexts*>(lParam);
+        SkinButtons(dialog);
+        ::SetWindowTextA(dialog, texts->title.c_str());
+        if (texts->firstId != 0) {
+            ::SetDlgItemTextA(dialog, texts->firstId, texts->first.c_str());
+        }
+        if (texts->secondId != 0) {
+            ::SetDlgItemTextA(dialog, texts->secondId, texts->second.c_str());
+        }
+        ::SetForegroundWindow(dialog);
+        return TRUE;
+    }
+    if (message == WM_COMMAND &&
+        (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL || LOWORD(wParam) == kCloseButton)) {
+        ::EndDialog(dialog, LOWORD(wParam));
+        return TRUE;
+    }
+    return FALSE;
+}
+
+void RunModal(int dialogId, const ModalTexts& texts) {
+    ::DialogBoxParamA(Module(), MAKEINTRESOURCEA(dialogId), nullptr, ModalProc,
+                      reinterpret_cast<LPARAM>(&texts));
+}
+
+struct LanguageChoice {
+    std::string title;
+    const std::vector<LanguagePack>* packs;
+    std::string current;
+    std::string chosen;
+};
+
+void FillLanguageList(HWND list, const std::vector<LanguagePack>& packs) {
+    ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT);
+    // The state of each pack as a small mark beside its name.
+    HIMAGELIST marks = ImageList_Create(12, 12, ILC_COLOR24, 2, 0);
+    for (COLORREF colour : {skin::colour::kAccent, skin::colour::kGreyInk}) {
+        HDC screen = ::GetDC(nullptr);
+        HBITMAP mark = ::CreateCompatibleBitmap(screen, 12, 12);
+        HDC dc = ::CreateCompatibleDC(screen);
+        HGDIOBJ old = ::SelectObject(dc, mark);
+        const RECT all{0, 0, 12, 12};
+        HBRUSH brush = ::CreateSolidBrush(colour);
+        ::FillRect(dc, &all, brush);
+        ::DeleteObject(brush);
+        ::SelectObject(dc, old);
+        ::DeleteDC(dc);
+        ::ReleaseDC(nullptr, screen);
+        ImageList_Add(marks, mark, nullptr);
+        ::DeleteObject(mark);
+    }
+    // The list view destroys its image list with itself.
+    ListView_SetImageList(list, marks, LVSIL_SMALL);
+    const std::string columns[] = {LoadText(kLanguageColumn), LoadText(kStateColumn)};
+    for (int i = 0; i < 2; ++i) {
+        LVCOLUMNA column{};
+        column.mask = LVCF_TEXT | LVCF_WIDTH;
+        column.cx = i == 0 ? 140 : 220;
+        column.pszText = const_cast<char*>(columns[i].c_str());
+        ::SendMessageA(list, LVM_INSERTCOLUMNA, static_cast<WPARAM>(i),
+                       reinterpret_cast<LPARAM>(&column));
+    }
+    const std::string states[] = {LoadText(kInstalledText), LoadText(kOfferedText)};
+    int row = 0;
+    for (const LanguagePack& pack : packs) {
+        LVITEMA item{};
+        item.mask = LVIF_TEXT | LVIF_IMAGE;
+        item.iItem = row;
+        item.iImage = pack.installed ? 0 : 1;
+        item.pszText = const_cast<char*>(pack.name.c_str());
+        ::SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+        item.mask = LVIF_TEXT;
+        item.iSubItem = 1;
+        item.pszText = const_cast<char*>(states[pack.installed ? 0 : 1].c_str());
+        ::SendMessageA(list, LVM_SETITEMTEXTA, static_cast<WPARAM>(row),
+                       reinterpret_cast<LPARAM>(&item));
+        ++row;
+    }
+}
+
+INT_PTR CALLBACK LanguageProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    INT_PTR colours = 0;
+    if (PaintsColours(message, wParam, lParam, &colours)) {
+        return colours;
+    }
+    auto* choice = reinterpret_cast<LanguageChoice*>(::GetWindowLongPtrA(dialog, DWLP_USER));
+    if (message == WM_INITDIALOG) {
+        ::SetWindowLongPtrA(dialog, DWLP_USER, lParam);
+        choice = reinterpret_cast<LanguageChoice*>(lParam);
+        SkinButtons(dialog);
+        ::SetWindowTextA(dialog, choice->title.c_str());
+        std::string current = choice->current;
+        for (const LanguagePack& pack : *choice->packs) {
+            if (pack.code == choice->current) {
+                current = pack.name;
+            }
+        }
+        ::SetDlgItemTextA(dialog, kCurrentLanguage,
+                          ("Currently used language: " + current).c_str());
+        FillLanguageList(::GetDlgItem(dialog, kLanguageList), *choice->packs);
+        ::SetForegroundWindow(dialog);
+        return TRUE;
+    }
+    if (message != WM_COMMAND) {
+        return FALSE;
+    }
+    switch (LOWORD(wParam)) {
+    case kSelectButton: {
+        const int row = static_cast<int>(::SendDlgItemMessageA(
+            dialog, kLanguageList, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+        if (row < 0 || static_cast<size_t>(row) >= choice->packs->size()) {
+            return TRUE; // nothing chosen yet
+        }
+        choice->chosen = (*choice->packs)[static_cast<size_t>(row)].code;
+        ::EndDialog(dialog, IDOK);
+        return TRUE;
+    }
+    case IDCANCEL:
+    case kCloseLanguages:
+    case kCloseButton:
+        ::EndDialog(dialog, IDCANCEL);
+        return TRUE;
+    default:
+        return FALSE;
+    }
 }
 
 } // namespace
@@ -87,6 +463,10 @@ void FrameNotifications::Send(int kind, const std::string* text, int first, int 
 void FrameNotifications::Begin(const std::string& caption) {
     comEntered_ = SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
     Send(kBegin, &caption);
+}
+
+void FrameNotifications::SetAppearance(int appearance) {
+    state_->appearance = appearance;
 }
 
 void FrameNotifications::End() {
@@ -123,9 +503,15 @@ void FrameNotifications::SetProgressLines(const std::string& first, const std::s
     const std::string lines = first + "\n" + second + "\n" + third;
     Send(kProgressLines, &lines);
 }
+
 void FrameNotifications::FinalMessage(int stringId) {
     Send(kFinalMessage, nullptr, stringId);
+    if (state_->appearance != kNormal) {
+        return;
+    }
+    RunModal(kFinalDialog, {state_->caption, kFinalText, LoadText(stringId), 0, {}});
 }
+
 void FrameNotifications::PhaseStarts(bool downloading) {
     Send(kPhaseStarts, nullptr, downloading ? 1 : 0);
 }
@@ -135,9 +521,31 @@ void FrameNotifications::LanguageStepFinished() {
 void FrameNotifications::SetTitle(const std::string& title) {
     Send(kSetTitle, &title);
 }
+
 void FrameNotifications::ShowMessage(const std::string& title, const std::string& message) {
-    const std::string text = title + "\n" + message;
-    Send(kShowMessage, &text);
+    if (state_->appearance == kStealth) {
+        return;
+    }
+    RunModal(kServerMessageDialog, {title, kMessageTitle, title, kMessageText, message});
+}
+
+std::string FrameNotifications::ChooseLanguage(const std::string& title,
+                                               const std::vector<LanguagePack>& packs,
+                                               const std::string& current) {
+    if (state_->appearance == kStealth) {
+        return {};
+    }
+    LanguageChoice choice{title, &packs, current, {}};
+    ::DialogBoxParamA(Module(), MAKEINTRESOURCEA(kLanguageDialog), nullptr, LanguageProc,
+                      reinterpret_cast<LPARAM>(&choice));
+    return choice.chosen;
+}
+
+void FrameNotifications::LanguageChanged() {
+    if (state_->appearance == kStealth) {
+        return;
+    }
+    RunModal(kLanguageNoticeDialog, {LoadText(kLanguageNoticeTitle), 0, {}, 0, {}});
 }
 
 } // namespace qlx::updater

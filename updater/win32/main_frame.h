@@ -1,13 +1,14 @@
 #pragma once
 // The hidden main frame "KTUpdaterMainFrame" of the user-interface thread,
-// and the notifications by which the engine thread reaches it. Every
-// notification is a synchronous message: the engine waits until the frame
-// has handled it. The progress and message windows are not built yet, so
-// the frame only keeps what they will show; the session's end closes it and
-// ends the message loop.
+// the connecting and progress windows it owns, and the notifications by
+// which the engine thread reaches it. Every notification is a synchronous
+// message: the engine waits until the frame has handled it. The final
+// message and the server's messages are modal dialogs of the engine thread
+// itself, so the user-interface thread never waits for the engine.
 #include <windows.h>
 
 #include <atomic>
+#include <string>
 
 #include "updater/core/platform.h"
 
@@ -15,7 +16,14 @@ namespace qlx::updater {
 
 struct FrameState {
     std::atomic<UINT> instanceMessage{0}; // a second updater's appearance request
+    std::atomic<UINT> trayMessage{0};     // posted when the user cancels
     std::atomic<int> appearance{0};
+    // Owned by the user-interface thread.
+    HWND connecting = nullptr;
+    HWND progress = nullptr;
+    bool connectingWanted = false;
+    bool progressWanted = false; // between the start of a phase and its hiding
+    std::string caption;
 };
 
 // Nothing when the window cannot be created.
@@ -23,9 +31,10 @@ HWND CreateMainFrame(HINSTANCE instance, const char* title, FrameState* state);
 
 class FrameNotifications final : public UpdaterNotifications {
 public:
-    explicit FrameNotifications(HWND frame) : frame_(frame) {}
+    FrameNotifications(HWND frame, FrameState* state) : frame_(frame), state_(state) {}
 
     void Begin(const std::string& caption) override;
+    void SetAppearance(int appearance) override;
     void End() override;
     void SetText(const std::string& text, int number) override;
     void HideConnecting() override;
@@ -41,11 +50,15 @@ public:
     void LanguageStepFinished() override;
     void SetTitle(const std::string& title) override;
     void ShowMessage(const std::string& title, const std::string& message) override;
+    std::string ChooseLanguage(const std::string& title, const std::vector<LanguagePack>& packs,
+                               const std::string& current) override;
+    void LanguageChanged() override;
 
 private:
     void Send(int kind, const std::string* text = nullptr, int first = 0, int second = 0);
 
     HWND frame_;
+    FrameState* state_;
     bool comEntered_ = false;
 };
 

@@ -44,9 +44,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     FrameState state;
     const std::string title = LoadText(kTextMainFrameTitle);
     HWND frame = CreateMainFrame(instance, title.c_str(), &state);
-    Win32Platform platform(state.instanceMessage);
+    Win32Platform platform(state.instanceMessage, state.trayMessage);
     FileLog log(platform.ProgramDirectory() + "update.log");
-    FrameNotifications windows(frame);
+    FrameNotifications windows(frame, &state);
     int32_t returnCode = 0;
     {
         UpdateEngine engine(platform, windows, log, LoadText);

@@ -83,8 +83,8 @@ constexpr std::array<FolderVariable, 32> kFolderVariables = {{
 
 } // namespace
 
-Win32Platform::Win32Platform(std::atomic<UINT>& instanceMessage)
-    : instanceMessage_(instanceMessage),
+Win32Platform::Win32Platform(std::atomic<UINT>& instanceMessage, std::atomic<UINT>& trayMessage)
+    : instanceMessage_(instanceMessage), trayMessage_(trayMessage),
       internet_(
           ::InternetOpenA("Tarvel Updater", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0)) {}
 
@@ -220,6 +220,8 @@ void Win32Platform::RegisterMessage(const std::string& name) {
     const UINT message = ::RegisterWindowMessageA(name.c_str());
     if (name.ends_with("Updater")) {
         instanceMessage_ = message;
+    } else if (name.ends_with(" Tray Message")) {
+        trayMessage_ = message;
     }
 }
 

@@ -22,8 +22,9 @@ using UniqueInternet = UniqueResource<HINTERNET, InternetTraits>;
 class Win32Platform final : public UpdaterPlatform {
 public:
     // `instanceMessage` receives the number of the registered message by
-    // which a second updater for the same product speaks to this one.
-    explicit Win32Platform(std::atomic<UINT>& instanceMessage);
+    // which a second updater for the same product speaks to this one, and
+    // `trayMessage` that of the message posted when the user cancels.
+    Win32Platform(std::atomic<UINT>& instanceMessage, std::atomic<UINT>& trayMessage);
 
     std::optional<std::string> CommandLine() override;
     std::string ProgramDirectory() override;
@@ -67,6 +68,7 @@ public:
 private:
     Win32Registry registry_;
     std::atomic<UINT>& instanceMessage_;
+    std::atomic<UINT>& trayMessage_;
     UniqueHandle termination_;
     UniqueHandle instance_;
     // One Internet session for the whole process.

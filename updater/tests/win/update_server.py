@@ -4,7 +4,8 @@
 Serves the files under ROOT on 127.0.0.1 (never any other address) and
 writes the port it got into PORT_FILE; with CERT and KEY it speaks TLS. Every request line is appended to
 ROOT/requests.log. Paths under /slow/ are sent in small pieces with pauses,
-so that a test can cancel a download half-way.
+so that a test can cancel a download half-way; paths under /delay/ are
+answered after a pause, so that a test sees the updater waiting.
 """
 import http.server
 import os
@@ -27,6 +28,9 @@ class Handler(http.server.SimpleHTTPRequestHandler):
     def do_GET(self):
         with open(os.path.join(ROOT, "requests.log"), "a") as log:
             log.write(self.path + "\n")
+        if self.path.startswith("/delay/"):
+            time.sleep(1.5)
+            self.path = self.path[len("/delay"):]
         if not self.path.startswith("/slow/"):
             return super().do_GET()
         name = os.path.join(ROOT, self.path[len("/slow/"):].split("?")[0])

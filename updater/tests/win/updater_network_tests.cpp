@@ -1,12 +1,17 @@
 // update.exe under Wine against a real update server on 127.0.0.1 (started
 // by updater_network_test.sh): "check", an update that downloads, skips by
 // CRC, runs its script and writes back, refused and oversized answers, a
-// failing server with its network report, and cancellation mid-download.
+// failing server with its network report, and cancellation mid-download;
+// the windows: final and server messages, appearances, Cancel, languages.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <regex>
+
+#include <windows.h>
+
+#include <commctrl.h>
 
 #include "common/win32/unique_handle.h"
 #include "updater/core/crc32.h"
@@ -200,6 +205,319 @@ TEST(UpdaterNetwork, TerminationEventCancelsASlowDownload) {
     EXPECT_EQ(CancelAndWait(updater), 26);
     EXPECT_TRUE(Has(box.LogMessages(), "Update canceled by user while downloading files."));
     EXPECT_EQ(WorkingDirectoriesLeft(box), 0);
+}
+
+// The updater's windows as the user meets them: found among the top-level
+// windows of its process, read and clicked from outside.
+HWND WindowWith(DWORD process, int control, bool visibleOnly = true) {
+    struct Search {
+        DWORD process;
+        int control;
+        bool visibleOnly;
+        HWND found;
+    } search{process, control, visibleOnly, nullptr};
+    ::EnumWindows(
+        [](HWND window, LPARAM param) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(param);
+            DWORD owner = 0;
+            ::GetWindowThreadProcessId(window, &owner);
+            if (owner == s->process && ::GetDlgItem(window, s->control) &&
+                (!s->visibleOnly || ::IsWindowVisible(window))) {
+                s->found = window;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND AwaitWindow(const ChildProcess& updater, int control, DWORD timeoutMs = 15000) {
+    HWND window = nullptr;
+    WaitUntil([&] { return (window = WindowWith(updater.Id(), control)) != nullptr; }, timeoutMs);
+    return window;
+}
+
+std::string Text(HWND window, int control = 0) {
+    char text[512] = {};
+    ::GetWindowTextA(control ? ::GetDlgItem(window, control) : window, text, sizeof text);
+    return text;
+}
+
+void Click(HWND window, int control) {
+    ::SendMessageA(::GetDlgItem(window, control), BM_CLICK, 0, 0);
+}
+
+int32_t ExitCode(ChildProcess& updater) {
+    DWORD code = 1000;
+    EXPECT_TRUE(updater.WaitForExit(20000, &code));
+    return static_cast<int32_t>(code);
+}
+
+constexpr int kFinalText = 1039;
+constexpr int kMessageText = 501;
+constexpr int kProgressBar = 506;
+constexpr int kConnectingText = 1030;
+const char* const kFailureText = "Due to some unknown system error, updating your software was "
+                                 "not successfully completed. Please try again later.";
+
+TEST(UpdaterWindows, FinalMessageByReturnCodeShownOnlyInNormalAppearance) {
+    struct Case {
+        std::string answer;
+        std::string appearance;
+        std::string message; // empty: none may appear
+        int32_t code;
+    } const cases[] = {
+        {"ReturnCode: 12\r\n", "Normal",
+         "Due to the incorrect format of your software version, update procedure was "
+         "unsuccessful. Please contact our Customer Support Center. ",
+         12},
+        {"ReturnCode: 5\r\n", "normal", kFailureText, 5},
+        {"ReturnCode: 30\r\n", "Normal", kFailureText, 30},
+        {"ReturnCode: 23\r\n", "Normal",
+         "Your software\x92s update process was successful. For the software to encompass all "
+         "the changes, you are required to restart your computer now.",
+         23},
+        {"ReturnCode: 21\r\n", "Normal", "", 21},
+        {"ReturnCode: 12\r\n", "Invisible", "", 12},
+        {"ReturnCode: 5\r\n", "Stealth", "", 5},
+    };
+    for (const Case& c : cases) {
+        UpdaterSandbox box;
+        Serve("final/u", c.answer);
+        ChildProcess updater;
+        ASSERT_TRUE(box.Start(updater, "update -ProductName=QlxFinal -ProductVersion=1.2.3.4 "
+                                       "-Appearance=" +
+                                           c.appearance + " -Server=" + Address("final/u")));
+        if (c.message.empty()) {
+            DWORD code = 0;
+            // Ended by itself: nothing waited for the user.
+            ASSERT_TRUE(updater.WaitForExit(20000, &code)) << c.answer << c.appearance;
+            EXPECT_EQ(static_cast<int32_t>(code), c.code);
+            continue;
+        }
+        HWND final = AwaitWindow(updater, kFinalText);
+        ASSERT_NE(final, nullptr) << c.answer;
+        EXPECT_EQ(Text(final, kFinalText), c.message);
+        EXPECT_EQ(Text(final), "Download session is under progress");
+        EXPECT_TRUE(updater.Running()) << "the session ends only after the user's answer";
+        Click(final, IDOK);
+        EXPECT_EQ(ExitCode(updater), c.code);
+    }
+}
+
+TEST(UpdaterWindows, ServerTextsShownOneAfterTheOther) {
+    UpdaterSandbox box;
+    Serve("texts/u", "ReturnCode: 21\r\nText: Welcome:  to the new version\r\n"
+                     "Text: Notice: servers move\r\n");
+    ChildProcess updater;
+    ASSERT_TRUE(box.Start(updater, "update -Appearance=Normal -ProductVersion=1.2.3.4 -Server=" +
+                                       Address("texts/u")));
+    for (const auto& [title, message] :
+         {std::pair{"Welcome", "to the new version"}, {"Notice", "servers move"}}) {
+        HWND shown = nullptr;
+        ASSERT_TRUE(WaitUntil(
+            [&] {
+                shown = WindowWith(updater.Id(), kMessageText);
+                return shown && Text(shown) == title;
+            },
+            15000))
+            << title;
+        EXPECT_EQ(Text(shown, kMessageText), message);
+        Click(shown, IDOK);
+    }
+    EXPECT_EQ(ExitCode(updater), 21);
+}
+
+// A top-level window of the test that hears the updater's tray message.
+struct TrayListener {
+    static inline int heard = 0;
+    static inline UINT message = 0;
+    HWND window = nullptr;
+    explicit TrayListener(const char* product) {
+        message = ::RegisterWindowMessageA((std::string(product) + " Tray Message").c_str());
+        WNDCLASSA wc{};
+        wc.lpfnWndProc = [](HWND w, UINT m, WPARAM wp, LPARAM lp) -> LRESULT {
+            if (m == message && wp == 0 && lp == 1) {
+                ++heard;
+            }
+            return ::DefWindowProcA(w, m, wp, lp);
+        };
+        wc.hInstance = ::GetModuleHandleA(nullptr);
+        wc.lpszClassName = "QlxTrayListener";
+        ::RegisterClassA(&wc);
+        window = ::CreateWindowA(wc.lpszClassName, "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                                 wc.hInstance, nullptr);
+    }
+    ~TrayListener() { ::DestroyWindow(window); }
+    static void Pump() {
+        MSG m;
+        while (::PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+            ::DispatchMessageA(&m);
+        }
+    }
+};
+
+void ServeSlowUpdate(const std::string& folder) {
+    const std::string big(400000, 'w');
+    Serve(folder + "/big.dat", big);
+    Serve(folder + "/u", "ReturnCode: 0\r\nProductVersion: 1.2.4.0\r\nExpire: 600\r\n" +
+                             FileLine("big.dat", big, "slow/" + folder + "/big.dat"));
+}
+
+TEST(UpdaterWindows, AppearanceDecidesTheWindowsAndCancelEndsTheDownload) {
+    struct Case {
+        std::string appearance;
+        bool connectingShown, connectingExists, progressShown;
+    } const cases[] = {
+        {"Normal", true, true, true},
+        {"Invisible", false, true, true},
+        {"Stealth", false, false, false},
+    };
+    for (const Case& c : cases) {
+        UpdaterSandbox box;
+        const std::string folder = "look" + c.appearance;
+        ServeSlowUpdate(folder);
+        TrayListener listener("QlxLook");
+        TrayListener::heard = 0;
+        ChildProcess updater;
+        ASSERT_TRUE(box.Start(updater, "update -ProductName=QlxLook -ProductVersion=1.2.3.4 "
+                                       "-Appearance=" +
+                                           c.appearance +
+                                           " -Server=" + Address("delay/" + folder + "/u")));
+        // The server holds its answer back: the updater is connecting.
+        ASSERT_TRUE(WaitUntil([&] { return Asked("/delay/" + folder + "/u") == 1; }, 15000));
+        ::Sleep(500);
+        HWND connecting = WindowWith(updater.Id(), kConnectingText, false);
+        EXPECT_EQ(connecting != nullptr, c.connectingExists) << c.appearance;
+        EXPECT_EQ(connecting && ::IsWindowVisible(connecting), c.connectingShown) << c.appearance;
+        if (connecting && c.connectingShown) {
+            EXPECT_EQ(Text(connecting, kConnectingText), "Download session is under progress");
+        }
+
+        ASSERT_TRUE(WaitUntil([&] { return Asked("slow/" + folder + "/big.dat") == 1; }, 15000));
+        HWND progress = c.progressShown ? AwaitWindow(updater, kProgressBar) : nullptr;
+        if (!c.progressShown) {
+            ::Sleep(500);
+            EXPECT_EQ(WindowWith(updater.Id(), kProgressBar, false), nullptr);
+            EXPECT_EQ(WindowWith(updater.Id(), kConnectingText), nullptr);
+            EXPECT_EQ(CancelAndWait(updater), 26);
+            continue;
+        }
+        ASSERT_NE(progress, nullptr) << c.appearance;
+        EXPECT_EQ(Text(progress, 501), "Present file: big.dat");
+        EXPECT_EQ(Text(progress, 502), "Click 'Cancel' to quit the update session.");
+        EXPECT_FALSE(connecting && ::IsWindowVisible(connecting)) << "hidden once answered";
+        Click(progress, IDCANCEL);
+        EXPECT_EQ(ExitCode(updater), 26);
+        EXPECT_TRUE(Has(box.LogMessages(), "Update canceled by user while downloading files."));
+        EXPECT_EQ(WorkingDirectoriesLeft(box), 0);
+        EXPECT_TRUE(WaitUntil(
+            [] {
+                TrayListener::Pump();
+                return TrayListener::heard == 1;
+            },
+            5000))
+            << c.appearance;
+    }
+}
+
+TEST(UpdaterWindows, SecondStartChangesTheAppearance) {
+    UpdaterSandbox box;
+    ServeSlowUpdate("again");
+    ChildProcess updater;
+    ASSERT_TRUE(box.Start(updater, "update -ProductName=QlxAgain -ProductVersion=1.2.3.4 "
+                                   "-Appearance=Normal -Server=" +
+                                       Address("again/u")));
+    HWND progress = AwaitWindow(updater, kProgressBar);
+    ASSERT_NE(progress, nullptr);
+    for (const auto& [appearance, shown] : {std::pair{"Stealth", false}, {"Invisible", true}}) {
+        EXPECT_EQ(box.Run(std::string("update -ProductName=QlxAgain -Server=http://127.0.0.1:9/ "
+                                      "-Appearance=") +
+                          appearance),
+                  -18);
+        EXPECT_TRUE(
+            WaitUntil([&] { return (::IsWindowVisible(progress) != FALSE) == shown; }, 10000))
+            << appearance;
+    }
+    EXPECT_EQ(CancelAndWait(updater), 26);
+}
+
+// A list view's cell or selection in another process: the item lives in that
+// process's memory.
+struct RemoteItem {
+    HANDLE process;
+    char* remote;
+    explicit RemoteItem(HANDLE p)
+        : process(p), remote(static_cast<char*>(
+                          ::VirtualAllocEx(p, nullptr, 4096, MEM_COMMIT, PAGE_READWRITE))) {}
+    ~RemoteItem() { ::VirtualFreeEx(process, remote, 0, MEM_RELEASE); }
+    LRESULT Send(HWND list, UINT message, WPARAM row, LVITEMA item) {
+        ::WriteProcessMemory(process, remote, &item, sizeof item, nullptr);
+        return ::SendMessageA(list, message, row, reinterpret_cast<LPARAM>(remote));
+    }
+    std::string Text(HWND list, int row, int column) {
+        LVITEMA item{};
+        item.iSubItem = column;
+        item.pszText = remote + sizeof(LVITEMA);
+        item.cchTextMax = 256;
+        Send(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), item);
+        char text[256] = {};
+        ::ReadProcessMemory(process, item.pszText, text, sizeof text - 1, nullptr);
+        return text;
+    }
+    void Select(HWND list, int row) {
+        LVITEMA item{};
+        item.stateMask = item.state = LVIS_SELECTED | LVIS_FOCUSED;
+        Send(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), item);
+    }
+};
+
+TEST(UpdaterWindows, LanguageWindowListsPacksAndInstallsTheChosenOne) {
+    UpdaterSandbox box;
+    const std::string script = "copy de.lng %AppDir%\\de.lng rebootnone langinstall\r\n";
+    Serve("lang/de.lng", "Hallo");
+    Serve("lang/update.script", script);
+    Serve("lang/u", "ReturnCode: 0\r\nProductVersion: 1.2.3.4\r\nExpire: 600\r\nLanguage: de, "
+                    "Deutsch\r\nLanguage: fr, Francais\r\n" +
+                        FileLine("de.lng", "Hallo", "lang/de.lng") +
+                        FileLine("update.script", script, "lang/update.script"));
+    box.Write("language.dat", "en\r\n");
+    ::CreateDirectoryA((box.Dir() + "app").c_str(), nullptr);
+    ChildProcess updater;
+    ASSERT_TRUE(box.Start(updater, "configurelanguagepacks -ProductName=QlxLang -Appearance=Normal "
+                                   "-ProductVersion=1.2.3.4 -AppDir=\"" +
+                                       box.Dir() + "app\" -Server=" + Address("lang/u")));
+    HWND window = AwaitWindow(updater, 502);
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(Text(window), "QlxLang - Choose your language");
+    EXPECT_EQ(Text(window, 500), "Currently used language: en");
+    HWND list = ::GetDlgItem(window, 501);
+    const std::vector<std::pair<std::string, std::string>> rows{
+        {"Deutsch", "available for download on remote server"},
+        {"Francais", "available for download on remote server"},
+        {"en", "already installed on local computer"}};
+    ASSERT_EQ(::SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), static_cast<LRESULT>(rows.size()));
+    RemoteItem remote(updater.Handle());
+    for (size_t row = 0; row < rows.size(); ++row) {
+        EXPECT_EQ(remote.Text(list, static_cast<int>(row), 0), rows[row].first);
+        EXPECT_EQ(remote.Text(list, static_cast<int>(row), 1), rows[row].second);
+    }
+    remote.Select(list, 0);
+    Click(window, 502);
+    HWND notice = nullptr;
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            notice = WindowWith(updater.Id(), IDOK);
+            return notice && Text(notice) == "Language was changed";
+        },
+        20000));
+    EXPECT_EQ(box.Read("app\\de.lng"), "Hallo");
+    Click(notice, IDOK);
+    EXPECT_EQ(ExitCode(updater), 21);
+    EXPECT_EQ(box.Read("language.dat"), "de\r\nen\r\n");
+    EXPECT_EQ(Asked("lang/u?"), 2);
+    EXPECT_EQ(Asked("&lang=de"), 1);
 }
 
 } // namespace

@@ -89,7 +89,8 @@ TEST(UpdaterProcess, ExitCodesAndOptionsFromEverySource) {
 
 TEST(UpdaterProcess, LogLinesWordForWordAndTheSizeRule) {
     UpdaterSandbox box;
-    const std::string arguments = std::string(kServer) + "-ProductVersion=1.2.3.4 ok";
+    const std::string arguments =
+        std::string(kServer) + "-ProductVersion=1.2.3.4 -Appearance=Stealth ok";
     ASSERT_EQ(box.Run(arguments), -3);
     const std::vector<std::string> expected = {
         "*******     Updater engine started     *******",

@@ -92,7 +92,10 @@ bool UpdaterSandbox::Exists(const std::string& name) const {
 }
 
 bool UpdaterSandbox::Start(qlx::testing::ChildProcess& child, const std::string& arguments) const {
-    return child.Start("\"" + dir_ + "update.exe\" " + arguments, dir_);
+    // Windows wait for the user: a test that is not about them keeps quiet.
+    const bool quiet = arguments.find("Appearance") == std::string::npos;
+    return child.Start(
+        "\"" + dir_ + "update.exe\" " + arguments + (quiet ? " -Appearance=Stealth" : ""), dir_);
 }
 
 int32_t UpdaterSandbox::Run(const std::string& arguments, DWORD timeoutMs) const {

@@ -30,7 +30,8 @@ public:
     static std::string ReadAbsolute(const std::string& path);
     bool Exists(const std::string& name) const;
 
-    // Starts update.exe with `arguments` in the folder.
+    // Starts update.exe with `arguments` in the folder; "Stealth" unless they
+    // choose an appearance.
     bool Start(qlx::testing::ChildProcess& child, const std::string& arguments) const;
     // Runs it to its end: the exit code as the program returned it (signed),
     // or a failed test and 1000 when it did not end in time.

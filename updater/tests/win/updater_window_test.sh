@@ -1,0 +1,5 @@
+#!/usr/bin/env bash
+# The updater's windows on a screen (Xvfb), against the same local update
+# server as the network tests.
+export QLX_NEEDS_DISPLAY=1 GTEST_FILTER="${GTEST_FILTER:-UpdaterWindows.*}"
+exec bash "$(dirname "$0")/updater_network_test.sh" "$@"
