@@ -4,7 +4,8 @@
 # playing pages that open windows. For each pop-up it
 # prints whether it was blocked or let through and why; at the end the tray
 # program is ended the way a user ends it, and the history and counters it
-# saved are shown.
+# saved are shown. Last, the installed program updates itself from a local
+# update server.
 #
 #   run-demo.sh <windows build dir>      (e.g. build/windows)
 set -uo pipefail
