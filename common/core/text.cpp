@@ -28,6 +28,14 @@ bool ContainsNoCase(std::string_view haystack, std::string_view needle) noexcept
     return it != haystack.end();
 }
 
+std::string_view TrimAny(std::string_view s, std::string_view set) noexcept {
+    const size_t first = s.find_first_not_of(set);
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    return s.substr(first, s.find_last_not_of(set) - first + 1);
+}
+
 std::string ToLower(std::string_view s) {
     std::string out(s);
     for (char& c : out) {

@@ -82,6 +82,9 @@ bool ContainsNoCase(std::string_view haystack, std::string_view needle) noexcept
 
 std::string ToLower(std::string_view s);
 
+// `s` without the characters of `set` at either end.
+std::string_view TrimAny(std::string_view s, std::string_view set) noexcept;
+
 // Ordering functor for sorted containers keyed by name.
 struct LessNoCase {
     using is_transparent = void;

@@ -4,6 +4,7 @@
 #include <optional>
 #include <type_traits>
 
+#include "common/core/text.h"
 #include "tray/core/file_store.h"
 
 namespace qlx::tray {
@@ -103,13 +104,7 @@ template <typename T, size_t N> bool ParseNumbers(std::string_view line, T (&out
 } // namespace
 
 std::string_view TrimBlanks(std::string_view s) {
-    while (!s.empty() && IsBlank(s.front())) {
-        s.remove_prefix(1);
-    }
-    while (!s.empty() && IsBlank(s.back())) {
-        s.remove_suffix(1);
-    }
-    return s;
+    return TrimAny(s, " \t\r");
 }
 
 std::string WriteHistoryText(const History& history) {

@@ -1,15 +1,11 @@
 #include "updater/core/words.h"
 
+#include "common/core/text.h"
+
 namespace qlx::updater {
 
 std::string_view TrimBlanks(std::string_view s) {
-    while (!s.empty() && IsBlank(s.front())) {
-        s.remove_prefix(1);
-    }
-    while (!s.empty() && IsBlank(s.back())) {
-        s.remove_suffix(1);
-    }
-    return s;
+    return TrimAny(s, " \t");
 }
 
 namespace {
