@@ -5,7 +5,7 @@
 set -u -o pipefail
 cd "$QLX_BIN_DIR" || exit 2
 failures=0
-wine() { "$QLX_WINE_RUN" "$@" </dev/null 2>/dev/null | tr -d '\r'; }
+in_wine() { "$QLX_WINE_RUN" "$@" </dev/null 2>/dev/null | tr -d '\r'; }
 ok() { echo "ok   $*"; }
 bad() { echo "FAIL $*"; failures=$((failures + 1)); }
 
@@ -18,13 +18,13 @@ expect() {
     local args=(reg query "HKCR\\$1")
     if [ -z "$2" ]; then args+=(/ve); else args+=(/v "$2"); fi
     local out
-    out=$(wine "${args[@]}")
+    out=$(in_wine "${args[@]}")
     if grep -qF "REG_SZ    $3" <<<"$out"; then ok "$1 [$2] = $3"; else bad "$1 [$2] != $3: $out"; fi
 }
 exists() { "$QLX_WINE_RUN" reg query "HKCR\\$1" </dev/null >/dev/null 2>&1; }
 
 "$QLX_WINE_RUN" regsvr32 /s QLXEng.dll </dev/null >/dev/null 2>&1 || bad "regsvr32 failed"
-module=$(wine winepath -w "$QLX_BIN_DIR/QLXEng.dll")
+module=$(in_wine winepath -w "$QLX_BIN_DIR/QLXEng.dll")
 
 expect "AppID\\$APPID" "" "WexafelEngine"
 expect "AppID\\WexafelEngine.DLL" "AppID" "$APPID"
@@ -44,7 +44,7 @@ expect "TypeLib\\$LIBID\\1.0" "" "WexafelEngine 1.0 Type Library"
 expect "TypeLib\\$LIBID\\1.0\\409\\win64" "" "$module"
 exists "CLSID\\$CLSID\\Programmable" && ok "Programmable" || bad "Programmable missing"
 
-if "$QLX_WINE_RUN" cscript //nologo "$(wine winepath -w "$QLX_SOURCE_DIR/engine/tests/engine_check.vbs")" \
+if "$QLX_WINE_RUN" cscript //nologo "$(in_wine winepath -w "$QLX_SOURCE_DIR/engine/tests/engine_check.vbs")" \
     </dev/null 2>/dev/null | tr -d '\r'; then
     ok "cscript client"
 else

@@ -22,6 +22,11 @@ for f in "$setup" "$QLX_BIN_DIR/browser_host.exe" "$QLX_BIN_DIR/tray_test_driver
     [ -f "$f" ] || { echo "run-demo: $f is missing; build the windows tree first" >&2; exit 2; }
 done
 export QLX_WINEPREFIX_OVERRIDE="$build/demo-wineprefix"
+# Every run starts from a machine that has never seen Quellix: a fresh prefix,
+# so a second demo in the same tree meets what the first one met.
+WINEPREFIX="$QLX_WINEPREFIX_OVERRIDE" /usr/lib/wine/wineserver -k >/dev/null 2>&1
+WINEPREFIX="$QLX_WINEPREFIX_OVERRIDE" /usr/lib/wine/wineserver -w >/dev/null 2>&1
+rm -rf "$QLX_WINEPREFIX_OVERRIDE"
 export QLX_TRAY_EXE='C:\Program Files\Quellix\QLX.exe'
 cd "$QLX_BIN_DIR" || exit 2
 . "$QLX_SOURCE_DIR/integrator/tests/e2e/e2e_lib.sh"

@@ -37,6 +37,11 @@ printf '%s' "$current" >"$DIR/version.dat"
 next="${current%.*}.$((${current##*.} + 1))"
 say "installed version: $current, offered: $next"
 
+# What an earlier run left is cleared first, so that the update set is built
+# against what is really installed: a "whatsnew.txt" left there would match
+# the new one and be left out of the set.
+rm -f "$DIR/update.log" "$DIR/whatsnew.txt"
+
 # The update set: the program's files as they are plus a changed file.
 mkdir -p "$WORK/stage" "$WORK/sets"
 cp "$DIR"/*.exe "$WORK/stage/"
@@ -59,7 +64,6 @@ for pair in AppName=Quellix AppShortName=QLX; do
         run reg add 'HKLM\Software\Quellix' /v "${pair%%=*}" /d "${pair#*=}" /f >/dev/null 2>&1
 done
 
-rm -f "$DIR/update.log" "$DIR/whatsnew.txt"
 tray=
 if [ "$(driver running 2>/dev/null)" != "yes" ]; then
     (cd "$DIR" && "$WINE_RUN" QLX.exe </dev/null >/dev/null 2>&1) &

@@ -26,6 +26,35 @@ enum UpdaterReturnCodes : int32_t {
     kCancelled = 26,
 };
 
+// Whether `code` is one the updater ends a session with: every code above,
+// and 0 for a verb that has nothing to report.
+constexpr bool IsUpdaterReturnCode(int32_t code) {
+    switch (code) {
+    case 0:
+    case kNoServers:
+    case kScriptFailed:
+    case kInvalidRequest:
+    case kBadProductVersion:
+    case kBadServerAddress:
+    case kNetworkFailure:
+    case kNoDiskSpace:
+    case kFileUrlNotOpened:
+    case kLocalFileNotCreated:
+    case kDownloadStatus:
+    case kVersionCheckFailed:
+    case kGeneralFailure:
+    case kUpdated:
+    case kUpdatedRestart:
+    case kRestartAsked:
+    case kNothingToUpdate:
+    case kUpdateAvailable:
+    case kCancelled:
+        return true;
+    default:
+        return false;
+    }
+}
+
 struct UpdaterFailure {
     int32_t code;
 };
