@@ -230,6 +230,15 @@ INT_PTR CMainDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_QLX_BLOCKING_CHANGED:
         RefreshToggleStrip();
         return TRUE;
+    case WM_QLX_ALLOW_SITE: {
+        const std::unique_ptr<std::string> site(reinterpret_cast<std::string*>(lParam));
+        if (site) {
+            AllowSiteOf(*site);
+        }
+        return TRUE;
+    }
+    case WM_CONTEXTMENU:
+        return OnContextMenu(reinterpret_cast<HWND>(wParam), lParam);
     case WM_ERASEBKGND:
         surface_.Paint(window_, reinterpret_cast<HDC>(wParam));
         return TRUE;
@@ -281,6 +290,7 @@ void CMainDlg::OnInitDialog() {
     trayIcon_->Show(true);
     notifier_ =
         std::make_unique<CNotifier>(module, app_.Settings(), trayIcon_, normalIcon_, alertIcon_);
+    notifier_->SetOwner(window_);
 
     // 4. Splash for three seconds. A timer ends it, so that the main thread
     // keeps serving the popup service meanwhile.
@@ -530,6 +540,9 @@ void CMainDlg::OnCommand(UINT id) {
     case ID_CMD_OPEN_LAST_POPUP:
         ReopenNewest();
         break;
+    case ID_CMD_ALLOW_SITE:
+        AllowSelectedSite();
+        break;
     case ID_CMD_ABOUT:
         ShowAbout();
         break;
@@ -545,7 +558,7 @@ void CMainDlg::OnCommand(UINT id) {
     case ID_CMD_SETTINGS:
         if (!app_.modalDialogOpen) {
             ModalScope modal(*this);
-            CSettingsDlg(app_.Instance(), app_.Settings(), app_.Defaults()).DoModal(window_);
+            CSettingsDlg(app_.Instance(), app_.Settings(), app_.Defaults(), &app_).DoModal(window_);
         }
         break;
     case ID_CMD_UPDATE:

@@ -74,6 +74,12 @@ private:
     // The history entries of the selected rows, in list order.
     std::vector<size_t> SelectedEntries();
     void FillRow(NMLVDISPINFOA& info);
+    // The allowed sites: the history list's context menu (a click or the
+    // keyboard's Shift+F10 and menu key), its command for the selected
+    // entry, and a tip's request, as the tip's thread posts it.
+    bool OnContextMenu(HWND control, LPARAM point);
+    void AllowSelectedSite();
+    void AllowSiteOf(const std::string& siteAddress);
     void ReopenSelected();
     void ReopenNewest();
     void RemoveSelected(bool all);

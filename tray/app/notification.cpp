@@ -7,6 +7,7 @@
 #include "skin/message_box.h"
 #include "skin/skin_bitmap.h"
 #include "skin/skin_controls.h"
+#include "tray/core/allowed_sites.h"
 #include "tray/core/notification_rules.h"
 #include "tray/core/settings.h"
 #include "tray/res/resource.h"
@@ -26,6 +27,8 @@ struct TipJob {
     HINSTANCE module;
     std::string address;
     uint32_t seconds;
+    HWND owner;
+    std::string site;
 };
 
 struct BlinkJob {
@@ -37,9 +40,10 @@ struct BlinkJob {
 class CPopupBlocked {
 public:
     // An address is shortened to the label's width; a message wraps in it.
-    CPopupBlocked(HINSTANCE module, std::string text, uint32_t durationMs, bool isAddress)
+    CPopupBlocked(HINSTANCE module, std::string text, uint32_t durationMs, bool isAddress,
+                  HWND owner = nullptr, std::string site = {})
         : module_(module), text_(std::move(text)), durationMs_(durationMs), isAddress_(isAddress),
-          timer_(++g_tipTimer) {}
+          timer_(++g_tipTimer), owner_(owner), site_(std::move(site)) {}
 
     void Run() {
         ::DialogBoxParamA(module_, MAKEINTRESOURCEA(IDD_POPUP_BLOCKED), nullptr, DialogProc,
@@ -55,7 +59,7 @@ private:
         return self ? self->Handle(window, message, wParam, lParam) : FALSE;
     }
 
-    INT_PTR Handle(HWND window, UINT message, WPARAM wParam, LPARAM) {
+    INT_PTR Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         switch (message) {
         case WM_INITDIALOG:
             OnInit(window);
@@ -83,10 +87,15 @@ private:
         case WM_CTLCOLORSTATIC:
             return skin::PaperStatic(wParam);
         case WM_COMMAND:
-            if (LOWORD(wParam) == IDCANCEL || LOWORD(wParam) == IDOK) {
+            if (LOWORD(wParam) == IDC_TIP_ALLOW_SITE && HIWORD(wParam) == BN_CLICKED) {
+                AllowSite();
+                Close(window);
+            } else if (LOWORD(wParam) == IDCANCEL || LOWORD(wParam) == IDOK) {
                 Close(window);
             }
             return TRUE;
+        case WM_DRAWITEM:
+            return DrawLink(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
         default:
             return FALSE;
         }
@@ -103,6 +112,14 @@ private:
             ::SetWindowTextA(label, skin::CompactToWidth(label, text_).c_str());
         } else {
             ::SetWindowTextA(label, text_.c_str());
+        }
+        if (isAddress_ && owner_ && NormaliseSite(site_).ok()) {
+            // A real button under the link look: screen readers name it
+            // by its text, and it takes a click as any button does.
+            HWND allow = ::GetDlgItem(window, IDC_TIP_ALLOW_SITE);
+            ::SetWindowTextA(allow, skin::LoadString(module_, IDS_TIP_ALLOW_SITE).c_str());
+            ::SetWindowPos(allow, nullptr, 20, 72, 178, 18, SWP_NOZORDER | SWP_NOACTIVATE);
+            ::ShowWindow(allow, SW_SHOWNA);
         }
         RECT work{};
         ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
@@ -121,18 +138,45 @@ private:
         ::EndDialog(window, IDOK);
     }
 
+    // The main window, on its own thread, changes the list.
+    void AllowSite() {
+        auto request = std::make_unique<std::string>(site_);
+        if (::PostMessageA(owner_, WM_QLX_ALLOW_SITE, 0, reinterpret_cast<LPARAM>(request.get()))) {
+            request.release();
+        }
+    }
+
+    static BOOL DrawLink(const DRAWITEMSTRUCT& item) {
+        if (item.CtlID != IDC_TIP_ALLOW_SITE) {
+            return FALSE;
+        }
+        char text[128] = {};
+        ::GetWindowTextA(item.hwndItem, text, sizeof text);
+        RECT rect = item.rcItem;
+        ::SetBkMode(item.hDC, TRANSPARENT);
+        ::SetTextColor(item.hDC,
+                       (item.itemState & ODS_SELECTED) ? RGB(120, 73, 24) : RGB(0, 84, 166));
+        ::DrawTextA(item.hDC, text, -1, &rect, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+        if ((item.itemState & ODS_FOCUS) && !(item.itemState & ODS_NOFOCUSRECT)) {
+            ::DrawFocusRect(item.hDC, &item.rcItem);
+        }
+        return TRUE;
+    }
+
     HINSTANCE module_;
     std::string text_;
     uint32_t durationMs_;
     bool isAddress_;
     UINT_PTR timer_;
+    HWND owner_;
+    std::string site_;
     bool closed_ = false;
     skin::Surface surface_;
 };
 
 DWORD WINAPI TipThread(void* param) {
     std::unique_ptr<TipJob> job(static_cast<TipJob*>(param));
-    RunPopupBlockedTip(job->module, job->address, job->seconds);
+    RunPopupBlockedTip(job->module, job->address, job->seconds, job->owner, job->site);
     --g_liveTips;
     return 0;
 }
@@ -176,8 +220,9 @@ bool Start(UniqueHandle& slot, LPTHREAD_START_ROUTINE routine, std::unique_ptr<J
 
 } // namespace
 
-void RunPopupBlockedTip(HINSTANCE module, const std::string& address, uint32_t seconds) {
-    CPopupBlocked(module, address, TipDurationMs(seconds), true).Run();
+void RunPopupBlockedTip(HINSTANCE module, const std::string& address, uint32_t seconds, HWND owner,
+                        const std::string& siteAddress) {
+    CPopupBlocked(module, address, TipDurationMs(seconds), true, owner, siteAddress).Run();
 }
 
 void RunMessageTip(HINSTANCE module, const std::string& text, uint32_t durationMs) {
@@ -185,11 +230,16 @@ void RunMessageTip(HINSTANCE module, const std::string& text, uint32_t durationM
 }
 
 void CNotifier::NotifyBlockedPopup(const std::string& popupAddress) {
+    NotifyBlockedPopupFrom(popupAddress, {});
+}
+
+void CNotifier::NotifyBlockedPopupFrom(const std::string& popupAddress,
+                                       const std::string& siteAddress) {
     const NotificationChoice choice = ChooseNotifications(settings_);
     if (choice.tip && ++g_liveTips <= kMaxTipsAtOnce) {
         if (!Start(tipThread_, TipThread,
-                   std::make_unique<TipJob>(
-                       TipJob{module_, popupAddress, settings_.ShowToolTip_Time}))) {
+                   std::make_unique<TipJob>(TipJob{
+                       module_, popupAddress, settings_.ShowToolTip_Time, owner_, siteAddress}))) {
             --g_liveTips;
         }
     } else if (choice.tip) {

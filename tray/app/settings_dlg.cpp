@@ -7,6 +7,7 @@
 
 #include "skin/message_box.h"
 #include "skin/skin_controls.h"
+#include "tray/app/sites_page.h"
 #include "tray/core/settings_page_rules.h"
 #include "tray/res/resource.h"
 
@@ -39,7 +40,7 @@ struct Place {
 };
 // The dialog's controls on its skin, in pixels.
 constexpr Place kDialogLayout[] = {
-    {IDC_SETTINGS_TABS, 8, 29, 128, 22},     {IDC_SETTINGS_OK, 248, 372, 72, 24},
+    {IDC_SETTINGS_TABS, 8, 29, 190, 22},     {IDC_SETTINGS_OK, 248, 372, 72, 24},
     {IDC_SETTINGS_CANCEL, 325, 372, 72, 24}, {IDC_SETTINGS_DEFAULTS, 400, 372, 72, 24},
     {IDC_SETTINGS_CLOSE, 465, 5, 13, 13},
 };
@@ -282,11 +283,18 @@ void CSettingsAdvanced::OnCommand(int control, int code) {
 
 // ---------------------------------------------------------------- dialog
 
-CSettingsDlg::CSettingsDlg(HINSTANCE module, CSettings& settings, const CSettings& defaults)
+CSettingsDlg::CSettingsDlg(HINSTANCE module, CSettings& settings, const CSettings& defaults,
+                           SiteListOwner* sites)
     : module_(module), settings_(settings), defaults_(defaults),
       buttonFaces_(skin::LoadImageStrip(module, IDB_SMALL_BUTTON_FACE, 72)),
       closeFaces_(skin::LoadImageStrip(module, 184, 15)),
-      general_(module, settings, buttonFaces_.list), advanced_(module, settings) {}
+      general_(module, settings, buttonFaces_.list), advanced_(module, settings) {
+    if (sites) {
+        sites_ = std::make_unique<CSettingsSites>(module, settings, *sites, buttonFaces_.list);
+    }
+}
+
+CSettingsDlg::~CSettingsDlg() = default;
 
 INT_PTR CSettingsDlg::DoModal(HWND owner) {
     snapshot_.CopyFrom(settings_);
@@ -312,6 +320,11 @@ INT_PTR CSettingsDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
         switch (LOWORD(wParam)) {
         case IDOK:
         case IDC_SETTINGS_OK:
+            // Enter in the box of a new site adds it (a click on Ok would
+            // have moved the focus to Ok).
+            if (sites_ && sites_->OnEnter(::GetFocus())) {
+                break;
+            }
             ::EndDialog(window_, IDOK);
             break;
         case IDCANCEL: // Escape
@@ -372,10 +385,14 @@ void CSettingsDlg::OnInitDialog() {
 
     HWND tabs = ::GetDlgItem(window_, IDC_SETTINGS_TABS);
     TabCtrl_SetItemSize(tabs, 62, 22);
-    skin::AddTabItems(tabs, {"General", "Advnced"});
+    skin::AddTabItems(tabs, sites_ ? std::vector<std::string>{"General", "Advnced", "Sites"}
+                                   : std::vector<std::string>{"General", "Advnced"});
     skin::MakeTabStrip(tabs, {});
     general_.Create(window_, kPageX, kPageY);
     advanced_.Create(window_, kPageX, kPageY);
+    if (sites_) {
+        sites_->Create(window_, kPageX, kPageY);
+    }
     TabCtrl_SetCurSel(tabs, 0);
     ShowPage(0);
 
@@ -389,7 +406,10 @@ void CSettingsDlg::OnInitDialog() {
 
 void CSettingsDlg::ShowPage(int tab) {
     ::ShowWindow(general_.Window(), tab == 0 ? SW_SHOW : SW_HIDE);
-    ::ShowWindow(advanced_.Window(), tab == 0 ? SW_HIDE : SW_SHOW);
+    ::ShowWindow(advanced_.Window(), tab == 1 ? SW_SHOW : SW_HIDE);
+    if (sites_) {
+        ::ShowWindow(sites_->Window(), tab == 2 ? SW_SHOW : SW_HIDE);
+    }
 }
 
 void CSettingsDlg::OnDefaults() {

@@ -5,6 +5,8 @@
 // what was in force when the dialog opened, "Defaults" the factory values.
 #include <windows.h>
 
+#include <memory>
+
 #include "skin/skin_bitmap.h"
 #include "tray/core/settings.h"
 
@@ -76,9 +78,15 @@ private:
     void OnCommand(int control, int code) override;
 };
 
+class CSettingsSites;
+class SiteListOwner;
+
 class CSettingsDlg {
 public:
-    CSettingsDlg(HINSTANCE module, CSettings& settings, const CSettings& defaults);
+    // `sites`, when given, adds the page of allowed sites.
+    CSettingsDlg(HINSTANCE module, CSettings& settings, const CSettings& defaults,
+                 SiteListOwner* sites = nullptr);
+    ~CSettingsDlg();
     CSettingsDlg(const CSettingsDlg&) = delete;
     CSettingsDlg& operator=(const CSettingsDlg&) = delete;
 
@@ -102,6 +110,7 @@ private:
     skin::ImageListOwner closeFaces_;
     CSettingsGeneral general_;
     CSettingsAdvanced advanced_;
+    std::unique_ptr<CSettingsSites> sites_;
 };
 
 } // namespace qlx::tray
