@@ -103,15 +103,21 @@ SiteError ParsePort(std::string_view text, std::optional<uint16_t>& port) {
 // A name: lowered, made ASCII, each label checked; four numeric labels
 // make an IPv4 address.
 SiteError CheckName(std::string& host, bool& isAddress) {
-    // Through the letters and back, so that an "xn--" label typed in any
-    // case, or one that hides capitals or plain ASCII, has one stored form.
-    const auto ascii = HostToAscii(LowerUtf8(host));
-    const auto canonical =
-        ascii ? HostToAscii(LowerUtf8(HostToUnicode(Lowered(*ascii)))) : std::nullopt;
-    if (!canonical) {
-        return SiteError::BadCharacter;
+    const bool ascii = std::all_of(host.begin(), host.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    host = Lowered(host);
+    if (!ascii || host.rfind("xn--", 0) == 0 || host.find(".xn--") != std::string::npos) {
+        // Through the letters and back, so that an "xn--" label typed in
+        // any case, or one that hides capitals or plain ASCII, has one
+        // stored form. Plain ASCII names (nearly every page) skip this.
+        const auto encoded = HostToAscii(LowerUtf8(host));
+        const auto canonical =
+            encoded ? HostToAscii(LowerUtf8(HostToUnicode(*encoded))) : std::nullopt;
+        if (!canonical) {
+            return SiteError::BadCharacter;
+        }
+        host = Lowered(*canonical);
     }
-    host = Lowered(*canonical);
     if (host.size() > kMaxHost) {
         return SiteError::TooLong;
     }
@@ -139,7 +145,9 @@ SiteError CheckName(std::string& host, bool& isAddress) {
         ++labels;
         if (AllDigits(label)) {
             ++numeric;
-            overByte = overByte || label.size() > 3 || std::stoi(std::string(label)) > 255;
+            unsigned value = 0;
+            std::from_chars(label.data(), label.data() + label.size(), value);
+            overByte = overByte || label.size() > 3 || value > 255;
         }
         start = dot + 1;
     }
@@ -394,17 +402,30 @@ std::vector<std::string> AllowedSites::Entries() const {
     return {sorted_.begin(), sorted_.end()};
 }
 
+// No shortcut for an empty list: every answer costs the same, whatever the
+// list holds.
 bool AllowedSites::Allows(std::string_view address) const {
-    if (sorted_.empty()) {
-        return false;
-    }
     const SiteParts parts = ParseSite(TrimmedBlanks(address));
     if (!parts.ok()) {
         return false;
     }
     const std::optional<uint16_t> port = parts.port ? parts.port : DefaultPort(parts.scheme);
-    const auto found = [port](const std::unordered_set<std::string>& set, const std::string& host) {
-        return set.count(host) != 0 || (port && set.count(WithPort(host, *port)) != 0);
+    std::string portText;
+    if (port) {
+        portText = ':';
+        portText += std::to_string(*port);
+    }
+    std::string withPort; // reused: no allocation per probe once it is large enough
+    const auto found = [&](const KeySet& set, std::string_view host) {
+        if (set.find(host) != set.end()) {
+            return true;
+        }
+        if (portText.empty()) {
+            return false;
+        }
+        withPort.assign(host);
+        withPort += portText;
+        return set.find(std::string_view(withPort)) != set.end();
     };
     if (found(exact_, parts.host)) {
         return true;
@@ -412,12 +433,13 @@ bool AllowedSites::Allows(std::string_view address) const {
     if (parts.isAddress) {
         return false;
     }
-    for (size_t from = 0; from < parts.host.size();) {
-        if (found(domains_, parts.host.substr(from))) {
+    const std::string_view host = parts.host;
+    for (size_t from = 0; from < host.size();) {
+        if (found(domains_, host.substr(from))) {
             return true;
         }
-        const size_t dot = parts.host.find('.', from);
-        if (dot == std::string::npos) {
+        const size_t dot = host.find('.', from);
+        if (dot == std::string_view::npos) {
             break;
         }
         from = dot + 1;

@@ -10,6 +10,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <functional>
 #include <unordered_set>
 #include <vector>
 
@@ -70,9 +71,16 @@ private:
     struct ByHost {
         bool operator()(const std::string& a, const std::string& b) const;
     };
+    // Looked up by string_view, without making a string of each suffix.
+    struct KeyHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view key) const { return std::hash<std::string_view>()(key); }
+    };
+    using KeySet = std::unordered_set<std::string, KeyHash, std::equal_to<>>;
+
     std::set<std::string, ByHost> sorted_;
-    std::unordered_set<std::string> domains_; // "host" or "host:port"
-    std::unordered_set<std::string> exact_;   // the same, for "=" entries and addresses
+    KeySet domains_; // "host" or "host:port"
+    KeySet exact_;   // the same, for "=" entries and addresses
 };
 
 // "sites.lst": one entry per line, CR LF. Lines that do not normalise are

@@ -9,8 +9,8 @@ cd "$QLX_BIN_DIR" || exit 2
 
 register_all
 fresh_tray_state
-data=$(run winepath -u "$(run cmd /c echo %APPDATA% | tr -d '\r')\\Quellix" | tr -d '\r')
-mkdir -p "$data" && printf 'news.example\r\n=bank.test\r\n' >"$data/sites.lst" || exit 2
+allow_sites news.example =bank.test || exit 2
+data=$(data_folder)
 start_tray
 
 out=$(host script-popup chromeless)

@@ -54,6 +54,18 @@ option() { # name -> value as reg shows it (0x1, text...)
 
 set_option_dword() { run reg add "$options_key" /v "$1" /t REG_DWORD /d "$2" /f >/dev/null; }
 
+# The tray program's data folder ("%APPDATA%\Quellix") as a Linux path.
+data_folder() {
+    run winepath -u "$(run cmd /c echo %APPDATA% | tr -d '\r')\\Quellix" | tr -d '\r'
+}
+
+# allow_sites SITE...: "sites.lst" holding these sites, as the user saved them.
+allow_sites() {
+    local data
+    data=$(data_folder) && mkdir -p "$data" || return 1
+    printf '%s\r\n' "$@" >"$data/sites.lst"
+}
+
 history_text() { run cmd /c type "%APPDATA%\\Quellix\\history.lst" 2>/dev/null | tr -d '\r'; }
 
 host() { run browser_host.exe "$@" | tr -d '\r'; }
