@@ -126,13 +126,14 @@ endfunction()
 
 # A Windows test executable (GoogleTest), run by ctest through Wine. Each test
 # case is its own Wine process; a crash exits non-zero and fails the case.
-#   qlx_wine_test(name SOURCES ... LIBS ... [DEPENDS targets...] [SERIAL] [DISPLAY])
+#   qlx_wine_test(name SOURCES ... LIBS ... [DEPENDS targets...] [SERIAL] [DISPLAY]
+#                 [TIMEOUT seconds])
 # SERIAL keeps the cases from running beside other Wine tests (shared state
 # such as machine-wide class registrations or the tray program's mutex).
 # DISPLAY runs them in the tree's second prefix with an X server (Xvfb), for
 # windows that must be on a screen and for the notification area.
 function(qlx_wine_test name)
-    cmake_parse_arguments(T "SERIAL;DISPLAY" "" "SOURCES;LIBS;DEPENDS" ${ARGN})
+    cmake_parse_arguments(T "SERIAL;DISPLAY" "TIMEOUT" "SOURCES;LIBS;DEPENDS" ${ARGN})
     if(NOT QLX_WINDOWS)
         return()
     endif()
@@ -144,6 +145,9 @@ function(qlx_wine_test name)
         add_dependencies(${name} ${T_DEPENDS})
     endif()
     set(props ENVIRONMENT "QLX_BIN_DIR=${QLX_BIN_DIR}" ${QLX_NO_SKIP})
+    if(T_TIMEOUT)
+        list(APPEND props TIMEOUT ${T_TIMEOUT})
+    endif()
     if(T_SERIAL OR T_DISPLAY)
         list(APPEND props RESOURCE_LOCK wine_registry)
     endif()
