@@ -4,9 +4,9 @@
 
 #include <atomic>
 
+#include "skin/compact_text.h"
 #include "skin/message_box.h"
-#include "skin/skin_bitmap.h"
-#include "skin/skin_controls.h"
+#include "skin/skinned_dialog.h"
 #include "tray/core/notification_rules.h"
 #include "tray/core/settings.h"
 #include "tray/res/resource.h"
@@ -34,69 +34,46 @@ struct BlinkJob {
     HICON alert;
 };
 
-class CPopupBlocked {
+class CPopupBlocked final : public skin::SkinnedDialog {
 public:
     // An address is shortened to the label's width; a message wraps in it.
     CPopupBlocked(HINSTANCE module, std::string text, uint32_t durationMs, bool isAddress)
         : module_(module), text_(std::move(text)), durationMs_(durationMs), isAddress_(isAddress),
           timer_(++g_tipTimer) {}
 
-    void Run() {
-        ::DialogBoxParamA(module_, MAKEINTRESOURCEA(IDD_POPUP_BLOCKED), nullptr, DialogProc,
-                          reinterpret_cast<LPARAM>(this));
-    }
+    void Run() { RunModal(module_, IDD_POPUP_BLOCKED, nullptr); }
 
 private:
-    static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-        if (message == WM_INITDIALOG) {
-            ::SetWindowLongPtrA(window, DWLP_USER, lParam);
-        }
-        auto* self = reinterpret_cast<CPopupBlocked*>(::GetWindowLongPtrA(window, DWLP_USER));
-        return self ? self->Handle(window, message, wParam, lParam) : FALSE;
-    }
-
-    INT_PTR Handle(HWND window, UINT message, WPARAM wParam, LPARAM) {
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR* result) override {
+        *result = TRUE;
         switch (message) {
-        case WM_INITDIALOG:
-            OnInit(window);
-            return FALSE;
         case WM_TIMER:
             if (wParam == timer_) {
-                ::KillTimer(window, timer_);
-                Close(window);
+                ::KillTimer(Window(), timer_);
+                Close();
             }
-            return TRUE;
+            return true;
         case WM_LBUTTONDOWN:
-            Close(window);
-            return TRUE;
-        case WM_ERASEBKGND:
-            surface_.Paint(window, reinterpret_cast<HDC>(wParam));
-            return TRUE;
-        case WM_PAINT: {
-            PAINTSTRUCT paint;
-            HDC dc = ::BeginPaint(window, &paint);
-            skin::DrawWindowText(window, dc, {14, 6, 210, 30}, RGB(255, 255, 255),
-                                 DT_LEFT | DT_VCENTER);
-            ::EndPaint(window, &paint);
-            return TRUE;
-        }
-        case WM_CTLCOLORSTATIC:
-            return skin::PaperStatic(wParam);
-        case WM_COMMAND:
-            if (LOWORD(wParam) == IDCANCEL || LOWORD(wParam) == IDOK) {
-                Close(window);
-            }
-            return TRUE;
+            Close();
+            return true;
         default:
-            return FALSE;
+            return false;
         }
     }
 
-    void OnInit(HWND window) {
-        surface_.Apply(window, module_, IDB_TIP_SKIN);
+    void OnCommand(int id, int) override {
+        if (id == IDCANCEL || id == IDOK) {
+            Close();
+        }
+    }
+
+    BOOL OnInit() override {
+        HWND window = Window();
+        ApplySkin(module_, IDB_TIP_SKIN);
+        SetCaptionLook({{14, 6, 210, 30}});
         const std::string product = skin::LoadString(module_, IDS_PRODUCT_NAME);
         ::SetWindowTextA(window, product.c_str());
-        HWND label = ::GetDlgItem(window, IDC_TIP_TEXT);
+        HWND label = Item(IDC_TIP_TEXT);
         ::SetWindowPos(label, nullptr, 20, 40, 178, 28, SWP_NOZORDER | SWP_NOACTIVATE);
         if (isAddress_) {
             ::SetWindowTextA(label, skin::LoadString(module_, IDS_NO_VALUE).c_str());
@@ -114,11 +91,12 @@ private:
         DWORD_PTR ignored = 0;
         ::SendMessageTimeoutA(::GetDesktopWindow(), WM_SYSCOMMAND, SC_HOTKEY,
                               reinterpret_cast<LPARAM>(window), SMTO_ABORTIFHUNG, 1000, &ignored);
+        return FALSE;
     }
 
-    void Close(HWND window) {
+    void Close() {
         closed_ = true;
-        ::EndDialog(window, IDOK);
+        SkinnedDialog::Close(IDOK);
     }
 
     HINSTANCE module_;
@@ -127,7 +105,6 @@ private:
     bool isAddress_;
     UINT_PTR timer_;
     bool closed_ = false;
-    skin::Surface surface_;
 };
 
 DWORD WINAPI TipThread(void* param) {
