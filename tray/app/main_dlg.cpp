@@ -167,6 +167,10 @@ bool CMainDlg::OnNotify(const NMHDR& header, INT_PTR*) {
 
 bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR* result) {
     *result = TRUE;
+    if (message != 0 && message == taskbarCreated_) {
+        trayIcon_->OnTaskbarCreated();
+        return true;
+    }
     switch (message) {
     case WM_TIMER:
         if (wParam != kSplashTimer) {
@@ -228,6 +232,10 @@ BOOL CMainDlg::OnInit() {
     // null display driver) it cannot be added; the program runs on.
     trayIcon_->Init(Window(), WM_QLX_TRAY_ICON, normalIcon_.get(), product);
     trayIcon_->Show(true);
+    // A restarted Explorer announces its new taskbar; the icon goes back in.
+    // An elevated program lets the shell's message through.
+    taskbarCreated_ = ::RegisterWindowMessageA("TaskbarCreated");
+    ::ChangeWindowMessageFilterEx(Window(), taskbarCreated_, MSGFLT_ALLOW, nullptr);
     notifier_ = std::make_unique<CNotifier>(module, app_.Settings(), trayIcon_, normalIcon_.get(),
                                             alertIcon_.get());
 

@@ -88,6 +88,7 @@ private:
     UniqueIcon normalIcon_;
     UniqueIcon alertIcon_;
     UniqueIcon bigIcon_;
+    UINT taskbarCreated_ = 0;
     std::shared_ptr<CTrayIcon> trayIcon_ = std::make_shared<CTrayIcon>();
     std::unique_ptr<CMiniBar> minibar_;
     std::unique_ptr<CNotifier> notifier_;

@@ -56,6 +56,9 @@ private:
         case WM_LBUTTONDOWN:
             Close();
             return true;
+        case WM_MOUSEACTIVATE:
+            *result = MA_NOACTIVATE; // a click closes the tip, it does not take the focus
+            return true;
         default:
             return false;
         }
@@ -87,10 +90,9 @@ private:
         ::SetWindowPos(window, HWND_TOPMOST, place.left, place.top, place.width, place.height,
                        SWP_NOACTIVATE);
         ::SetTimer(window, timer_, durationMs_, nullptr);
-        ::ShowWindow(window, SW_SHOW);
-        DWORD_PTR ignored = 0;
-        ::SendMessageTimeoutA(::GetDesktopWindow(), WM_SYSCOMMAND, SC_HOTKEY,
-                              reinterpret_cast<LPARAM>(window), SMTO_ABORTIFHUNG, 1000, &ignored);
+        // On top, but never the foreground: keys typed in the browser stay
+        // in the browser.
+        ::ShowWindow(window, SW_SHOWNOACTIVATE);
         return FALSE;
     }
 
