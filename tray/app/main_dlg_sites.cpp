@@ -25,7 +25,7 @@ using UniqueMenu = std::unique_ptr<std::remove_pointer_t<HMENU>, MenuDeleter>;
 } // namespace
 
 bool CMainDlg::OnContextMenu(HWND control, LPARAM point) {
-    HWND list = ::GetDlgItem(window_, IDC_HISTORY_LIST);
+    HWND list = ::GetDlgItem(Window(), IDC_HISTORY_LIST);
     if (control != list) {
         return false;
     }
@@ -71,7 +71,7 @@ bool CMainDlg::OnContextMenu(HWND control, LPARAM point) {
                   MF_STRING | (app_.Sites().Contains(site.entry) ? MF_CHECKED : MF_UNCHECKED),
                   ID_CMD_ALLOW_SITE, text.c_str());
     const UINT chosen = static_cast<UINT>(::TrackPopupMenuEx(
-        menu.get(), TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x, at.y, window_, nullptr));
+        menu.get(), TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x, at.y, Window(), nullptr));
     if (chosen == ID_CMD_ALLOW_SITE) {
         AllowSelectedSite();
     }
@@ -90,14 +90,14 @@ void CMainDlg::AllowSelectedSite() {
         return;
     }
     if (app_.Sites().Contains(site.entry)) {
-        app_.RemoveSite(site.entry, window_);
+        app_.RemoveSite(site.entry, Window());
     } else {
-        app_.AllowSite(site.entry, window_);
+        app_.AllowSite(site.entry, Window());
     }
 }
 
 void CMainDlg::AllowSiteOf(const std::string& siteAddress) {
-    app_.AllowSite(siteAddress, window_);
+    app_.AllowSite(siteAddress, Window());
 }
 
 } // namespace qlx::tray

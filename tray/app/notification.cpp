@@ -4,9 +4,9 @@
 
 #include <atomic>
 
+#include "skin/compact_text.h"
 #include "skin/message_box.h"
-#include "skin/skin_bitmap.h"
-#include "skin/skin_controls.h"
+#include "skin/skinned_dialog.h"
 #include "tray/core/allowed_sites.h"
 #include "tray/core/notification_rules.h"
 #include "tray/core/settings.h"
@@ -37,7 +37,7 @@ struct BlinkJob {
     HICON alert;
 };
 
-class CPopupBlocked {
+class CPopupBlocked final : public skin::SkinnedDialog {
 public:
     // An address is shortened to the label's width; a message wraps in it.
     CPopupBlocked(HINSTANCE module, std::string text, uint32_t durationMs, bool isAddress,
@@ -45,67 +45,47 @@ public:
         : module_(module), text_(std::move(text)), durationMs_(durationMs), isAddress_(isAddress),
           timer_(++g_tipTimer), owner_(owner), site_(std::move(site)) {}
 
-    void Run() {
-        ::DialogBoxParamA(module_, MAKEINTRESOURCEA(IDD_POPUP_BLOCKED), nullptr, DialogProc,
-                          reinterpret_cast<LPARAM>(this));
-    }
+    void Run() { RunModal(module_, IDD_POPUP_BLOCKED, nullptr); }
 
 private:
-    static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-        if (message == WM_INITDIALOG) {
-            ::SetWindowLongPtrA(window, DWLP_USER, lParam);
-        }
-        auto* self = reinterpret_cast<CPopupBlocked*>(::GetWindowLongPtrA(window, DWLP_USER));
-        return self ? self->Handle(window, message, wParam, lParam) : FALSE;
-    }
-
-    INT_PTR Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR* result) override {
+        *result = TRUE;
         switch (message) {
-        case WM_INITDIALOG:
-            OnInit(window);
-            return FALSE;
         case WM_TIMER:
             if (wParam == timer_) {
-                ::KillTimer(window, timer_);
-                Close(window);
+                ::KillTimer(Window(), timer_);
+                Close();
             }
-            return TRUE;
+            return true;
         case WM_LBUTTONDOWN:
-            Close(window);
-            return TRUE;
-        case WM_ERASEBKGND:
-            surface_.Paint(window, reinterpret_cast<HDC>(wParam));
-            return TRUE;
-        case WM_PAINT: {
-            PAINTSTRUCT paint;
-            HDC dc = ::BeginPaint(window, &paint);
-            skin::DrawWindowText(window, dc, {14, 6, 210, 30}, RGB(255, 255, 255),
-                                 DT_LEFT | DT_VCENTER);
-            ::EndPaint(window, &paint);
-            return TRUE;
-        }
-        case WM_CTLCOLORSTATIC:
-            return skin::PaperStatic(wParam);
-        case WM_COMMAND:
-            if (LOWORD(wParam) == IDC_TIP_ALLOW_SITE && HIWORD(wParam) == BN_CLICKED) {
-                AllowSite();
-                Close(window);
-            } else if (LOWORD(wParam) == IDCANCEL || LOWORD(wParam) == IDOK) {
-                Close(window);
-            }
-            return TRUE;
+            Close();
+            return true;
+        case WM_MOUSEACTIVATE:
+            *result = MA_NOACTIVATE; // a click closes the tip, it does not take the focus
+            return true;
         case WM_DRAWITEM:
-            return DrawLink(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+            return (*result = DrawLink(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam))) != 0;
         default:
-            return FALSE;
+            return false;
         }
     }
 
-    void OnInit(HWND window) {
-        surface_.Apply(window, module_, IDB_TIP_SKIN);
+    void OnCommand(int id, int code) override {
+        if (id == IDC_TIP_ALLOW_SITE && code == BN_CLICKED) {
+            AllowSite();
+            Close();
+        } else if (id == IDCANCEL || id == IDOK) {
+            Close();
+        }
+    }
+
+    BOOL OnInit() override {
+        HWND window = Window();
+        ApplySkin(module_, IDB_TIP_SKIN);
+        SetCaptionLook({{14, 6, 210, 30}});
         const std::string product = skin::LoadString(module_, IDS_PRODUCT_NAME);
         ::SetWindowTextA(window, product.c_str());
-        HWND label = ::GetDlgItem(window, IDC_TIP_TEXT);
+        HWND label = Item(IDC_TIP_TEXT);
         ::SetWindowPos(label, nullptr, 20, 40, 178, 28, SWP_NOZORDER | SWP_NOACTIVATE);
         if (isAddress_) {
             ::SetWindowTextA(label, skin::LoadString(module_, IDS_NO_VALUE).c_str());
@@ -116,7 +96,7 @@ private:
         if (isAddress_ && owner_ && NormaliseSite(site_).ok()) {
             // A real button under the link look: screen readers name it
             // by its text, and it takes a click as any button does.
-            HWND allow = ::GetDlgItem(window, IDC_TIP_ALLOW_SITE);
+            HWND allow = Item(IDC_TIP_ALLOW_SITE);
             ::SetWindowTextA(allow, skin::LoadString(module_, IDS_TIP_ALLOW_SITE).c_str());
             ::SetWindowPos(allow, nullptr, 20, 72, 178, 18, SWP_NOZORDER | SWP_NOACTIVATE);
             ::ShowWindow(allow, SW_SHOWNA);
@@ -127,15 +107,15 @@ private:
         ::SetWindowPos(window, HWND_TOPMOST, place.left, place.top, place.width, place.height,
                        SWP_NOACTIVATE);
         ::SetTimer(window, timer_, durationMs_, nullptr);
-        ::ShowWindow(window, SW_SHOW);
-        DWORD_PTR ignored = 0;
-        ::SendMessageTimeoutA(::GetDesktopWindow(), WM_SYSCOMMAND, SC_HOTKEY,
-                              reinterpret_cast<LPARAM>(window), SMTO_ABORTIFHUNG, 1000, &ignored);
+        // On top, but never the foreground: keys typed in the browser stay
+        // in the browser.
+        ::ShowWindow(window, SW_SHOWNOACTIVATE);
+        return FALSE;
     }
 
-    void Close(HWND window) {
+    void Close() {
         closed_ = true;
-        ::EndDialog(window, IDOK);
+        SkinnedDialog::Close(IDOK);
     }
 
     // The main window, on its own thread, changes the list.
@@ -171,7 +151,6 @@ private:
     HWND owner_;
     std::string site_;
     bool closed_ = false;
-    skin::Surface surface_;
 };
 
 DWORD WINAPI TipThread(void* param) {

@@ -4,17 +4,14 @@
 
 #include "common/win32/text_conv.h"
 #include "skin/message_box.h"
-#include "skin/skin_controls.h"
+#include "skin/button.h"
 #include "tray/res/resource.h"
 
 namespace qlx::tray {
 
 namespace {
 
-struct Place {
-    int control;
-    int x, y, width, height;
-};
+using skin::Place;
 // In pixels, on the page skin of the advanced page: one caption over its rule.
 constexpr Place kSitesLayout[] = {
     {IDC_SITES_CAPTION, 12, 6, 300, 16}, {IDC_SITES_LIST, 24, 28, 330, 200},
@@ -37,28 +34,25 @@ CSettingsSites::CSettingsSites(HINSTANCE module, CSettings& settings, SiteListOw
     : CSettingsPage(module, settings, IDD_SETTINGS_SITES, IDB_ADVANCED_SKIN), sites_(sites),
       buttonFaces_(buttonFaces) {}
 
-void CSettingsSites::OnInit() {
-    for (const Place& place : kSitesLayout) {
-        ::SetWindowPos(::GetDlgItem(window_, place.control), nullptr, place.x, place.y, place.width,
-                       place.height, SWP_NOZORDER | SWP_NOACTIVATE);
-    }
+void CSettingsSites::SetUp() {
+    LayOut(kSitesLayout);
     const std::pair<int, UINT> texts[] = {{IDC_SITES_CAPTION, IDS_SITES_CAPTION},
                                           {IDC_SITES_NEW_LABEL, IDS_SITES_NEW},
                                           {IDC_SITES_ADD, IDS_SITES_ADD},
                                           {IDC_SITES_REMOVE, IDS_SITES_REMOVE}};
     for (const auto& [control, text] : texts) {
-        ::SetDlgItemTextA(window_, control, skin::LoadString(module_, text).c_str());
+        SetItemText(control, skin::LoadString(module_, text));
     }
-    // The list box is named by the caption above it for screen readers: a
-    // list box takes the name of the static text before it.
+    // Screen readers name the list box by the caption before it, the edit
+    // box by "Site:".
     for (int button : {IDC_SITES_ADD, IDC_SITES_REMOVE}) {
-        skin::MakeImageButton(::GetDlgItem(window_, button), buttonFaces_, true);
+        skin::MakeImageButton(Item(button), buttonFaces_, true);
     }
 }
 
 // The list shows each entry in its own letters; row i stands for shown_[i].
 void CSettingsSites::LoadControls() {
-    HWND list = ::GetDlgItem(window_, IDC_SITES_LIST);
+    HWND list = Item(IDC_SITES_LIST);
     ::SendMessageW(list, WM_SETREDRAW, FALSE, 0);
     ::SendMessageW(list, LB_RESETCONTENT, 0, 0);
     shown_ = sites_.Sites().Entries();
@@ -72,9 +66,9 @@ void CSettingsSites::LoadControls() {
 }
 
 void CSettingsSites::EnableButtons() {
-    const LRESULT selected = ::SendDlgItemMessageW(window_, IDC_SITES_LIST, LB_GETSELCOUNT, 0, 0);
+    const LRESULT selected = ::SendDlgItemMessageW(Window(), IDC_SITES_LIST, LB_GETSELCOUNT, 0, 0);
     Enable(IDC_SITES_REMOVE, selected > 0);
-    Enable(IDC_SITES_ADD, ::GetWindowTextLengthW(::GetDlgItem(window_, IDC_SITES_EDIT)) > 0);
+    Enable(IDC_SITES_ADD, ::GetWindowTextLengthW(Item(IDC_SITES_EDIT)) > 0);
 }
 
 void CSettingsSites::OnCommand(int control, int code) {
@@ -89,7 +83,7 @@ void CSettingsSites::OnCommand(int control, int code) {
 }
 
 bool CSettingsSites::OnEnter(HWND focus) {
-    if (!window_ || focus != ::GetDlgItem(window_, IDC_SITES_EDIT)) {
+    if (!Window() || focus != Item(IDC_SITES_EDIT)) {
         return false;
     }
     AddTyped();
@@ -97,11 +91,11 @@ bool CSettingsSites::OnEnter(HWND focus) {
 }
 
 void CSettingsSites::AddTyped() {
-    HWND edit = ::GetDlgItem(window_, IDC_SITES_EDIT);
+    HWND edit = Item(IDC_SITES_EDIT);
     std::wstring typed(static_cast<size_t>(::GetWindowTextLengthW(edit)) + 1, L'\0');
     typed.resize(
         static_cast<size_t>(::GetWindowTextW(edit, typed.data(), static_cast<int>(typed.size()))));
-    const SiteEdit added = sites_.AllowSite(Utf8(typed), window_);
+    const SiteEdit added = sites_.AllowSite(Utf8(typed), Window());
     if (added.result == SiteEdit::Result::Refused || added.result == SiteEdit::Result::NotSaved) {
         ::SetFocus(edit);
         ::SendMessageW(edit, EM_SETSEL, 0, -1);
@@ -112,15 +106,16 @@ void CSettingsSites::AddTyped() {
     // The entry just added is shown selected, wherever the sorting put it.
     for (size_t i = 0; i < shown_.size(); ++i) {
         if (shown_[i] == added.entry) {
-            ::SendDlgItemMessageW(window_, IDC_SITES_LIST, LB_SETSEL, TRUE, static_cast<LPARAM>(i));
-            ::SendDlgItemMessageW(window_, IDC_SITES_LIST, LB_SETCARETINDEX, i, FALSE);
+            ::SendDlgItemMessageW(Window(), IDC_SITES_LIST, LB_SETSEL, TRUE,
+                                  static_cast<LPARAM>(i));
+            ::SendDlgItemMessageW(Window(), IDC_SITES_LIST, LB_SETCARETINDEX, i, FALSE);
         }
     }
     EnableButtons();
 }
 
 void CSettingsSites::RemoveSelected() {
-    HWND list = ::GetDlgItem(window_, IDC_SITES_LIST);
+    HWND list = Item(IDC_SITES_LIST);
     const auto count = static_cast<int>(::SendMessageW(list, LB_GETSELCOUNT, 0, 0));
     if (count <= 0) {
         return;
@@ -131,7 +126,7 @@ void CSettingsSites::RemoveSelected() {
     const std::vector<std::string> shown = shown_;
     for (int row : rows) {
         if (row >= 0 && static_cast<size_t>(row) < shown.size()) {
-            sites_.RemoveSite(shown[static_cast<size_t>(row)], window_);
+            sites_.RemoveSite(shown[static_cast<size_t>(row)], Window());
         }
     }
     Load();

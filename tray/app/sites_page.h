@@ -32,7 +32,7 @@ public:
     bool OnEnter(HWND focus);
 
 private:
-    void OnInit() override;
+    void SetUp() override;
     void LoadControls() override;
     void OnCommand(int control, int code) override;
     void AddTyped();

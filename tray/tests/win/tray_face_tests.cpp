@@ -12,6 +12,7 @@
 #include <cctype>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 
 #include "tray/core/notification_rules.h"
 #include "tray/core/system_integration.h"
@@ -170,6 +171,12 @@ TEST_F(TrayFaceTest, TrayClickTogglesTheMainWindowAtTheLowerRightWithItsValues) 
     icon.hWnd = main;
     icon.uID = 3334;
     EXPECT_TRUE(::Shell_NotifyIconA(NIM_MODIFY, &icon));
+    // A taskbar made anew (Explorer restarted) starts empty; the program
+    // puts its icon back when the new one announces itself.
+    ASSERT_TRUE(::Shell_NotifyIconA(NIM_DELETE, &icon));
+    EXPECT_FALSE(::Shell_NotifyIconA(NIM_MODIFY, &icon));
+    ::PostMessageA(HWND_BROADCAST, ::RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+    EXPECT_TRUE(WaitUntil([&] { return ::Shell_NotifyIconA(NIM_MODIFY, &icon) != FALSE; }, 5000));
 
     ASSERT_TRUE(ClickTrayIcon(main));
     ASSERT_TRUE(WaitUntil([&] { return ::IsWindowVisible(main) != FALSE; }, 5000));
@@ -361,6 +368,56 @@ TEST_F(TrayFaceTest, TipsShowTheAddressAtTheirPlaceAndCloseAfterTheirTime) {
     EXPECT_FALSE(WaitUntil([&] { return !FindTips(tray.Id()).empty(); }, 1000));
     EXPECT_EQ(Value(main, kTotal), "15");
     service = {};
+    Exit();
+}
+
+// Waits while pumping this thread's messages, for a window of the test.
+bool PumpUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
+    return WaitUntil(
+        [&] {
+            MSG msg;
+            while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                ::TranslateMessage(&msg);
+                ::DispatchMessageA(&msg);
+            }
+            return condition();
+        },
+        timeoutMs);
+}
+
+TEST_F(TrayFaceTest, TipsLeaveTheKeyboardWithTheProgramTheUserTypesIn) {
+    SetOption("ShowToolTip_Time", RegData::Dword(2));
+    Start();
+    // Another program's window with an edit box, where the user types.
+    HWND page = ::CreateWindowExA(0, "#32770", "Typing", WS_POPUP | WS_CAPTION | WS_VISIBLE, 100,
+                                  100, 300, 120, nullptr, nullptr, nullptr, nullptr);
+    HWND edit = ::CreateWindowExA(0, "EDIT", "", WS_CHILD | WS_VISIBLE | WS_BORDER, 10, 10, 260, 24,
+                                  page, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(page && edit);
+    ::SetForegroundWindow(page);
+    ::SetFocus(edit);
+    ASSERT_TRUE(PumpUntil([&] { return ::GetForegroundWindow() == page; }, 5000));
+    auto typed = [&] {
+        char text[64] = {};
+        ::GetWindowTextA(edit, text, sizeof text);
+        return std::string(text);
+    };
+    auto service = Connect();
+    ASSERT_TRUE(service);
+    std::string expected;
+    for (WORD key : {'A', 'B'}) {
+        ASSERT_TRUE(Block(service.get(), L"http://www.example.com", L"http://ads.example.net/k"));
+        ASSERT_TRUE(PumpUntil([&] { return !FindTips(tray.Id()).empty(); }, 5000));
+        Key(key);
+        expected += static_cast<char>(tolower(key));
+        EXPECT_TRUE(PumpUntil([&] { return typed() == expected; }, 2000)) << typed();
+        EXPECT_EQ(::GetForegroundWindow(), page);
+        EXPECT_EQ(::GetFocus(), edit);
+    }
+    EXPECT_TRUE(PumpUntil([&] { return FindTips(tray.Id()).empty(); }, 5000));
+    EXPECT_EQ(::GetForegroundWindow(), page);
+    service = {};
+    ::DestroyWindow(page);
     Exit();
 }
 
