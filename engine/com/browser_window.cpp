@@ -49,10 +49,6 @@ void SetInt(Variant& v, LONG value) {
     p->lVal = value;
 }
 
-VARIANT_BOOL Bool(bool b) {
-    return b ? VARIANT_TRUE : VARIANT_FALSE;
-}
-
 } // namespace
 
 void BrowserWindow::Open(const BrowserWindowPlan& plan) {
@@ -91,8 +87,8 @@ void BrowserWindow::Open(const BrowserWindowPlan& plan) {
             browser->put_Width(::GetSystemMetrics(SM_CXFULLSCREEN));
             browser->put_Height(::GetSystemMetrics(SM_CYFULLSCREEN));
         }
-        browser->put_Resizable(Bool(plan.resizable));
-        browser->put_MenuBar(Bool(plan.menuAndToolbar));
+        browser->put_Resizable(ToVariantBool(plan.resizable));
+        browser->put_MenuBar(ToVariantBool(plan.menuAndToolbar));
         browser->put_ToolBar(plan.menuAndToolbar ? TRUE : FALSE);
     }
     browser->put_Visible(VARIANT_TRUE);

@@ -24,10 +24,6 @@ struct ReopenJob {
     bool normalize, fit, border, menu;
 };
 
-VARIANT_BOOL AsVariantBool(bool value) {
-    return value ? VARIANT_TRUE : VARIANT_FALSE;
-}
-
 void Reopen(const ReopenJob& job) {
     ComPtr<IWebBrowser2> browser;
     if (FAILED(::CoCreateInstance(kBrowserApplication, nullptr, CLSCTX_SERVER, IID_IWebBrowser2,
@@ -56,8 +52,8 @@ void Reopen(const ReopenJob& job) {
             browser->put_Width(::GetSystemMetrics(SM_CXFULLSCREEN));
             browser->put_Height(::GetSystemMetrics(SM_CYFULLSCREEN));
         }
-        browser->put_Resizable(AsVariantBool(job.border));
-        browser->put_MenuBar(AsVariantBool(job.menu));
+        browser->put_Resizable(ToVariantBool(job.border));
+        browser->put_MenuBar(ToVariantBool(job.menu));
         browser->put_ToolBar(job.menu ? TRUE : FALSE);
     }
     browser->put_Visible(VARIANT_TRUE);
