@@ -131,12 +131,15 @@ public:
     // Server exchange. Whether the system can split `address` into host and
     // path.
     virtual bool SplitsAddress(const std::string& address) = 0;
-    // Connects, opens a GET request (HTTP/1.0, no cache) and sends it; a
-    // certificate of an unknown authority is let through. Null when any step
-    // fails.
-    virtual std::unique_ptr<HttpRequest> OpenHttp(const std::string& address, HttpMode mode) = 0;
+    // Connects, opens a GET request (HTTP/1.0, no cache) and sends it. In
+    // the secure mode the server's certificate must be valid: no error of it
+    // is ever let through. Null, with the system's error code in `*error`,
+    // when any step fails.
+    virtual std::unique_ptr<HttpRequest> OpenHttp(const std::string& address, HttpMode mode,
+                                                  uint32_t* error) = 0;
     // The whole address opened in one call: the last resort.
-    virtual std::unique_ptr<HttpRequest> OpenAddress(const std::string& address, HttpMode mode) = 0;
+    virtual std::unique_ptr<HttpRequest> OpenAddress(const std::string& address, HttpMode mode,
+                                                     uint32_t* error) = 0;
 
     // Milliseconds since the system started.
     virtual uint64_t Milliseconds() = 0;

@@ -21,6 +21,17 @@ constexpr uint32_t kReadPauseMs = 10;
 constexpr int kFirstTraceHost = 10100;
 constexpr int kFirstPingHost = 10000;
 
+// WinINet's certificate errors: date, host name, unknown or invalid authority,
+// revoked, and any other.
+bool IsCertificateError(uint32_t error) {
+    return error == 12037 || error == 12038 || error == 12045 || error == 12057 || error == 12169 ||
+           error == 12170 || error == 12179;
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
+}
+
 } // namespace
 
 std::unique_ptr<HttpRequest> UpdateEngine::OpenRequest(const std::string& address) {
@@ -37,16 +48,28 @@ std::unique_ptr<HttpRequest> UpdateEngine::OpenRequest(const std::string& addres
     } else if (!EqualsNoCase(ssl, "auto")) {
         Log("Warning: invalid SSL option: " + ssl + " Defaulting to \"auto\".");
     }
+    // An address that asks for TLS gets it, whatever the option says: a
+    // plain fallback would hand the exchange to anyone on the way.
+    if (StartsWithNoCase(address, "https://")) {
+        secure = true;
+        plain = false;
+    }
     std::unique_ptr<HttpRequest> request;
+    uint32_t error = 0;
     if (secure) {
-        request = platform_.OpenHttp(address, HttpMode::Secure);
+        request = platform_.OpenHttp(address, HttpMode::Secure, &error);
+        if (!request && IsCertificateError(error)) {
+            Log("Error: the server's certificate is not trusted, error code: " +
+                std::to_string(error) + ".");
+        }
     }
     if (!request && plain) {
-        request = platform_.OpenHttp(address, HttpMode::Plain);
+        request = platform_.OpenHttp(address, HttpMode::Plain, &error);
     }
     if (!request) {
         // The last resort keeps to the mode asked for: "yes" never goes plain.
-        request = platform_.OpenAddress(address, plain ? HttpMode::Plain : HttpMode::Secure);
+        request =
+            platform_.OpenAddress(address, plain ? HttpMode::Plain : HttpMode::Secure, &error);
     }
     if (!request) {
         throw UpdaterFailure{kNetworkFailure};

@@ -116,15 +116,20 @@ std::unique_ptr<HttpRequest> FakePlatform::Open(const std::string& address, cons
     return std::make_unique<FakeRequest>(it->second, *this);
 }
 
-std::unique_ptr<HttpRequest> FakePlatform::OpenHttp(const std::string& address, HttpMode mode) {
+std::unique_ptr<HttpRequest> FakePlatform::OpenHttp(const std::string& address, HttpMode mode,
+                                                    uint32_t* error) {
     const auto it = servers.find(WithoutQuery(address));
     const bool reaches =
         it != servers.end() && (mode == HttpMode::Secure ? it->second.secure : it->second.plain);
-    return Open(address, mode == HttpMode::Secure ? "secure" : "plain", reaches);
+    auto request = Open(address, mode == HttpMode::Secure ? "secure" : "plain", reaches);
+    *error = request ? 0 : (mode == HttpMode::Secure ? 12057 : 12029);
+    return request;
 }
 
-std::unique_ptr<HttpRequest> FakePlatform::OpenAddress(const std::string& address, HttpMode) {
-    return Open(address, "direct", false);
+std::unique_ptr<HttpRequest> FakePlatform::OpenAddress(const std::string& address, HttpMode mode,
+                                                       uint32_t* error) {
+    *error = 12029;
+    return Open(address, mode == HttpMode::Secure ? "direct secure" : "direct", false);
 }
 
 uint32_t FakePlatform::CreateDirectory(const std::string& path) {

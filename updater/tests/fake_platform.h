@@ -109,8 +109,10 @@ public:
     FakeNetwork network;
 
     bool SplitsAddress(const std::string& address) override;
-    std::unique_ptr<HttpRequest> OpenHttp(const std::string& address, HttpMode mode) override;
-    std::unique_ptr<HttpRequest> OpenAddress(const std::string& address, HttpMode mode) override;
+    std::unique_ptr<HttpRequest> OpenHttp(const std::string& address, HttpMode mode,
+                                          uint32_t* error) override;
+    std::unique_ptr<HttpRequest> OpenAddress(const std::string& address, HttpMode mode,
+                                             uint32_t* error) override;
     uint64_t Milliseconds() override { return clock; }
     void Sleep(uint32_t ms) override { clock += ms; }
     void PumpMessages() override {}

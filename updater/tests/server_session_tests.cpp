@@ -117,6 +117,23 @@ TEST(ServerSession, ChecksUpdatesAndTheirFailures) {
          kNetworkFailure,
          {},
          [](ServerRig& rig) { EXPECT_EQ(rig.Requests("plain"), 0); }},
+        {"an https address goes over TLS only, whatever UseSSL says",
+         "check",
+         "",
+         [](ServerRig& rig) {
+             rig.platform.commandLine = "u.exe -Server=https://s/bad -Server=https://s/tls "
+                                        "-ProductVersion=1.2.3.4 check -UseSSL=no";
+             rig.platform.servers["https://s/tls"].body = "ReturnCode: 1\r\n";
+             rig.platform.servers["https://s/bad"].body = "ReturnCode: 0\r\n";
+             rig.platform.servers["https://s/bad"].secure = false;
+         },
+         kNothingToUpdate,
+         {"Error: the server's certificate is not trusted, error code: 12057."},
+         [](ServerRig& rig) {
+             EXPECT_EQ(rig.Requests("secure https://s/tls"), 1);
+             EXPECT_EQ(rig.Requests("plain"), 0);
+             EXPECT_EQ(rig.Requests("direct secure https://s/bad"), 1);
+         }},
         {"unknown SSL option works as auto",
          "check -UseSSL=on",
          "ReturnCode: 1\r\n",

@@ -11,10 +11,15 @@ namespace qlx::updater {
 
 namespace {
 
-// Reload (no cache), ignore certificate name and date; plus secure.
-constexpr DWORD kPlainFlags = 0x80003000;
-constexpr DWORD kSecureFlags = 0x80803000;
-constexpr int kCertificateRetries = 8;
+// Reload (no cache); plus TLS. No flag that lets a certificate error pass is
+// ever set: the certificate must be valid, for this host and date, and
+// issued by an authority the system trusts.
+constexpr DWORD kPlainFlags = INTERNET_FLAG_RELOAD;
+constexpr DWORD kSecureFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_SECURE;
+constexpr DWORD kIgnoreFlags =
+    INTERNET_FLAG_IGNORE_CERT_CN_INVALID | INTERNET_FLAG_IGNORE_CERT_DATE_INVALID |
+    INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTP | INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS;
+static_assert((kPlainFlags & kIgnoreFlags) == 0 && (kSecureFlags & kIgnoreFlags) == 0);
 
 class WinInetRequest final : public HttpRequest {
 public:
@@ -106,7 +111,9 @@ bool Win32Platform::SplitsAddress(const std::string& address) {
     return Crack(address).has_value();
 }
 
-std::unique_ptr<HttpRequest> Win32Platform::OpenHttp(const std::string& address, HttpMode mode) {
+std::unique_ptr<HttpRequest> Win32Platform::OpenHttp(const std::string& address, HttpMode mode,
+                                                     uint32_t* error) {
+    *error = 0;
     const auto cracked = Crack(address);
     if (!cracked || !internet_) {
         return nullptr;
@@ -119,31 +126,28 @@ std::unique_ptr<HttpRequest> Win32Platform::OpenHttp(const std::string& address,
     UniqueInternet connection(::InternetConnectA(internet_.get(), cracked->host.c_str(), port,
                                                  nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
     if (!connection) {
+        *error = ::GetLastError();
         return nullptr;
     }
     UniqueInternet request(::HttpOpenRequestA(connection.get(), "GET", cracked->path.c_str(),
                                               "HTTP/1.0", nullptr, nullptr,
                                               secure ? kSecureFlags : kPlainFlags, 0));
     if (!request) {
+        *error = ::GetLastError();
         return nullptr;
     }
-    for (int attempt = 0;; ++attempt) {
-        if (::HttpSendRequestA(request.get(), nullptr, 0, nullptr, 0)) {
-            break;
-        }
-        if (::GetLastError() != ERROR_INTERNET_INVALID_CA || attempt == kCertificateRetries) {
-            return nullptr;
-        }
-        DWORD flags = 0;
-        DWORD size = sizeof flags;
-        ::InternetQueryOptionA(request.get(), INTERNET_OPTION_SECURITY_FLAGS, &flags, &size);
-        flags |= SECURITY_FLAG_IGNORE_UNKNOWN_CA;
-        ::InternetSetOptionA(request.get(), INTERNET_OPTION_SECURITY_FLAGS, &flags, sizeof flags);
+    if (!::HttpSendRequestA(request.get(), nullptr, 0, nullptr, 0)) {
+        // A certificate error (12037 date, 12038 name, 12045 or 12057
+        // authority) ends the request like any other failure.
+        *error = ::GetLastError();
+        return nullptr;
     }
     return std::make_unique<WinInetRequest>(std::move(connection), std::move(request));
 }
 
-std::unique_ptr<HttpRequest> Win32Platform::OpenAddress(const std::string& address, HttpMode mode) {
+std::unique_ptr<HttpRequest> Win32Platform::OpenAddress(const std::string& address, HttpMode mode,
+                                                        uint32_t* error) {
+    *error = 0;
     if (!internet_) {
         return nullptr;
     }
@@ -151,6 +155,7 @@ std::unique_ptr<HttpRequest> Win32Platform::OpenAddress(const std::string& addre
                                               mode == HttpMode::Secure ? kSecureFlags : kPlainFlags,
                                               0));
     if (!request) {
+        *error = ::GetLastError();
         return nullptr;
     }
     return std::make_unique<WinInetRequest>(UniqueInternet(), std::move(request));

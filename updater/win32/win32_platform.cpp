@@ -14,6 +14,7 @@ namespace {
 
 // Referenced and variables files are small; anything larger is not one.
 constexpr LONGLONG kMaxTextFile = 16 * 1024 * 1024;
+constexpr DWORD kNetworkTimeoutMs = 30000;
 
 class ProcessWait final : public Waitable {
 public:
@@ -86,7 +87,17 @@ constexpr std::array<FolderVariable, 32> kFolderVariables = {{
 Win32Platform::Win32Platform(std::atomic<UINT>& instanceMessage, std::atomic<UINT>& trayMessage)
     : instanceMessage_(instanceMessage), trayMessage_(trayMessage),
       internet_(
-          ::InternetOpenA("Tarvel Updater", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0)) {}
+          ::InternetOpenA("Tarvel Updater", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0)) {
+    // A server that stops answering ends its request instead of holding the
+    // session: every request and download inherits these from the session.
+    if (internet_) {
+        for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
+                             INTERNET_OPTION_RECEIVE_TIMEOUT}) {
+            DWORD ms = kNetworkTimeoutMs;
+            ::InternetSetOptionA(internet_.get(), option, &ms, sizeof ms);
+        }
+    }
+}
 
 std::optional<std::string> Win32Platform::CommandLine() {
     const char* line = ::GetCommandLineA();

@@ -50,8 +50,10 @@ public:
 
     // The server exchange and the downloads (win32_internet.cpp).
     bool SplitsAddress(const std::string& address) override;
-    std::unique_ptr<HttpRequest> OpenHttp(const std::string& address, HttpMode mode) override;
-    std::unique_ptr<HttpRequest> OpenAddress(const std::string& address, HttpMode mode) override;
+    std::unique_ptr<HttpRequest> OpenHttp(const std::string& address, HttpMode mode,
+                                          uint32_t* error) override;
+    std::unique_ptr<HttpRequest> OpenAddress(const std::string& address, HttpMode mode,
+                                             uint32_t* error) override;
     uint64_t Milliseconds() override { return ::GetTickCount64(); }
     void Sleep(uint32_t ms) override { ::Sleep(ms); }
     void PumpMessages() override;

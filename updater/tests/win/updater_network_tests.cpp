@@ -134,16 +134,43 @@ TEST(UpdaterNetwork, CheckAnswersAndAFailingServer) {
     }
 }
 
-// TLS only, against a certificate that no authority signed: the updater
-// accepts it as the server protocol asks.
-TEST(UpdaterNetwork, SecureOnlyRequestOverTls) {
-    UpdaterSandbox box;
+// TLS against certificates of a throwaway authority that the system trusts
+// for the length of the test: only a valid certificate for this host is
+// accepted; each bad one is refused with its own error, and an https://
+// address never goes plain whatever UseSSL says.
+TEST(UpdaterNetwork, SecureRequestsAcceptOnlyAValidCertificate) {
+    ASSERT_EQ(Env("QLX_TEST_CA_TRUSTED"), "1") << "the test authority is not trusted";
     Serve("tls/u", "ReturnCode: 1\r\n");
-    EXPECT_EQ(box.Run("check -ProductVersion=1.2.3.4 -UseSSL=yes -Server=https://localhost:" +
-                      Env("QLX_UPDATE_TLS_PORT") + "/tls/u"),
-              24);
-    EXPECT_EQ(Asked("/tls/u?proto=3"), 1);
+    struct Case {
+        const char* port;
+        const char* ssl;
+        int32_t code;
+        const char* logLine;
+    } const cases[] = {
+        {"QLX_UPDATE_TLS_PORT", "yes", 24, nullptr},
+        {"QLX_UPDATE_TLS_PORT", "no", 24, nullptr},
+        {"QLX_UPDATE_WRONGHOST_PORT", "auto", -11,
+         "Error: the server's certificate is not trusted, error code: 12038."},
+        {"QLX_UPDATE_EXPIRED_PORT", "no", -11,
+         "Error: the server's certificate is not trusted, error code: 12037."},
+        {"QLX_UPDATE_UNKNOWNCA_PORT", "yes", -11,
+         "Error: the server's certificate is not trusted, error code: 12057."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.port) + " UseSSL=" + c.ssl);
+        UpdaterSandbox box;
+        const int before = Asked("/tls/u?proto=3");
+        EXPECT_EQ(box.Run(std::string("check -ProductVersion=1.2.3.4 -UseSSL=") + c.ssl +
+                          " -Server=https://localhost:" + Env(c.port) + "/tls/u"),
+                  c.code);
+        // A refused certificate ends the exchange before any request is sent.
+        EXPECT_EQ(Asked("/tls/u?proto=3") - before, c.code == 24 ? 1 : 0);
+        if (c.logLine) {
+            EXPECT_TRUE(Has(box.LogMessages(), c.logLine)) << c.logLine;
+        }
+    }
     // "yes" never falls back to plain: a plain server is not reached.
+    UpdaterSandbox box;
     Serve("tls/plain", "ReturnCode: 1\r\n");
     EXPECT_EQ(box.Run("check -ProductVersion=1.2.3.4 -UseSSL=yes -Server=" + Address("tls/plain")),
               -11);
