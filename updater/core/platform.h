@@ -12,6 +12,7 @@
 #include "common/core/registry_model.h"
 #include "updater/core/language_packs.h"
 #include "updater/core/log_line.h"
+#include "updater/core/signature_verifier.h"
 
 namespace qlx::updater {
 
@@ -160,6 +161,10 @@ public:
                                                          uint32_t* error) = 0;
     // The CRC-32 of a whole file, or nothing when it cannot be read.
     virtual std::optional<uint32_t> FileCrc(const std::string& path) = 0;
+    // The SHA-256 of a whole file, or nothing when it cannot be read.
+    virtual std::optional<Sha256Digest> FileSha256(const std::string& path) = 0;
+    // The system's hashes and signature checks.
+    virtual SignatureVerifier& Verifier() = 0;
 
     // The diagnostic report's file and network.
     virtual std::unique_ptr<LogSink> OpenReport(const std::string& path) = 0;

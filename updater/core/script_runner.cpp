@@ -1,5 +1,7 @@
 #include "updater/core/script_runner.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 
 #include "common/core/text.h"
@@ -183,10 +185,23 @@ bool ScriptRunner::Exec(const ScriptLine& words) {
                 " seconds waiting for application: " + commandLine);
             return false;
         }
-        if (process->Wait(kWaitStepMs)) {
+        const uint32_t step = WaitStep(kWaitStepMs, "application: " + commandLine);
+        if (step == 0) {
+            return false;
+        }
+        if (process->Wait(step)) {
             return true;
         }
     }
+}
+
+uint32_t ScriptRunner::WaitStep(uint32_t stepMs, const std::string& what) {
+    const uint64_t now = platform_.Milliseconds();
+    if (now >= deadline_) {
+        Log("Warning: the session ran out of time waiting for " + what);
+        return 0;
+    }
+    return static_cast<uint32_t>(std::min<uint64_t>(stepMs, deadline_ - now));
 }
 
 bool ScriptRunner::Delete(const ScriptLine& words) {
@@ -212,7 +227,11 @@ std::unique_ptr<NamedEvent> ScriptRunner::OpenWhenCreated(const std::string& nam
         if (auto event = platform_.OpenEvent(name)) {
             return event;
         }
-        platform_.WaitForTermination(pauseMs);
+        const uint32_t step = WaitStep(pauseMs, "event: " + name);
+        if (step == 0) {
+            return nullptr;
+        }
+        platform_.WaitForTermination(step);
     }
 }
 
@@ -249,7 +268,11 @@ bool ScriptRunner::WaitForEvent(const ScriptLine& words) {
                 " seconds waiting for event: " + words[1]);
             return true;
         }
-        if (event->Wait(kWaitStepMs)) {
+        const uint32_t step = WaitStep(kWaitStepMs, "event: " + words[1]);
+        if (step == 0) {
+            return true;
+        }
+        if (event->Wait(step)) {
             return true;
         }
     }

@@ -14,6 +14,8 @@ namespace qlx::updater {
 
 namespace {
 
+constexpr uint64_t kDefaultSessionSeconds = 1800;
+
 bool IsYes(std::string_view value) {
     return EqualsNoCase(value, "yes");
 }
@@ -302,6 +304,14 @@ std::string UpdateEngine::BuildRequestAddress(const std::string& server) {
     return address;
 }
 
+void UpdateEngine::CheckSessionTime() {
+    if (platform_.Milliseconds() > sessionDeadline_) {
+        Log("Fatal error: the session ran out of time (SessionTimeout " +
+            std::to_string(sessionTimeoutMs_ / 1000) + " s). Exiting.");
+        throw UpdaterFailure{kGeneralFailure};
+    }
+}
+
 void UpdateEngine::CheckCancel() {
     if (platform_.TerminationSignalled()) {
         cancelled_ = true;
@@ -320,6 +330,20 @@ void UpdateEngine::HandleServer(const std::string& server) {
         // Nothing serves it: no server is troubled with the request.
         Log("ERROR: Invalid request type: " + std::to_string(requestType_) + ".");
         throw UpdaterFailure{kInvalidRequest};
+    }
+    // Nothing of the last server's answer carries over to this one.
+    updateScript_.clear();
+    newVersion_.reset();
+    newName_.reset();
+    newAbbr_.reset();
+    manifest_.reset();
+    lastRoundFiles_ = 0;
+    lastRoundRefused_ = false;
+    deadline_ = 0;
+    if ((requestType_ == kUpdate || requestType_ == kGetLanguage) && !LoadUpdateKeys()) {
+        returnCode_ = kGeneralFailure;
+        sessionOver_ = true;
+        return;
     }
     SendRequest(address);
     const auto code = FirstValue(response_, "ReturnCode");
@@ -411,6 +435,7 @@ void UpdateEngine::ExecuteScript() {
     }
     ScriptRunner runner(platform_, windows_, log_, script_, programDir_,
                         IsYes(options_.Value("BreakScriptIfFail")), texts_);
+    runner.SetDeadline(sessionDeadline_);
     if (!runner.Load(path, variables_)) {
         returnCode_ = kScriptFailed;
         return;
@@ -431,6 +456,20 @@ int32_t UpdateEngine::RunSession() {
             variables_[name] = path;
         }
         ApplyDefaults();
+        // A hung server or script must not hold the product's later update
+        // requests for ever.
+        const std::string timeout = options_.Value("SessionTimeout");
+        uint64_t seconds = kDefaultSessionSeconds;
+        if (!timeout.empty()) {
+            if (AllDigits(timeout) && timeout.size() <= 9 && std::stoul(timeout) > 0) {
+                seconds = std::stoul(timeout);
+            } else {
+                Log("Warning: incorrect value for SessionTimeout option, defaulting to " +
+                    std::to_string(kDefaultSessionSeconds) + ".");
+            }
+        }
+        sessionTimeoutMs_ = seconds * 1000;
+        sessionDeadline_ = platform_.Milliseconds() + sessionTimeoutMs_;
         // Known before anything can end the session: a silent updater that
         // fails early stays silent.
         windows_.SetAppearance(AppearanceOf(options_.Value("Appearance")));
@@ -478,6 +517,8 @@ int32_t UpdateEngine::RunSession() {
         returnCode_ = failure.code;
     } catch (...) {
         Log("Fatal error: unhalted exception during update. Exiting.");
+        // Whatever was under way did not end well: no 21 may be left over.
+        returnCode_ = kGeneralFailure;
     }
     EndSession();
     return returnCode_;

@@ -42,6 +42,19 @@ public:
               LogSink& report) override;
 };
 
+// Signatures without cryptography: a key signs a digest with its digest
+// followed by the key's first 32 coordinate bytes.
+class FakeVerifier final : public SignatureVerifier {
+public:
+    int verified = 0;
+    static Sha256Digest Digest(std::string_view bytes);
+    static P256Signature Sign(const P256PublicKey& key, const Sha256Digest& digest);
+    std::unique_ptr<Sha256Stream> NewSha256() override;
+    std::optional<Sha256Digest> Hash(std::string_view bytes) override { return Digest(bytes); }
+    bool Verify(const P256PublicKey& key, const Sha256Digest& digest,
+                const P256Signature& signature) override;
+};
+
 class FakePlatform final : public UpdaterPlatform {
 public:
     std::optional<std::string> commandLine = "update.exe";
@@ -80,7 +93,8 @@ public:
     uint32_t CreateTerminationEvent() override { return terminationError; }
     bool TerminationSignalled() override;
     // A pause: answers as the last check did, without counting as one.
-    bool WaitForTermination(uint32_t) override {
+    bool WaitForTermination(uint32_t ms) override {
+        clock += ms;
         return terminationAfterChecks >= 0 && terminationChecks >= terminationAfterChecks;
     }
     InstanceEvent CreateInstanceEvent(const std::string& name) override;
@@ -123,6 +137,9 @@ public:
     std::optional<std::vector<std::string>> FixedDrives(uint32_t* error) override;
     std::unique_ptr<OutputFile> CreateOutputFile(const std::string& path, uint32_t* error) override;
     std::optional<uint32_t> FileCrc(const std::string& path) override;
+    std::optional<Sha256Digest> FileSha256(const std::string& path) override;
+    FakeVerifier verifier;
+    SignatureVerifier& Verifier() override { return verifier; }
     std::unique_ptr<LogSink> OpenReport(const std::string& path) override;
     NetworkProbe& Network() override { return network; }
 

@@ -44,9 +44,11 @@ TEST(Session, ReturnCodesLogAndWindows) {
           "7601.1.0",
           "Error: failed to open URL. See updater's error code for details."},
          {}},
+        // No update.key: nothing is trusted, no server is asked.
         {std::string(kServer) + "-Server=http://t/ getlanguage",
-         kNetworkFailure,
-         {"Sending request:  http://t/?proto=3&v=1.2.3.4&platform=nt&os_version=6.1.7601.1.0"},
+         kGeneralFailure,
+         {"Fatal error: no update signing key (update.key); downloads are not trusted.",
+          "Engine is exiting with return code of -18."},
          {"begin Change language"}},
         {std::string(kServer) + "-Appearance=Invisible delayedlangreg",
          kInvalidRequest,

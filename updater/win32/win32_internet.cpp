@@ -213,25 +213,46 @@ std::unique_ptr<OutputFile> Win32Platform::CreateOutputFile(const std::string& p
     return std::make_unique<Win32OutputFile>(std::move(file));
 }
 
-std::optional<uint32_t> Win32Platform::FileCrc(const std::string& path) {
+namespace {
+
+// Every block of a whole file, in the look-up CRC's block size.
+template <typename Take> bool ReadBlocks(const std::string& path, Take take) {
     UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
-        return std::nullopt;
+        return false;
     }
     std::vector<char> block(65536);
-    uint32_t crc = 0;
     for (;;) {
         DWORD read = 0;
         if (!::ReadFile(file.get(), block.data(), static_cast<DWORD>(block.size()), &read,
                         nullptr)) {
-            return std::nullopt;
+            return false;
         }
         if (read == 0) {
-            return crc;
+            return true;
         }
-        crc = Crc32(crc, block.data(), read);
+        take(std::string_view(block.data(), read));
     }
+}
+
+} // namespace
+
+std::optional<uint32_t> Win32Platform::FileCrc(const std::string& path) {
+    uint32_t crc = 0;
+    if (!ReadBlocks(
+            path, [&](std::string_view bytes) { crc = Crc32(crc, bytes.data(), bytes.size()); })) {
+        return std::nullopt;
+    }
+    return crc;
+}
+
+std::optional<Sha256Digest> Win32Platform::FileSha256(const std::string& path) {
+    auto hash = verifier_.NewSha256();
+    if (!hash || !ReadBlocks(path, [&](std::string_view bytes) { hash->Add(bytes); })) {
+        return std::nullopt;
+    }
+    return hash->Finish();
 }
 
 std::unique_ptr<LogSink> Win32Platform::OpenReport(const std::string& path) {

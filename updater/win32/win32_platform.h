@@ -8,6 +8,7 @@
 #include "common/win32/unique_handle.h"
 #include "common/win32/win32_registry.h"
 #include "updater/core/platform.h"
+#include "updater/win32/cng_verifier.h"
 #include "updater/win32/network_probe.h"
 
 namespace qlx::updater {
@@ -64,6 +65,8 @@ public:
     std::optional<std::vector<std::string>> FixedDrives(uint32_t* error) override;
     std::unique_ptr<OutputFile> CreateOutputFile(const std::string& path, uint32_t* error) override;
     std::optional<uint32_t> FileCrc(const std::string& path) override;
+    std::optional<Sha256Digest> FileSha256(const std::string& path) override;
+    SignatureVerifier& Verifier() override { return verifier_; }
     std::unique_ptr<LogSink> OpenReport(const std::string& path) override;
     NetworkProbe& Network() override { return network_; }
 
@@ -76,6 +79,7 @@ private:
     // One Internet session for the whole process.
     UniqueInternet internet_;
     Win32NetworkProbe network_;
+    CngVerifier verifier_;
 };
 
 } // namespace qlx::updater
