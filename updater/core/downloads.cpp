@@ -19,19 +19,30 @@ namespace {
 constexpr uint32_t kBlockBytes = 2048;
 constexpr uint32_t kEmptyReadPauseMs = 10;
 constexpr uint32_t kAlreadyExists = 183;
+constexpr int kNameAttempts = 16;
 
 } // namespace
 
 bool UpdateEngine::SelectWorkingDirectory(uint64_t need) {
+    // Always a folder this session made itself: one that existed already may
+    // hold files planted by someone else, or be another session's.
     const std::string name = WorkingDirectoryName(platform_.Random());
-    const auto create = [this](const std::string& dir) {
-        const uint32_t error = platform_.CreateDirectory(dir);
-        if (error == 0) {
-            dirsToRemove_.push_back(dir);
-        } else if (error != kAlreadyExists) {
-            Log("Warning: while creating directory " + dir +
-                " following error occured: " + std::to_string(error) + ".");
+    const auto create = [&](const std::string& parent) -> std::string {
+        for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+            const std::string dir =
+                parent + (attempt == 0 ? name : WorkingDirectoryName(platform_.Random()));
+            const uint32_t error = platform_.CreateDirectory(dir);
+            if (error == 0) {
+                dirsToRemove_.push_back(dir);
+                return dir;
+            }
+            if (error != kAlreadyExists) {
+                Log("Warning: while creating directory " + dir +
+                    " following error occured: " + std::to_string(error) + ".");
+                return {};
+            }
         }
+        return {};
     };
     const auto roomy = [this, need](const std::string& dir) {
         uint32_t error = 0;
@@ -42,12 +53,11 @@ bool UpdateEngine::SelectWorkingDirectory(uint64_t need) {
         }
         return free && *free > need;
     };
-    const std::string candidate = WorkingBase(options_.Value("TargetDir"), programDir_) + name;
-    create(candidate);
-    std::string chosen;
-    if (roomy(candidate)) {
-        chosen = candidate;
-    } else {
+    const std::string base = WorkingBase(options_.Value("TargetDir"), programDir_);
+    std::string chosen = create(base);
+    if (chosen.empty() || !roomy(chosen)) {
+        const std::string candidate = chosen.empty() ? base : chosen;
+        chosen.clear();
         uint32_t error = 0;
         const auto drives = platform_.FixedDrives(&error);
         if (!drives) {
@@ -56,9 +66,10 @@ bool UpdateEngine::SelectWorkingDirectory(uint64_t need) {
         }
         for (const std::string& root : drives.value_or(std::vector<std::string>{})) {
             if (roomy(root)) {
-                chosen = root + name;
-                create(chosen);
-                break;
+                chosen = create(root);
+                if (!chosen.empty()) {
+                    break;
+                }
             }
         }
     }
@@ -148,6 +159,9 @@ bool UpdateEngine::Download(const DownloadFile& want, const std::string& path,
             break;
         }
         if (ok && left == 0) {
+            // Closed first, so that the refusal can remove the file.
+            request.reset();
+            file.reset();
             Refuse(want.name, "the server sends more than the declared " +
                                   std::to_string(want.size) + " bytes");
         }

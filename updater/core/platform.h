@@ -149,7 +149,9 @@ public:
     virtual void PumpMessages() = 0;
     virtual void DebugOutput(const std::string& text) = 0;
 
-    // Downloads. 0, 183 when it existed already, or the system's error code.
+    // Downloads. A new folder that only the current user, SYSTEM and the
+    // Administrators may enter: 0, 183 when it existed already, or the
+    // system's error code.
     virtual uint32_t CreateDirectory(const std::string& path) = 0;
     virtual uint32_t RemoveDirectory(const std::string& path) = 0;
     // Bytes free for this user on the drive of `path`.

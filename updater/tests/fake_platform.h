@@ -106,7 +106,9 @@ public:
     std::unique_ptr<Waitable> StartProcess(const std::string& commandLine,
                                            const std::string& directory, uint32_t* error) override;
     std::unique_ptr<NamedEvent> OpenEvent(const std::string& name) override;
-    uint32_t Random() override { return 0xbeef; }
+    // 0xbeef, then 0xbef0...
+    uint32_t randomCalls = 0;
+    uint32_t Random() override { return 0xbeef + randomCalls++; }
 
     // Network, clock and disks.
     std::map<std::string, FakeServer> servers;

@@ -2,10 +2,13 @@
 // downloads.
 #include <array>
 #include <cstring>
+#include <vector>
 
 #include "updater/core/crc32.h"
 #include "updater/win32/file_log.h"
 #include "updater/win32/win32_platform.h"
+
+#include <sddl.h>
 
 namespace qlx::updater {
 
@@ -169,8 +172,49 @@ void Win32Platform::PumpMessages() {
     }
 }
 
+namespace {
+
+// "S-1-5-21-...": the user this process runs as.
+std::string CurrentUserSid() {
+    UniqueHandle token;
+    HANDLE raw = nullptr;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &raw)) {
+        return {};
+    }
+    token.reset(raw);
+    DWORD size = 0;
+    ::GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
+    std::vector<char> buffer(size);
+    char* text = nullptr;
+    if (size == 0 || !::GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size) ||
+        !::ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text)) {
+        return {};
+    }
+    std::string sid = text;
+    ::LocalFree(text);
+    return sid;
+}
+
+} // namespace
+
 uint32_t Win32Platform::CreateDirectory(const std::string& path) {
-    return ::CreateDirectoryA(path.c_str(), nullptr) ? 0 : ::GetLastError();
+    // A protected list that the folder's files inherit: full access for the
+    // user, SYSTEM and the Administrators, nobody else.
+    const std::string user = CurrentUserSid();
+    if (user.empty()) {
+        return ::GetLastError() != 0 ? ::GetLastError()
+                                     : static_cast<uint32_t>(ERROR_ACCESS_DENIED);
+    }
+    const std::string sddl = "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;" + user + ")";
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1,
+                                                                &descriptor, nullptr)) {
+        return ::GetLastError();
+    }
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
+    const uint32_t error = ::CreateDirectoryA(path.c_str(), &attributes) ? 0 : ::GetLastError();
+    ::LocalFree(descriptor);
+    return error;
 }
 
 uint32_t Win32Platform::RemoveDirectory(const std::string& path) {

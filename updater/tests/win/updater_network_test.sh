@@ -30,6 +30,12 @@ if [ "$(id -u)" -eq 0 ] && command -v update-ca-certificates >/dev/null; then
         { echo "the test authority could not be trusted" >&2; exit 1; }
     export QLX_TEST_CA_TRUSTED=1
 fi
+# A signing key pair for the test's update sets; update.key of every
+# sandbox trusts it.
+python3 "$QLX_SOURCE_DIR/tools/update-server/update_key.py" new "$work/signing.pem" >/dev/null ||
+    { echo "no signing key" >&2; exit 1; }
+export QLX_TEST_UPDATE_KEY_LINE=$(python3 "$QLX_SOURCE_DIR/tools/update-server/update_key.py" line "$work/signing.pem")
+export QLX_TEST_SIGNING_RAW=$(python3 "$QLX_SOURCE_DIR/tools/update-server/update_key.py" raw "$work/signing.pem")
 serve "$work/port"
 for name in good wronghost expired unknownca; do
     serve "$work/port-$name" "$work/tls/$name.pem" "$work/tls/$name.key"
