@@ -40,15 +40,45 @@ std::string LookupPath(std::string_view entry, std::string_view fileName) {
     return WithBackslash(entry) + std::string(fileName);
 }
 
+namespace {
+
+// A name the system takes for a device wherever it stands, with or without
+// an extension: "NUL", "con.txt", "COM1".
+bool IsDeviceName(std::string_view part) {
+    std::string stem(part.substr(0, part.find('.')));
+    for (char& c : stem) {
+        c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+    }
+    while (!stem.empty() && stem.back() == ' ') {
+        stem.pop_back();
+    }
+    if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL" || stem == "CONIN$" ||
+        stem == "CONOUT$" || stem == "CLOCK$") {
+        return true;
+    }
+    return stem.size() == 4 && (stem.starts_with("COM") || stem.starts_with("LPT")) &&
+           stem[3] >= '0' && stem[3] <= '9';
+}
+
+} // namespace
+
 bool IsSafeFileName(std::string_view name) {
-    if (name.empty() || name.find(':') != std::string_view::npos || name.front() == '\\' ||
-        name.front() == '/') {
+    if (name.empty() || name.front() == '\\' || name.front() == '/') {
         return false;
+    }
+    for (char c : name) {
+        // Drives, streams, wildcards and control characters.
+        if (static_cast<unsigned char>(c) < 32 ||
+            std::string_view(":*?\"<>|").find(c) != std::string_view::npos) {
+            return false;
+        }
     }
     size_t start = 0;
     while (start <= name.size()) {
         const size_t end = std::min(name.find_first_of("\\/", start), name.size());
-        if (name.substr(start, end - start) == "..") {
+        const std::string_view part = name.substr(start, end - start);
+        // The system drops a trailing dot or blank: "..." and ". " are ".." too.
+        if (part.empty() || part.back() == '.' || part.back() == ' ' || IsDeviceName(part)) {
             return false;
         }
         start = end + 1;

@@ -98,6 +98,11 @@ void UpdateEngine::DropFilesPresent(std::vector<DownloadFile>& files) {
             // A file found by its CRC is used only when its SHA-256 is the
             // manifest's too: a CRC is easily forged.
             if (*crc == file.crc && listed && platform_.FileSha256(path) == listed->sha256) {
+                // The script finds its files in the working directory.
+                const std::string local = workDir_ + "\\" + file.name;
+                if (!EqualsNoCase(path, local) && platform_.CopyFile(path, local) == 0) {
+                    filesToDelete_.push_back(local);
+                }
                 return true;
             }
         }

@@ -123,6 +123,10 @@ public:
     virtual void BroadcastMessage(const std::string& name, uintptr_t wParam, intptr_t lParam) = 0;
 
     virtual InstallResult InstallFile(const std::string& source, const std::string& target) = 0;
+    // A copy of `source` at `target` (replaced): 0 or the system's error code.
+    virtual uint32_t CopyFile(const std::string& source, const std::string& target) = 0;
+    // Renames `source` to `target` in one step, replacing it: 0 or the error.
+    virtual uint32_t MoveFile(const std::string& source, const std::string& target) = 0;
     // The started process (to wait for), or nothing with the error code.
     virtual std::unique_ptr<Waitable>
     StartProcess(const std::string& commandLine, const std::string& directory, uint32_t* error) = 0;
@@ -156,6 +160,8 @@ public:
     virtual uint32_t RemoveDirectory(const std::string& path) = 0;
     // Bytes free for this user on the drive of `path`.
     virtual std::optional<uint64_t> FreeBytes(const std::string& path, uint32_t* error) = 0;
+    // The absolute path the system makes of `path`, or nothing.
+    virtual std::optional<std::string> FullPath(const std::string& path) = 0;
     // The roots ("C:\") of the fixed drives, in the system's order.
     virtual std::optional<std::vector<std::string>> FixedDrives(uint32_t* error) = 0;
     // A new, empty file (any old one replaced).

@@ -56,6 +56,7 @@ bool ScriptRunner::Run(bool* cancelled) {
         const int percent = static_cast<int>(i * 100 / lines_.size());
         windows_.Progress(percent, percent);
         ok = RunLine(lines_[i], ok);
+        failedLines_ += ok ? 0 : 1;
         if (platform_.TerminationSignalled()) {
             *cancelled = true;
             throw UpdaterFailure{kCancelled};
@@ -115,7 +116,8 @@ bool ScriptRunner::Copy(const ScriptLine& words) {
             state_.restartMode = kRestartNone;
         }
     }
-    const InstallResult result = platform_.InstallFile(source, target);
+    const InstallResult result =
+        journal_ ? journal_->Install(source, target) : platform_.InstallFile(source, target);
     if (result.error != 0) {
         // Reported, never passed off as installed.
         Log("Script error: file not copied : " + source + " to " + target +

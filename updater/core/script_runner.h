@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "updater/core/install_journal.h"
 #include "updater/core/log_line.h"
 #include "updater/core/platform.h"
 #include "updater/core/text_files.h"
@@ -34,6 +35,10 @@ public:
     // when the file cannot be read.
     bool Load(const std::string& path, const ScriptVariables& variables);
     void SetLines(std::vector<ScriptLine> lines) { lines_ = std::move(lines); }
+    // Copies go through `journal`, which can put the old files back.
+    void SetJournal(InstallJournal* journal) { journal_ = journal; }
+    // Whether every line that ran succeeded (a failure let pass included).
+    bool AllSucceeded() const { return failedLines_ == 0; }
     // Waits end (the line failing) when the clock passes `ms`.
     void SetDeadline(uint64_t ms) { deadline_ = ms; }
 
@@ -65,6 +70,8 @@ private:
     std::function<std::string(int)> texts_;
     std::vector<ScriptLine> lines_;
     uint64_t deadline_ = UINT64_MAX;
+    InstallJournal* journal_ = nullptr;
+    int failedLines_ = 0;
 };
 
 } // namespace qlx::updater

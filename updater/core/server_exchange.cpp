@@ -221,8 +221,12 @@ bool UpdateEngine::ProcessUpdateResponse(bool firstRound) {
     }
     sessionTotal_ = offer.totalSize;
     std::vector<DownloadFile> files = std::move(offer.files);
+    const std::optional<std::string> workFull = platform_.FullPath(workDir_);
     for (const DownloadFile& file : files) {
-        if (!IsSafeFileName(file.name)) {
+        // The name by its rules, then where the system itself puts it.
+        const std::optional<std::string> full = platform_.FullPath(workDir_ + "\\" + file.name);
+        if (!IsSafeFileName(file.name) || !workFull || !full ||
+            !StartsWithNoCase(*full, *workFull + "\\")) {
             Log("Fatal error: file name out of the working directory in server's response: " +
                 file.name + ". Exiting.");
             returnCode_ = kLocalFileNotCreated;
@@ -368,12 +372,18 @@ void UpdateEngine::RunDownloadedScript() {
     ScriptRunner runner(platform_, windows_, log_, script_, workDir_ + "\\",
                         EqualsNoCase(options_.Value("BreakScriptIfFail"), "yes"), texts_);
     runner.SetDeadline(sessionDeadline_);
-    // An update whose script could not be read or stopped half-way was not
-    // carried out, and must not be reported as if it were.
-    if (!runner.Load(updateScript_, variables_) || !runner.Run(&cancelled_)) {
+    InstallJournal journal(platform_, log_, programDir_);
+    runner.SetJournal(&journal);
+    // An update whose script could not be read, stopped half-way or had a
+    // line fail was not carried out, and must not be reported as if it
+    // were: its copies are undone, and the version stays the old one.
+    if (!runner.Load(updateScript_, variables_) || !runner.Run(&cancelled_) ||
+        !runner.AllSucceeded()) {
+        journal.Rollback();
         returnCode_ = kScriptFailed;
         return;
     }
+    journal.Commit();
     if (script_.restartRequired && returnCode_ == kUpdated) {
         returnCode_ = kUpdatedRestart;
     }

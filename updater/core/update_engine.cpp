@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "common/core/text.h"
+#include "updater/core/install_journal.h"
 #include "updater/core/language_packs.h"
 #include "updater/core/references.h"
 #include "updater/core/server_response.h"
@@ -152,7 +153,14 @@ void UpdateEngine::ReadArguments() {
             Log(warning);
         }
     }
-    for (const std::string& file : files) {
+    for (size_t i = 0; i < files.size(); ++i) {
+        const std::string& file = files[i];
+        // "updater.dat" is the program's own: a copy in whatever folder the
+        // updater was started from must not set its options.
+        if (i == 0) {
+            ProcessVariablesFile(ResolvePath(programDir_, file));
+            continue;
+        }
         // As given first, then in the program directory.
         if (auto text = platform_.ReadTextFile(file, nullptr)) {
             ProcessVariablesText(file, *text);
@@ -441,16 +449,26 @@ void UpdateEngine::ExecuteScript() {
         return;
     }
     returnCode_ = kUpdated;
+    InstallJournal journal(platform_, log_, programDir_);
+    runner.SetJournal(&journal);
     // A cancellation inside the script ends this server as any failure does.
     sessionOver_ = false;
-    const bool complete = runner.Run(&cancelled_);
+    const bool complete = runner.Run(&cancelled_) && runner.AllSucceeded();
     sessionOver_ = true;
+    if (complete) {
+        journal.Commit();
+    } else {
+        journal.Rollback();
+    }
     returnCode_ = complete ? kUpdated : kScriptFailed;
 }
 
 int32_t UpdateEngine::RunSession() {
     try {
         Log("Engine thread was started.");
+        // Before anything else: an install cut short (a kill, a power cut)
+        // is undone, so that the product is whole again.
+        InstallJournal::RecoverAtStart(platform_, log_, programDir_);
         ReadArguments();
         for (auto& [name, path] : platform_.FolderVariables()) {
             variables_[name] = path;

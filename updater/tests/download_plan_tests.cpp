@@ -33,5 +33,22 @@ TEST(DownloadPlanTest, ProgressIsTruncatedAndBounded) {
     EXPECT_EQ(Percent((uint64_t{1} << 40) - 1, uint64_t{1} << 40), 99);
 }
 
+TEST(DownloadPlanTest, FileNamesStayInTheWorkingDirectoryAndAreNoDevices) {
+    const std::pair<const char*, bool> cases[] = {
+        {"a.dll", true},       {"sub\\b.dll", true},    {"x/y.txt", true},
+        {"cond.d", true},      {"console.txt", true},   {"COM10", true},
+        {"", false},           {"..\\evil.dll", false}, {"a\\..\\..\\b", false},
+        {"\\root.dll", false}, {"/etc", false},         {"C:\\w.dll", false},
+        {"C:w.dll", false},    {"a.dll:stream", false}, {"...", false},
+        {"a\\.. \\b", false},  {"trail.", false},       {"NUL", false},
+        {"con.txt", false},    {"sub\\Aux.dll", false}, {"com1", false},
+        {"LPT9.x", false},     {"CONOUT$", false},      {"a\\\\b", false},
+        {"w*.dll", false},     {"a\tb", false},
+    };
+    for (const auto& [name, safe] : cases) {
+        EXPECT_EQ(IsSafeFileName(name), safe) << name;
+    }
+}
+
 } // namespace
 } // namespace qlx::updater

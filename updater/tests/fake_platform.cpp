@@ -292,6 +292,38 @@ InstallResult FakePlatform::InstallFile(const std::string& source, const std::st
     return result;
 }
 
+uint32_t FakePlatform::CopyFile(const std::string& source, const std::string& target) {
+    const auto it = files.find(source);
+    if (it == files.end()) {
+        return 2;
+    }
+    copiedFrom[target] = source;
+    files[target] = std::string(it->second);
+    return 0;
+}
+
+uint32_t FakePlatform::MoveFile(const std::string& source, const std::string& target) {
+    const auto it = files.find(source);
+    if (it == files.end()) {
+        return 2;
+    }
+    const auto result = installResults.find(target);
+    if (lockedFiles.count(source) || lockedFiles.count(target) ||
+        (result != installResults.end() && result->second.inUse)) {
+        return 32;
+    }
+    if (result != installResults.end() && result->second.error != 0) {
+        return result->second.error;
+    }
+    if (const auto copied = copiedFrom.find(source); copied != copiedFrom.end()) {
+        installed.push_back(copied->second + ">" + target);
+    }
+    std::string content = std::move(it->second);
+    files.erase(it);
+    files[target] = std::move(content);
+    return 0;
+}
+
 std::unique_ptr<Waitable> FakePlatform::StartProcess(const std::string& commandLine,
                                                      const std::string& directory,
                                                      uint32_t* error) {

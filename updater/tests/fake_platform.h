@@ -103,6 +103,10 @@ public:
         broadcasts.push_back(name + ":" + std::to_string(wParam));
     }
     InstallResult InstallFile(const std::string& source, const std::string& target) override;
+    std::set<std::string, LessNoCase> lockedFiles; // cannot be moved
+    std::map<std::string, std::string, LessNoCase> copiedFrom; // copy target -> source
+    uint32_t CopyFile(const std::string& source, const std::string& target) override;
+    uint32_t MoveFile(const std::string& source, const std::string& target) override;
     std::unique_ptr<Waitable> StartProcess(const std::string& commandLine,
                                            const std::string& directory, uint32_t* error) override;
     std::unique_ptr<NamedEvent> OpenEvent(const std::string& name) override;
@@ -137,6 +141,11 @@ public:
     uint32_t RemoveDirectory(const std::string& path) override;
     std::optional<uint64_t> FreeBytes(const std::string& path, uint32_t* error) override;
     std::optional<std::vector<std::string>> FixedDrives(uint32_t* error) override;
+    std::map<std::string, std::string> fullPaths; // other answers than the path itself
+    std::optional<std::string> FullPath(const std::string& path) override {
+        const auto it = fullPaths.find(path);
+        return it == fullPaths.end() ? path : it->second;
+    }
     std::unique_ptr<OutputFile> CreateOutputFile(const std::string& path, uint32_t* error) override;
     std::optional<uint32_t> FileCrc(const std::string& path) override;
     std::optional<Sha256Digest> FileSha256(const std::string& path) override;

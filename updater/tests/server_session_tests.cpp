@@ -389,6 +389,24 @@ TEST(ServerSession, ChecksUpdatesAndTheirFailures) {
          kLocalFileNotCreated,
          {},
          [](ServerRig& rig) { EXPECT_EQ(rig.Requests("plain http://s/f"), 0); }},
+        {"a name the system resolves out of the working directory",
+         "update",
+         "ReturnCode: 0\r\nProductVersion: 1.2.4.0\r\n" + FileLine("a.dll", "E"),
+         [](ServerRig& rig) { rig.platform.fullPaths[kWork + "\\a.dll"] = "C:\\prog\\a.dll"; },
+         kLocalFileNotCreated,
+         {"Fatal error: file name out of the working directory in server's response: a.dll. "
+          "Exiting."},
+         [](ServerRig& rig) { EXPECT_EQ(rig.Requests("plain http://s/f"), 0); }},
+        {"a working directory that exists already is never reused",
+         "update",
+         kUpdate,
+         [](ServerRig& rig) {
+             ServeUpdate(rig);
+             rig.platform.dirs.insert(kWork);
+         },
+         kUpdated,
+         {"Working directory is set to C:\\prog\\" + WorkingDirectoryName(0xbef0)},
+         [](ServerRig& rig) { EXPECT_TRUE(rig.platform.dirs.count(kWork)); }},
         {"cancelled during a download",
          "update",
          kUpdate,

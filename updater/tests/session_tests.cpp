@@ -2,6 +2,7 @@
 // the windows, over the fake system.
 #include <gtest/gtest.h>
 
+#include "updater/core/install_journal.h"
 #include "updater/core/return_codes.h"
 #include "updater/tests/test_support.h"
 
@@ -212,6 +213,58 @@ TEST(ProductVersion, Format) {
     for (const auto& c : cases) {
         EXPECT_EQ(IsValidProductVersion(c.version), c.valid) << c.version;
     }
+}
+
+} // namespace
+} // namespace qlx::updater::testing
+
+namespace qlx::updater::testing {
+namespace {
+
+// All or nothing: a script that fails puts back every file it replaced, and
+// a journal left by a killed updater is undone at the next start.
+TEST(InstallJournal, FailedScriptsAndInterruptedInstallsLeaveTheOldFiles) {
+    {
+        EngineRig rig(std::string(kServer) + "executescript=f.script");
+        auto& files = rig.platform.files;
+        files["C:\\prog\\f.script"] = "copy a.new C:\\app\\a.dll\r\ncopy b.new C:\\app\\b.dll\r\n"
+                                      "copy gone C:\\app\\c.dll\r\n";
+        files["C:\\prog\\a.new"] = "A2";
+        files["C:\\prog\\b.new"] = "B2";
+        files["C:\\app\\a.dll"] = "A1";
+        UpdateEngine engine(rig.platform, rig.windows, rig.log);
+        EXPECT_EQ(engine.RunSession(), kScriptFailed);
+        EXPECT_EQ(files["C:\\app\\a.dll"], "A1");
+        EXPECT_FALSE(files.count("C:\\app\\b.dll"));
+        for (const auto& [path, content] : files) {
+            EXPECT_FALSE(path.ends_with(".qlxold") || path.ends_with(".qlxnew") ||
+                         path.ends_with(kJournalFile))
+                << path;
+        }
+        EXPECT_TRUE(rig.log.Has("Update not completed: 2 replaced files restored."));
+    }
+    {
+        // Killed after a.dll and b.dll were replaced, c.dll half-way.
+        EngineRig rig(std::string(kServer) + "check");
+        auto& files = rig.platform.files;
+        files["C:\\prog\\update.journal"] = FormatJournal(
+            {{"C:\\app\\a.dll", true}, {"C:\\app\\b.dll", false}, {"C:\\app\\c.dll", true}});
+        files["C:\\app\\a.dll"] = "A2";
+        files["C:\\app\\a.dll.qlxold"] = "A1";
+        files["C:\\app\\b.dll"] = "B2";
+        files["C:\\app\\c.dll"] = "C1";
+        files["C:\\app\\c.dll.qlxnew"] = "C2 half";
+        UpdateEngine engine(rig.platform, rig.windows, rig.log);
+        engine.RunSession();
+        EXPECT_EQ(files["C:\\app\\a.dll"], "A1");
+        EXPECT_FALSE(files.count("C:\\app\\b.dll"));
+        EXPECT_EQ(files["C:\\app\\c.dll"], "C1");
+        EXPECT_FALSE(files.count("C:\\app\\c.dll.qlxnew"));
+        EXPECT_FALSE(files.count("C:\\prog\\update.journal"));
+        EXPECT_TRUE(rig.log.Has("An interrupted update was undone: 3 files restored."));
+    }
+    EXPECT_EQ(ParseJournal("old|C:\\a\r\nbad\r\nnew|C:\\b\n"),
+              (std::vector<JournalEntry>{{"C:\\a", true}, {"C:\\b", false}}));
 }
 
 } // namespace

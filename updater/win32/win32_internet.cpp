@@ -230,6 +230,21 @@ std::optional<uint64_t> Win32Platform::FreeBytes(const std::string& path, uint32
     return available.QuadPart;
 }
 
+std::optional<std::string> Win32Platform::FullPath(const std::string& path) {
+    std::string full(MAX_PATH, '\0');
+    DWORD n =
+        ::GetFullPathNameA(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (n >= full.size()) {
+        full.resize(n);
+        n = ::GetFullPathNameA(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    }
+    if (n == 0 || n >= full.size()) {
+        return std::nullopt;
+    }
+    full.resize(n);
+    return full;
+}
+
 std::optional<std::vector<std::string>> Win32Platform::FixedDrives(uint32_t* error) {
     char buffer[512];
     const DWORD length = ::GetLogicalDriveStringsA(sizeof buffer, buffer);

@@ -250,6 +250,26 @@ InstallResult Win32Platform::InstallFile(const std::string& source, const std::s
     return {0, inUse != FALSE};
 }
 
+uint32_t Win32Platform::CopyFile(const std::string& source, const std::string& target) {
+    // Its bytes on the disk before it takes a target's place.
+    if (!::CopyFileA(source.c_str(), target.c_str(), FALSE)) {
+        return ::GetLastError();
+    }
+    UniqueHandle file(::CreateFileA(target.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file) {
+        ::FlushFileBuffers(file.get());
+    }
+    return 0;
+}
+
+uint32_t Win32Platform::MoveFile(const std::string& source, const std::string& target) {
+    return ::MoveFileExA(source.c_str(), target.c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
+               ? 0
+               : ::GetLastError();
+}
+
 std::unique_ptr<Waitable> Win32Platform::StartProcess(const std::string& commandLine,
                                                       const std::string& directory,
                                                       uint32_t* error) {

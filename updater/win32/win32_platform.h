@@ -44,6 +44,8 @@ public:
     void RegisterMessage(const std::string& name) override;
     void BroadcastMessage(const std::string& name, uintptr_t wParam, intptr_t lParam) override;
     InstallResult InstallFile(const std::string& source, const std::string& target) override;
+    uint32_t CopyFile(const std::string& source, const std::string& target) override;
+    uint32_t MoveFile(const std::string& source, const std::string& target) override;
     std::unique_ptr<Waitable> StartProcess(const std::string& commandLine,
                                            const std::string& directory, uint32_t* error) override;
     std::unique_ptr<NamedEvent> OpenEvent(const std::string& name) override;
@@ -63,6 +65,7 @@ public:
     uint32_t RemoveDirectory(const std::string& path) override;
     std::optional<uint64_t> FreeBytes(const std::string& path, uint32_t* error) override;
     std::optional<std::vector<std::string>> FixedDrives(uint32_t* error) override;
+    std::optional<std::string> FullPath(const std::string& path) override;
     std::unique_ptr<OutputFile> CreateOutputFile(const std::string& path, uint32_t* error) override;
     std::optional<uint32_t> FileCrc(const std::string& path) override;
     std::optional<Sha256Digest> FileSha256(const std::string& path) override;
