@@ -103,7 +103,7 @@ public:
         broadcasts.push_back(name + ":" + std::to_string(wParam));
     }
     InstallResult InstallFile(const std::string& source, const std::string& target) override;
-    std::set<std::string, LessNoCase> lockedFiles; // cannot be moved
+    std::set<std::string, LessNoCase> lockedFiles;             // cannot be moved
     std::map<std::string, std::string, LessNoCase> copiedFrom; // copy target -> source
     uint32_t CopyFile(const std::string& source, const std::string& target) override;
     uint32_t MoveFile(const std::string& source, const std::string& target) override;

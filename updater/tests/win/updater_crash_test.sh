@@ -26,7 +26,7 @@ reset() { cp "$dir"/old/f*.dll "$dir/"; rm -f "$dir"/*.qlxold "$dir"/*.qlxnew "$
 # One whole run first: how long an install takes here.
 reset
 start=$(date +%s%N)
-run executescript=install.script -Server=http://127.0.0.1:9/ -Appearance=Stealth
+run executescript=install.script -Server=http://127.0.0.1:9/ -ProductVersion=1.0.0.0 -Appearance=Stealth
 full_ms=$((($(date +%s%N) - start) / 1000000))
 [ "$(hashes "$dir")" = "$new" ] || { echo "an install without a kill did not install"; exit 1; }
 echo "one install takes ${full_ms} ms"
@@ -35,7 +35,7 @@ killed=0 olds=0 news=0 failures=0
 for n in $(seq "$kills"); do
     reset
     (cd "$dir" && exec "$QLX_WINE_RUN" "$dir/update.exe" executescript=install.script \
-        -Server=http://127.0.0.1:9/ -Appearance=Stealth </dev/null >/dev/null 2>&1) &
+        -Server=http://127.0.0.1:9/ -ProductVersion=1.0.0.0 -Appearance=Stealth </dev/null >/dev/null 2>&1) &
     pid=$!
     sleep "$(awk -v r=$RANDOM -v ms="$full_ms" 'BEGIN { printf "%.3f", r / 32767 * ms / 1000 }')"
     if kill -0 "$pid" 2>/dev/null; then
