@@ -86,6 +86,33 @@ bool IsSafeFileName(std::string_view name) {
     return true;
 }
 
+std::optional<uint16_t> ExplicitPort(std::string_view address) {
+    const size_t scheme = address.find("://");
+    std::string_view authority = address.substr(scheme == std::string_view::npos ? 0 : scheme + 3);
+    authority = authority.substr(0, authority.find_first_of("/?#"));
+    if (const size_t at = authority.rfind('@'); at != std::string_view::npos) {
+        authority.remove_prefix(at + 1);
+    }
+    if (authority.starts_with('[')) {
+        const size_t close = authority.find(']');
+        authority.remove_prefix(close == std::string_view::npos ? authority.size() : close + 1);
+    }
+    const size_t colon = authority.rfind(':');
+    if (colon == std::string_view::npos) {
+        return std::nullopt;
+    }
+    const std::string_view digits = authority.substr(colon + 1);
+    uint32_t port = 0;
+    if (digits.empty() || digits.size() > 5 ||
+        digits.find_first_not_of("0123456789") != std::string_view::npos) {
+        return uint16_t{0};
+    }
+    for (char c : digits) {
+        port = port * 10 + static_cast<uint32_t>(c - '0');
+    }
+    return static_cast<uint16_t>(port <= 65535 ? port : 0);
+}
+
 int Percent(uint64_t done, uint64_t total) {
     if (total == 0) {
         return 0;

@@ -50,5 +50,25 @@ TEST(DownloadPlanTest, FileNamesStayInTheWorkingDirectoryAndAreNoDevices) {
     }
 }
 
+TEST(DownloadPlanTest, ExplicitPortComesFromTheAuthorityOnly) {
+    const std::pair<const char*, std::optional<uint16_t>> cases[] = {
+        {"http://h/u", std::nullopt},
+        {"http://h:8080/u", 8080},
+        {"https://user:pw@h/u", std::nullopt},
+        {"https://user:pw@h:444/u", 444},
+        {"http://[::1]/u", std::nullopt},
+        {"http://[::1]:8080/u", 8080},
+        {"http://h/u?x=a:b", std::nullopt},
+        {"http://h/a:1/b", std::nullopt},
+        {"http://h:99999/u", 0},
+        {"http://h:x/u", 0},
+        {"http://h:/u", 0},
+        {"http://h:65535", 65535},
+    };
+    for (const auto& [address, port] : cases) {
+        EXPECT_EQ(ExplicitPort(address), port) << address;
+    }
+}
+
 } // namespace
 } // namespace qlx::updater

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "updater/core/crc32.h"
+#include "updater/core/download_plan.h"
 #include "updater/win32/file_log.h"
 #include "updater/win32/win32_platform.h"
 
@@ -98,13 +99,16 @@ std::optional<CrackedAddress> Crack(const std::string& address) {
     cracked.path.assign(path.data(), parts.dwUrlPathLength);
     cracked.path.append(extra.data(), parts.dwExtraInfoLength);
     cracked.port = parts.nPort;
-    // "host:port" between "//" and the path: the address names its port.
-    const size_t start = address.find("//");
-    const size_t authority = start == std::string::npos ? 0 : start + 2;
-    const size_t end = address.find_first_of("/?", authority);
-    cracked.explicitPort =
-        address.substr(authority, end == std::string::npos ? end : end - authority).find(':') !=
-        std::string::npos;
+    // Read from the authority itself: "user:pw@host" names no port, and
+    // "[::1]:8080" does.
+    const std::optional<uint16_t> port = ExplicitPort(address);
+    if (port == uint16_t{0}) {
+        return std::nullopt;
+    }
+    cracked.explicitPort = port.has_value();
+    if (port) {
+        cracked.port = *port;
+    }
     return cracked;
 }
 
