@@ -269,3 +269,40 @@ TEST(InstallJournal, FailedScriptsAndInterruptedInstallsLeaveTheOldFiles) {
 
 } // namespace
 } // namespace qlx::updater::testing
+
+namespace qlx::updater::testing {
+namespace {
+
+// SessionTimeout bounds the script's waits and the reading of a server.
+TEST(Session, SessionTimeoutEndsWaitsAndSlowServers) {
+    {
+        EngineRig rig(std::string(kServer) + "executescript=w.script -SessionTimeout=3");
+        rig.platform.files["C:\\prog\\w.script"] = "exec hang.exe wait\r\n";
+        rig.platform.processWaits = 1 << 30;
+        UpdateEngine engine(rig.platform, rig.windows, rig.log);
+        EXPECT_EQ(engine.RunSession(), kScriptFailed);
+        EXPECT_TRUE(rig.log.Has("Warning: the session ran out of time waiting for application: "
+                                "\"C:\\prog\\hang.exe\" "));
+        EXPECT_LE(rig.platform.clock, 1000u + 3000u + 500u);
+    }
+    {
+        EngineRig rig(std::string(kServer) + "check -SessionTimeout=1");
+        rig.platform.servers["http://s/u"].body = std::string(60000, ' ') + "\r\nReturnCode: 0\r\n";
+        rig.platform.msPerRead = 2000;
+        UpdateEngine engine(rig.platform, rig.windows, rig.log);
+        EXPECT_EQ(engine.RunSession(), kGeneralFailure);
+        EXPECT_TRUE(
+            rig.log.Has("Fatal error: the session ran out of time (SessionTimeout 1 s). Exiting."));
+    }
+    {
+        EngineRig rig(std::string(kServer) + "check -SessionTimeout=soon");
+        rig.platform.servers["http://s/u"].body = "ReturnCode: 1\r\n";
+        UpdateEngine engine(rig.platform, rig.windows, rig.log);
+        EXPECT_EQ(engine.RunSession(), kNothingToUpdate);
+        EXPECT_TRUE(
+            rig.log.Has("Warning: incorrect value for SessionTimeout option, defaulting to 1800."));
+    }
+}
+
+} // namespace
+} // namespace qlx::updater::testing
