@@ -453,7 +453,9 @@ void UpdateEngine::ExecuteScript() {
     runner.SetJournal(&journal);
     // A cancellation inside the script ends this server as any failure does.
     sessionOver_ = false;
-    const bool complete = runner.Run(&cancelled_) && runner.AllSucceeded();
+    // A local script keeps its own rule: a failure let pass is no stop. Its
+    // copies are undone when it stops (or is cancelled, or killed).
+    const bool complete = runner.Run(&cancelled_);
     sessionOver_ = true;
     if (complete) {
         journal.Commit();

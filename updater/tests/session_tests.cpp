@@ -225,7 +225,7 @@ namespace {
 // a journal left by a killed updater is undone at the next start.
 TEST(InstallJournal, FailedScriptsAndInterruptedInstallsLeaveTheOldFiles) {
     {
-        EngineRig rig(std::string(kServer) + "executescript=f.script");
+        EngineRig rig(std::string(kServer) + "executescript=f.script -BreakScriptIfFail=yes");
         auto& files = rig.platform.files;
         files["C:\\prog\\f.script"] = "copy a.new C:\\app\\a.dll\r\ncopy b.new C:\\app\\b.dll\r\n"
                                       "copy gone C:\\app\\c.dll\r\n";
@@ -276,7 +276,8 @@ namespace {
 // SessionTimeout bounds the script's waits and the reading of a server.
 TEST(Session, SessionTimeoutEndsWaitsAndSlowServers) {
     {
-        EngineRig rig(std::string(kServer) + "executescript=w.script -SessionTimeout=3");
+        EngineRig rig(std::string(kServer) +
+                      "executescript=w.script -SessionTimeout=3 -BreakScriptIfFail=yes");
         rig.platform.files["C:\\prog\\w.script"] = "exec hang.exe wait\r\n";
         rig.platform.processWaits = 1 << 30;
         UpdateEngine engine(rig.platform, rig.windows, rig.log);
