@@ -407,6 +407,22 @@ TEST(ServerSession, ChecksUpdatesAndTheirFailures) {
          kUpdated,
          {"Working directory is set to C:\\prog\\" + WorkingDirectoryName(0xbef0)},
          [](ServerRig& rig) { EXPECT_TRUE(rig.platform.dirs.count(kWork)); }},
+        {"a downloaded script with a failing line installs nothing and writes nothing back",
+         "update -ProductVersion=@ver.dat -AppDir=C:\\app",
+         "ReturnCode: 0\r\nProductVersion: 1.2.4.0\r\n" + FileLine("a.dll", "AAAA") +
+             FileLine("update.script", "copy a.dll %AppDir%\\a.dll\r\ncopy gone.dll x.dll\r\n"),
+         [](ServerRig& rig) {
+             rig.Serve("a.dll", "AAAA");
+             rig.Serve("update.script", "copy a.dll %AppDir%\\a.dll\r\ncopy gone.dll x.dll\r\n");
+             rig.platform.files["C:\\prog\\ver.dat"] = "1.2.3.4";
+             rig.platform.files["C:\\app\\a.dll"] = "old";
+         },
+         kScriptFailed,
+         {"Update not completed: 1 replaced files restored."},
+         [](ServerRig& rig) {
+             EXPECT_EQ(rig.platform.files["C:\\app\\a.dll"], "old");
+             EXPECT_EQ(rig.platform.files["C:\\prog\\ver.dat"], "1.2.3.4");
+         }},
         {"cancelled during a download",
          "update",
          kUpdate,
