@@ -136,6 +136,8 @@ Section "Quellix" SecMain
     File "${BIN_DIR}/manual.chm"
     File "${BIN_DIR}/version.dat"
     File "${BIN_DIR}/server.dat"
+    ; The keys that may sign an update set.
+    File "${BIN_DIR}/update.key"
     SetOutPath "$INSTDIR\x86"
     File "${BIN32_DIR}/qlxi.dll"
     File "${BIN32_DIR}/QLXEng.dll"
@@ -226,6 +228,8 @@ Section "Uninstall"
     Delete "$INSTDIR\manual.chm"
     Delete "$INSTDIR\version.dat"
     Delete "$INSTDIR\server.dat"
+    Delete "$INSTDIR\update.key"
+    Delete "$INSTDIR\update.journal"
     ; What the programs leave in their folder: the update schedule of a
     ; program started from its shortcut, the updater's log and report.
     Delete "$INSTDIR\Program.upd"
