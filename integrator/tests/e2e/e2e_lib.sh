@@ -14,11 +14,13 @@ register_all() {
     run regsvr32 /s qlxi.dll || { echo "regsvr32 qlxi.dll failed" >&2; exit 1; }
 }
 
-# No tray program left over from an earlier run, factory settings, no history.
+# No tray program left over from an earlier run, factory settings, no
+# history, no allowed sites.
 fresh_tray_state() {
     kill_tray
     run reg delete 'HKCU\Software\Quellix' /f >/dev/null 2>&1
     run cmd /c del "%APPDATA%\\Quellix\\history.lst" >/dev/null 2>&1
+    run cmd /c del "%APPDATA%\\Quellix\\sites.lst" >/dev/null 2>&1
 }
 
 start_tray() {
