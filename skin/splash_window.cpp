@@ -81,7 +81,9 @@ private:
             if (wParam == kForegroundTimer && owner_.mainWindow_ &&
                 ::IsWindow(owner_.mainWindow_)) {
                 ::KillTimer(Window(), kForegroundTimer);
-                ::SetForegroundWindow(owner_.mainWindow_);
+                if (::IsWindowVisible(owner_.mainWindow_)) { // a hidden one would take the keys
+                    ::SetForegroundWindow(owner_.mainWindow_);
+                }
                 Close(0);
             }
             *result = TRUE;

@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "skin/accessible.h"
 #include "skin/message_box.h"
 #include "skin/button.h"
 #include "skin/compact_text.h"
@@ -96,7 +97,10 @@ private:
             ::DrawIconEx(dc, 14, 44, icon_.get(), 48, 48, 0, nullptr, DI_NORMAL);
         }
     }
-    void OnCommand(int id, int) override {
+    void OnCommand(int id, int code) override {
+        if (code != BN_CLICKED) {
+            return; // focus notifications of owner-drawn buttons
+        }
         if (id == IDOK || id == IDCANCEL) {
             Close(id);
         }
@@ -178,7 +182,12 @@ bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR* re
         }
         ::KillTimer(Window(), kSplashTimer);
         splash_.End();
-        ::SetForegroundWindow(Window());
+        // A hidden window in front would only take the keyboard from
+        // whatever the user works in meanwhile (a settings dialog opened
+        // from the keyboard, or another program).
+        if (::IsWindowVisible(Window())) {
+            ::SetForegroundWindow(Window());
+        }
         return true;
     case WM_QLX_TRAY_ICON:
         if (lParam == WM_LBUTTONDOWN || lParam == WM_RBUTTONDOWN) {
@@ -295,7 +304,7 @@ void CMainDlg::SetUpControls() {
     HWND toggle = ::GetDlgItem(Window(), IDC_TOGGLE_STRIP);
     TabCtrl_SetItemSize(toggle, 148, 26);
     skin::AddTabItems(toggle, {"Enable Blocking", "Show Minibar"});
-    skin::MakeTabStrip(toggle, {{}, nullptr, 24});
+    skin::MakeTabStrip(toggle, {{}, nullptr, 24, true});
 
     HWND menu = ::GetDlgItem(Window(), IDC_MENU_STRIP);
     TabCtrl_SetItemSize(menu, 59, 40);
@@ -307,15 +316,23 @@ void CMainDlg::SetUpControls() {
     skin::AddTabItems(menu, menuTexts);
     menuIcons_.Reset(IconList(
         module, {kMenuIcons[0], kMenuIcons[1], kMenuIcons[2], kMenuIcons[3], kMenuIcons[4]}));
-    skin::MakeTabStrip(menu, {{}, menuIcons_.list, 0});
+    skin::MakeTabStrip(menu, {{}, menuIcons_.list, 0, true});
 
     HWND exit = ::GetDlgItem(Window(), IDC_EXIT_STRIP);
     TabCtrl_SetItemSize(exit, 92, 24);
     skin::AddTabItems(exit, {skin::LoadString(module, IDS_MENU_EXIT)});
     exitIcon_.Reset(IconList(module, {208}));
-    skin::MakeTabStrip(exit, {{}, exitIcon_.list, 0});
+    skin::MakeTabStrip(exit, {{}, exitIcon_.list, 0, true});
     for (int strip : {IDC_TOGGLE_STRIP, IDC_MENU_STRIP, IDC_EXIT_STRIP}) {
         TabCtrl_SetCurSel(::GetDlgItem(Window(), strip), -1);
+    }
+    // Readers name the strips and the list by these.
+    const std::pair<int, const char*> names[] = {{IDC_TOGGLE_STRIP, "Blocking and minibar"},
+                                                 {IDC_MENU_STRIP, "Menu"},
+                                                 {IDC_EXIT_STRIP, "Exit"},
+                                                 {IDC_HISTORY_LIST, "Blocked popups"}};
+    for (const auto& [control, name] : names) {
+        skin::SetAccessibleName(Item(control), name);
     }
 
     SetItemText(IDC_LAST_POPUP_CAPTION, skin::LoadString(module, IDS_LAST_POPUP_CAPTION));
@@ -419,11 +436,16 @@ void CMainDlg::RefreshToggleStrip() {
     const auto bitmaps = ToggleStripBitmaps(settings.BlockPopup, settings.ShowMiniBar);
     skin::TabStripLook look;
     look.textIndent = 24;
+    look.itemsAreButtons = true;
     for (size_t i = 0; i < bitmaps.size(); ++i) {
         toggleFaces_[i].Reset(skin::LoadImageStrip(app_.Instance(), bitmaps[i], 148));
         look.faces[i] = toggleFaces_[i].list;
     }
-    skin::SetTabStripLook(::GetDlgItem(Window(), IDC_TOGGLE_STRIP), look);
+    HWND strip = Item(IDC_TOGGLE_STRIP);
+    skin::SetTabStripLook(strip, look);
+    // The switches read as pressed or not, not as a picture only.
+    skin::SetAccessibleItemPressed(strip, 0, settings.BlockPopup);
+    skin::SetAccessibleItemPressed(strip, 1, settings.ShowMiniBar);
 }
 
 void CMainDlg::OnStrip(int strip) {

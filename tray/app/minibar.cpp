@@ -1,5 +1,6 @@
 #include "tray/app/minibar.h"
 
+#include "skin/accessible.h"
 #include "skin/button.h"
 #include "skin/menu.h"
 #include "skin/message_box.h"
@@ -19,6 +20,9 @@ struct Face {
 };
 constexpr std::array<Face, 8> kFaces = {
     {{185, 30}, {188, 30}, {186, 30}, {187, 30}, {189, 42}, {184, 15}, {180, 15}, {183, 15}}};
+
+// The compact shape keeps the buttons left of this.
+constexpr int kCompactWidth = 60;
 
 size_t FaceIndex(int bitmap) {
     for (size_t i = 0; i < kFaces.size(); ++i) {
@@ -93,13 +97,18 @@ void CMiniBar::ApplyLayout() {
     ApplySkin(module_, MiniBarShapeBitmap(compact_), true);
     for (const ButtonPlace& place : MiniBarLayout(compact_, shownBlocking_)) {
         HWND button = ::GetDlgItem(Window(), place.control);
+        // What the compact shape cuts off is hidden, so the keyboard skips it.
+        const bool shown = !compact_ || place.x < kCompactWidth;
         ::SetWindowPos(button, nullptr, place.x, place.y, place.width, place.height,
-                       SWP_NOZORDER | SWP_NOACTIVATE);
+                       SWP_NOZORDER | SWP_NOACTIVATE | (shown ? SWP_SHOWWINDOW : SWP_HIDEWINDOW));
         skin::SetButtonFaces(button, faces_[FaceIndex(place.bitmap)].list);
         // The tip is also the button's text, for readers.
         const std::string tip = skin::LoadString(module_, static_cast<UINT>(place.tip));
         ::SetWindowTextA(button, tip.c_str());
         tips_.Set(button, tip);
+        if (place.control == IDC_MINIBAR_ENABLE) {
+            skin::SetAccessiblePressed(button, shownBlocking_);
+        }
     }
     ::InvalidateRect(Window(), nullptr, TRUE);
 }

@@ -64,7 +64,10 @@ private:
         }
     }
 
-    void OnCommand(int id, int) override {
+    void OnCommand(int id, int code) override {
+        if (code != BN_CLICKED) {
+            return; // focus notifications of owner-drawn buttons
+        }
         if (id == IDCANCEL || id == IDOK) {
             Close();
         }
