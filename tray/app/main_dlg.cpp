@@ -250,7 +250,7 @@ BOOL CMainDlg::OnInit() {
 
     // 4. Splash for three seconds. A timer ends it, so that the main thread
     // keeps serving the popup service meanwhile.
-    splash_.Start(module, IDD_SPLASH, IDC_SPLASH_VERSION, product,
+    splash_.Start(module, IDD_SPLASH, IDB_SPLASH_SKIN, IDC_SPLASH_VERSION, product,
                   FillPlaceholder("Version: %s", app_.Updates().ProgramVersion()), Window());
     ::ShowWindow(Window(), SW_HIDE);
     ::SetTimer(Window(), kSplashTimer, kSplashMs, nullptr);
@@ -277,7 +277,8 @@ void CMainDlg::SetUpControls() {
     HINSTANCE module = app_.Instance();
     LayOut(kLayout);
     HWND list = ::GetDlgItem(Window(), IDC_HISTORY_LIST);
-    ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT);
+    // A cell too narrow for its text shows it whole under the mouse.
+    ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP);
     ListView_SetBkColor(list, skin::colour::kPaper);
     ListView_SetTextBkColor(list, skin::colour::kPaper);
     ListView_SetTextColor(list, skin::colour::kInk);
@@ -285,10 +286,16 @@ void CMainDlg::SetUpControls() {
     char popup[] = "Popup";
     LVCOLUMNA column{};
     column.mask = LVCF_TEXT | LVCF_WIDTH;
-    column.cx = 70;
+    // The time column shows a whole time in the list's font; the addresses
+    // take the rest of the row.
+    const int timeWidth = ListView_GetStringWidth(list, "0000-00-00 00:00:00") + 14;
+    column.cx = timeWidth > 70 ? timeWidth : 70;
     column.pszText = time;
     ::SendMessageA(list, LVM_INSERTCOLUMNA, 0, reinterpret_cast<LPARAM>(&column));
-    column.cx = 150;
+    RECT client{};
+    ::GetClientRect(list, &client);
+    const int rest = client.right - column.cx - ::GetSystemMetrics(SM_CXVSCROLL);
+    column.cx = rest > 150 ? rest : 150;
     column.pszText = popup;
     ::SendMessageA(list, LVM_INSERTCOLUMNA, 1, reinterpret_cast<LPARAM>(&column));
 
@@ -539,6 +546,8 @@ void CMainDlg::OnTrayClick() {
     for (int strip : {IDC_TOGGLE_STRIP, IDC_MENU_STRIP, IDC_EXIT_STRIP}) {
         TabCtrl_SetCurSel(::GetDlgItem(Window(), strip), -1);
     }
+    // Opened by the mouse: focus cues wait until the keyboard is used.
+    ::SendMessageA(Window(), WM_CHANGEUISTATE, MAKEWPARAM(UIS_SET, UISF_HIDEFOCUS), 0);
     ::SetForegroundWindow(Window());
     ::ShowWindow(Window(), SW_SHOW);
 }

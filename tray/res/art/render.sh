@@ -64,6 +64,7 @@ icon shield_alert 214.ico
 png "$src/main.svg" 320 404 "$tmp/w.png" && bmp "$tmp/w.png" "$out/130.bmp" Palette
 png "$src/tip.svg" 250 180 "$tmp/w.png" && bmp "$tmp/w.png" "$out/191.bmp" Palette
 png "$src/about.svg" 280 160 "$tmp/w.png" && bmp "$tmp/w.png" "$out/153.bmp" Palette
+png "$src/splash.svg" 480 260 "$tmp/w.png" && bmp "$tmp/w.png" "$out/138.bmp" Palette
 png "$src/settings.svg" 490 408 "$tmp/w.png" && bmp "$tmp/w.png" "$out/159.bmp" Palette
 # Settings pages: a rule under each section caption (the caption's top in pixels).
 page() { # number band-tops...

@@ -1045,6 +1045,72 @@ TEST_F(TrayFaceTest, ScreenReadersFindEveryControlNamedAndTheSwitchesState) {
     Exit();
 }
 
+// The width of `text` in the dialogs' font ("MS Shell Dlg", 8 points).
+int TextWidth(const std::string& text) {
+    HDC screen = ::GetDC(nullptr);
+    HFONT font = ::CreateFontA(-::MulDiv(8, ::GetDeviceCaps(screen, LOGPIXELSY), 72), 0, 0, 0,
+                               FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "MS Shell Dlg");
+    HGDIOBJ old = ::SelectObject(screen, font);
+    SIZE size{};
+    ::GetTextExtentPoint32A(screen, text.c_str(), static_cast<int>(text.size()), &size);
+    ::SelectObject(screen, old);
+    ::DeleteObject(font);
+    ::ReleaseDC(nullptr, screen);
+    return size.cx;
+}
+
+int ClientWidth(HWND control) {
+    RECT rect{};
+    ::GetClientRect(control, &rect);
+    return rect.right;
+}
+
+TEST_F(TrayFaceTest, TextsFitTheirControlsAndTheSplashHasItsShape) {
+    SeedHistory({{"2026-12-01 10:00:00", "http://a.com", "http://a.com/p", 1, 2, 3, 4}});
+    ASSERT_TRUE(StartTray(tray));
+    // The splash is cut to its bitmap: round corners, a solid middle.
+    std::vector<HWND> splash;
+    ASSERT_TRUE(WaitUntil(
+        [&] { return !(splash = FindWindowsWith(tray.Id(), "#32770", 1005, true)).empty(); },
+        5000));
+    HRGN shape = ::CreateRectRgn(0, 0, 0, 0);
+    EXPECT_NE(::GetWindowRgn(splash.front(), shape), ERROR);
+    EXPECT_FALSE(::PtInRegion(shape, 2, 2));
+    EXPECT_TRUE(::PtInRegion(shape, 240, 130));
+    ::DeleteObject(shape);
+    main = FindMainWindow(tray.Id());
+    ASSERT_TRUE(WaitUntil([&] { return Value(main, kToday) == "0"; }, 10000));
+
+    // Captions, values and buttons hold their whole texts.
+    for (int control : std::initializer_list<int>{1070, kLastPopup, 1072, kPopupedAt, 1074, kToday,
+                                                  1076, kTotal, kOpen, kRemove, kClear}) {
+        HWND item = ::GetDlgItem(main, control);
+        EXPECT_LE(TextWidth(ControlText(main, control)), ClientWidth(item)) << control;
+    }
+    // The list's time column shows a whole time.
+    HWND list = ::GetDlgItem(main, kList);
+    EXPECT_GE(::SendMessageA(list, LVM_GETCOLUMNWIDTH, 0, 0),
+              TextWidth(RemoteItemText(tray.Handle(), list, 0, 0)) + 12);
+    EXPECT_TRUE(::SendMessageA(list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0) & LVS_EX_LABELTIP);
+    // Every item of the strips, read with its place through MSAA.
+    for (int strip : {1000, 1014, 1015}) {
+        auto object = AccessibleOf(::GetDlgItem(main, strip));
+        ASSERT_TRUE(object);
+        long items = 0;
+        object->get_accChildCount(&items);
+        for (long item = 1; item <= items; ++item) {
+            VARIANT child{};
+            child.vt = VT_I4;
+            child.lVal = item;
+            long left = 0, top = 0, width = 0, height = 0;
+            ASSERT_EQ(object->accLocation(&left, &top, &width, &height, child), S_OK);
+            const std::string name = ReadAccessible(object.get(), item).name;
+            EXPECT_LE(TextWidth(name) + 4, width) << name;
+        }
+    }
+    Exit();
+}
+
 // The browser's automation object is the engine's recording stand-in here; it
 // logs what it is asked and "Released" at the end.
 std::vector<std::string> BrowserLog() {
