@@ -46,9 +46,13 @@ button() {
     convert "${faces[@]}" +append "$tmp/strip.png"
     bmp "$tmp/strip.png" "$out/$n.bmp"
 }
-icon() { # svg ico
-    for s in 16 32 48; do png "$src/$1.svg" $s $s "$tmp/i$s.png"; done
-    convert "$tmp/i16.png" "$tmp/i32.png" "$tmp/i48.png" "$out/$2"
+icon() { # svg ico: every size the shell asks for, 100% to 200% and beyond
+    local sizes=(16 20 24 32 40 48 64) files=()
+    for s in "${sizes[@]}"; do
+        png "$src/$1.svg" $s $s "$tmp/i$s.png"
+        files+=("$tmp/i$s.png")
+    done
+    convert "${files[@]}" "$out/$2"
 }
 glyph_bmp() { # svg number size
     png "$src/$1.svg" "$3" "$3" "$tmp/g.png"

@@ -1080,6 +1080,17 @@ TEST_F(TrayFaceTest, TextsFitTheirControlsAndTheSplashHasItsShape) {
     ::DeleteObject(shape);
     main = FindMainWindow(tray.Id());
     ASSERT_TRUE(WaitUntil([&] { return Value(main, kToday) == "0"; }, 10000));
+    // The manifest asks for per-monitor scaling: the system tells each
+    // window its monitor's scale instead of stretching a bitmap of it.
+    using ContextOf = HANDLE(WINAPI*)(HWND);
+    using AwarenessOf = int(WINAPI*)(HANDLE);
+    HMODULE user = ::GetModuleHandleA("user32.dll");
+    auto contextOf = reinterpret_cast<ContextOf>(
+        reinterpret_cast<void*>(::GetProcAddress(user, "GetWindowDpiAwarenessContext")));
+    auto awarenessOf = reinterpret_cast<AwarenessOf>(
+        reinterpret_cast<void*>(::GetProcAddress(user, "GetAwarenessFromDpiAwarenessContext")));
+    ASSERT_TRUE(contextOf && awarenessOf);
+    EXPECT_EQ(awarenessOf(contextOf(main)), 2); // DPI_AWARENESS_PER_MONITOR_AWARE
 
     // Captions, values and buttons hold their whole texts.
     for (int control : std::initializer_list<int>{1070, kLastPopup, 1072, kPopupedAt, 1074, kToday,
