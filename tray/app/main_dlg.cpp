@@ -13,6 +13,7 @@
 #include "skin/tab_strip.h"
 #include "tray/app/qlx_app.h"
 #include "tray/app/reopen.h"
+#include "tray/app/screen_area.h"
 #include "tray/app/settings_dlg.h"
 #include "tray/core/main_window_rules.h"
 #include "tray/core/notification_rules.h"
@@ -628,8 +629,14 @@ void CMainDlg::PlaceLowerRight() {
     }
     const int width = rect.right - rect.left;
     const int height = rect.bottom - rect.top;
-    const int left = ::GetSystemMetrics(SM_CXSCREEN) - width;
-    const int top = ::GetSystemMetrics(SM_CYMAXIMIZED) - 12 - height;
+    int left = ::GetSystemMetrics(SM_CXSCREEN) - width;
+    int top = ::GetSystemMetrics(SM_CYMAXIMIZED) - 12 - height;
+    // A taskbar elsewhere (left, top, right, another monitor): beside the
+    // tray icon, inside that monitor's work area.
+    if (const auto beside = PlaceOffTheUsualTaskbar(Window(), kTrayIconId, width, height)) {
+        left = beside->left;
+        top = beside->top;
+    }
     ::SetWindowPos(Window(), nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 

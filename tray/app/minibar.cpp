@@ -5,6 +5,7 @@
 #include "skin/menu.h"
 #include "skin/message_box.h"
 #include "skin/paint.h"
+#include "tray/app/screen_area.h"
 #include "tray/core/main_window_rules.h"
 #include "tray/core/minibar_rules.h"
 #include "tray/core/settings.h"
@@ -44,6 +45,9 @@ bool CMiniBar::Create(HWND mainWindow) {
                                               settings_.minibar_dx, settings_.minibar_dy);
     ::SetWindowPos(Window(), HWND_TOPMOST, place.x, place.y, kMiniBarWidth, kMiniBarHeight,
                    SWP_NOACTIVATE);
+    // A place off every monitor (after undocking, or a changed display)
+    // comes back onto the nearest one; one partly off stays as stored.
+    KeepOnAMonitor(Window());
     Show(settings_.ShowMiniBar);
     return true;
 }
@@ -65,6 +69,10 @@ bool CMiniBar::OnMessage(UINT message, WPARAM, LPARAM, INT_PTR* result) {
         return true;
     case WM_CLOSE:
         return true; // only the Close button closes it
+    case WM_DISPLAYCHANGE:
+        KeepOnAMonitor(Window());
+        *result = FALSE;
+        return false;
     default:
         return false;
     }

@@ -5,6 +5,7 @@
 #include <atomic>
 
 #include "skin/compact_text.h"
+#include "tray/app/screen_area.h"
 #include "skin/message_box.h"
 #include "skin/skinned_dialog.h"
 #include "tray/core/notification_rules.h"
@@ -87,8 +88,8 @@ private:
         } else {
             ::SetWindowTextA(label, text_.c_str());
         }
-        RECT work{};
-        ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+        // In the work area of the monitor that holds the tray.
+        const ScreenRect work = TrayWorkArea();
         const TipRect place = PlaceTip(work.right, work.bottom);
         ::SetWindowPos(window, HWND_TOPMOST, place.left, place.top, place.width, place.height,
                        SWP_NOACTIVATE);

@@ -332,6 +332,44 @@ TEST_F(TrayFaceTest, MiniBarFromStoredPlaceCompactsSwitchesBlockingAndStaysClose
     Exit();
 }
 
+TEST_F(TrayFaceTest, MiniBarOffEveryMonitorComesBackAtStartAndWhenTheDisplayChanges) {
+    const int width = ::GetSystemMetrics(SM_CXFULLSCREEN);
+    SetOption("minibar_dx", RegData::Dword(static_cast<uint32_t>(width + 400))); // wholly off
+    SetOption("minibar_dy", RegData::Dword(40));
+    Start();
+    HWND bar = FindMiniBar(tray.Id());
+    ASSERT_NE(bar, nullptr);
+    RECT work{};
+    ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    auto place = [&] {
+        RECT rect{};
+        ::GetWindowRect(bar, &rect);
+        return POINT{rect.left, rect.top};
+    };
+    EXPECT_EQ(place().x, work.left);
+    EXPECT_EQ(place().y, 40);
+    // The display shrank under it: the next display change brings it back.
+    const struct {
+        int x, y;
+        POINT expected;
+    } moves[] = {
+        {work.right + 50, 60, {work.right - 252, 60}},
+        {300, work.bottom + 500, {300, work.bottom - 34}},
+        {-100, 60, {-100, 60}}, // partly on a monitor: left where it is
+    };
+    for (const auto& move : moves) {
+        ::SetWindowPos(bar, nullptr, move.x, move.y, 0, 0,
+                       SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        ::SendMessageA(
+            bar, WM_DISPLAYCHANGE, 32,
+            MAKELPARAM(::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)));
+        EXPECT_TRUE(WaitUntil(
+            [&] { return place().x == move.expected.x && place().y == move.expected.y; }, 3000))
+            << move.x << "," << move.y << " -> " << place().x << "," << place().y;
+    }
+    Exit();
+}
+
 TEST_F(TrayFaceTest, TipsShowTheAddressAtTheirPlaceAndCloseAfterTheirTime) {
     SetOption("ShowToolTip_Time", RegData::Dword(2));
     Start();
