@@ -109,7 +109,16 @@ bool DrawImageButton(const DRAWITEMSTRUCT& item) {
                                                            : 0;
     // The corners outside the face show the paper.
     ::FillRect(item.hDC, &item.rcItem, PaperBrush());
-    ImageList_Draw(faces, cell, item.hDC, item.rcItem.left, item.rcItem.top, ILD_TRANSPARENT);
+    const bool contrast = HighContrast();
+    if (contrast) { // a system button, with the face's glyph for icon buttons
+        RECT frame = item.rcItem;
+        ::DrawFrameControl(item.hDC, &frame, DFC_BUTTON,
+                           DFCS_BUTTONPUSH | (cell == 2 ? DFCS_PUSHED : 0) |
+                               (disabled ? DFCS_INACTIVE : 0));
+    }
+    if (!contrast || !::GetPropA(item.hwndItem, kTextProp)) {
+        ImageList_Draw(faces, cell, item.hDC, item.rcItem.left, item.rcItem.top, ILD_TRANSPARENT);
+    }
     if (::GetPropA(item.hwndItem, kTextProp)) {
         SelectedObject font(
             item.hDC, reinterpret_cast<HFONT>(::SendMessageA(item.hwndItem, WM_GETFONT, 0, 0)));
@@ -117,8 +126,9 @@ bool DrawImageButton(const DRAWITEMSTRUCT& item) {
         if (cell == 2) {
             ::OffsetRect(&rect, 1, 1);
         }
-        DrawCentredText(item.hDC, WindowText(item.hwndItem), rect,
-                        disabled ? colour::kGreyInk : colour::kInk);
+        const COLORREF ink = contrast ? ::GetSysColor(disabled ? COLOR_GRAYTEXT : COLOR_BTNTEXT)
+                                      : (disabled ? colour::kGreyInk : colour::kInk);
+        DrawCentredText(item.hDC, WindowText(item.hwndItem), rect, ink);
     }
     if ((item.itemState & ODS_FOCUS) && !(item.itemState & ODS_NOFOCUSRECT)) {
         RECT focus = item.rcItem;

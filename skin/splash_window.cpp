@@ -1,5 +1,6 @@
 #include "skin/splash_window.h"
 
+#include "skin/paint.h"
 #include "skin/skinned_dialog.h"
 
 namespace qlx::skin {
@@ -74,6 +75,9 @@ private:
     bool OnMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR* result) override {
         switch (message) {
         case WM_CTLCOLORSTATIC:
+            if (HighContrast()) {
+                return false; // the system's colours, on the system's window colour
+            }
             // White over the bitmap, which shows through.
             ::SetTextColor(reinterpret_cast<HDC>(wParam), RGB(255, 255, 255));
             ::SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);

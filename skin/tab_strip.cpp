@@ -20,6 +20,16 @@ struct TabState {
 
 void PaintCell(HDC dc, const TabState& state, int index, int look, RECT cell,
                const std::string& text) {
+    if (HighContrast()) { // system buttons in the system's colours
+        ::DrawFrameControl(dc, &cell, DFC_BUTTON, DFCS_BUTTONPUSH | (look == 2 ? DFCS_PUSHED : 0));
+        if (state.look.icons) {
+            ImageList_Draw(state.look.icons, index, dc, (cell.left + cell.right - 16) / 2,
+                           cell.top + 3, ILD_TRANSPARENT);
+            cell.top += cell.bottom - cell.top >= 34 ? 19 : 0;
+        }
+        DrawCentredText(dc, text, cell, ::GetSysColor(COLOR_BTNTEXT));
+        return;
+    }
     if (HIMAGELIST faces = state.look.faces[static_cast<size_t>(look)]) {
         ImageList_Draw(faces, index, dc, cell.left, cell.top, ILD_TRANSPARENT);
         cell.left += state.look.textIndent;

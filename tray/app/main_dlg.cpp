@@ -280,9 +280,9 @@ void CMainDlg::SetUpControls() {
     HWND list = ::GetDlgItem(Window(), IDC_HISTORY_LIST);
     // A cell too narrow for its text shows it whole under the mouse.
     ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP);
-    ListView_SetBkColor(list, skin::colour::kPaper);
-    ListView_SetTextBkColor(list, skin::colour::kPaper);
-    ListView_SetTextColor(list, skin::colour::kInk);
+    ListView_SetBkColor(list, skin::Paper());
+    ListView_SetTextBkColor(list, skin::Paper());
+    ListView_SetTextColor(list, skin::Ink());
     char time[] = "Time";
     char popup[] = "Popup";
     LVCOLUMNA column{};

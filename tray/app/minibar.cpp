@@ -80,8 +80,7 @@ bool CMiniBar::OnMessage(UINT message, WPARAM, LPARAM, INT_PTR* result) {
 
 void CMiniBar::Paint(HDC dc) {
     if (!compact_) {
-        skin::DrawWindowText(Window(), dc, {36, 2, 114, 32}, skin::colour::kInk,
-                             DT_CENTER | DT_VCENTER);
+        skin::DrawWindowText(Window(), dc, {36, 2, 114, 32}, skin::Ink(), DT_CENTER | DT_VCENTER);
     }
 }
 

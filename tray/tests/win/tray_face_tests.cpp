@@ -1160,6 +1160,33 @@ TEST_F(TrayFaceTest, TextsFitTheirControlsAndTheSplashHasItsShape) {
     Exit();
 }
 
+TEST_F(TrayFaceTest, HighContrastDropsTheSkinForTheSystemColours) {
+    for (bool contrast : {false, true}) {
+        SCOPED_TRACE(contrast);
+        // Wine cannot switch the system setting; the program's own switch
+        // stands in for it.
+        ::SetEnvironmentVariableA("QLX_HIGH_CONTRAST", contrast ? "1" : nullptr);
+        Start();
+        ::SetEnvironmentVariableA("QLX_HIGH_CONTRAST", nullptr);
+        HWND bar = FindMiniBar(tray.Id());
+        ASSERT_TRUE(ClickTrayIcon(main));
+        ASSERT_TRUE(WaitUntil([&] { return ::IsWindowVisible(main) != FALSE; }, 5000));
+        ::Sleep(300);
+        for (HWND window : {main, bar}) {
+            HRGN shape = ::CreateRectRgn(0, 0, 0, 0);
+            EXPECT_EQ(::GetWindowRgn(window, shape) != ERROR, !contrast);
+            ::DeleteObject(shape);
+        }
+        RECT rect{};
+        ::GetWindowRect(main, &rect);
+        HDC screen = ::GetDC(nullptr);
+        const COLORREF background = ::GetPixel(screen, rect.left + 5, rect.top + 140);
+        ::ReleaseDC(nullptr, screen);
+        EXPECT_EQ(background == ::GetSysColor(COLOR_WINDOW), contrast) << std::hex << background;
+        Exit();
+    }
+}
+
 // The browser's automation object is the engine's recording stand-in here; it
 // logs what it is asked and "Released" at the end.
 std::vector<std::string> BrowserLog() {
