@@ -266,5 +266,6 @@ function(qlx_version_resource target description)
     set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}_version.rc)
     configure_file(${QLX_SOURCE_DIR}/common/res/version.rc.in ${rc} @ONLY)
     target_sources(${target} PRIVATE ${rc})
-    set_source_files_properties(${rc} PROPERTIES OBJECT_DEPENDS ${QLX_GENERATED_DIR}/qlx_version.h)
+    set_source_files_properties(${rc} PROPERTIES OBJECT_DEPENDS
+        "${QLX_GENERATED_DIR}/qlx_version.h;${QLX_SOURCE_DIR}/common/res/app.manifest")
 endfunction()

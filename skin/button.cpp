@@ -29,6 +29,40 @@ LRESULT CALLBACK ButtonProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         break;
     case WM_ERASEBKGND:
         return TRUE; // the face covers it
+    case WM_GETDLGCODE: {
+        // An owner-drawn button is no push button to the dialog manager:
+        // say it is one, so that Enter presses it while it has the focus and
+        // the dialog's default button otherwise.
+        const bool focused = ::GetFocus() == window;
+        LRESULT code = DLGC_BUTTON | (focused ? DLGC_DEFPUSHBUTTON : DLGC_UNDEFPUSHBUTTON);
+        const auto* msg = reinterpret_cast<const MSG*>(lParam);
+        if (focused && msg && msg->message == WM_KEYDOWN && msg->wParam == VK_RETURN) {
+            code |= DLGC_WANTMESSAGE;
+        }
+        return code;
+    }
+    case WM_KEYDOWN:
+        if (wParam == VK_RETURN) {
+            ::SendMessageA(::GetParent(window), WM_COMMAND,
+                           MAKEWPARAM(::GetDlgCtrlID(window), BN_CLICKED),
+                           reinterpret_cast<LPARAM>(window));
+            return 0;
+        }
+        break;
+    case WM_CHAR:
+        if (wParam == '\r') {
+            return 0;
+        }
+        break;
+    case BM_SETSTYLE:
+        // The dialog manager marks the default button; the face stays drawn.
+        return ::DefSubclassProc(window, message, (wParam & ~WPARAM{BS_TYPEMASK}) | BS_OWNERDRAW,
+                                 lParam);
+    case WM_UPDATEUISTATE: {
+        const LRESULT result = ::DefSubclassProc(window, message, wParam, lParam);
+        ::InvalidateRect(window, nullptr, FALSE); // the focus cue shows or goes
+        return result;
+    }
     case WM_NCDESTROY:
         ::RemovePropA(window, kFacesProp);
         ::RemovePropA(window, kHotProp);
@@ -75,7 +109,16 @@ bool DrawImageButton(const DRAWITEMSTRUCT& item) {
                                                            : 0;
     // The corners outside the face show the paper.
     ::FillRect(item.hDC, &item.rcItem, PaperBrush());
-    ImageList_Draw(faces, cell, item.hDC, item.rcItem.left, item.rcItem.top, ILD_TRANSPARENT);
+    const bool contrast = HighContrast();
+    if (contrast) { // a system button, with the face's glyph for icon buttons
+        RECT frame = item.rcItem;
+        ::DrawFrameControl(item.hDC, &frame, DFC_BUTTON,
+                           DFCS_BUTTONPUSH | (cell == 2 ? DFCS_PUSHED : 0) |
+                               (disabled ? DFCS_INACTIVE : 0));
+    }
+    if (!contrast || !::GetPropA(item.hwndItem, kTextProp)) {
+        ImageList_Draw(faces, cell, item.hDC, item.rcItem.left, item.rcItem.top, ILD_TRANSPARENT);
+    }
     if (::GetPropA(item.hwndItem, kTextProp)) {
         SelectedObject font(
             item.hDC, reinterpret_cast<HFONT>(::SendMessageA(item.hwndItem, WM_GETFONT, 0, 0)));
@@ -83,10 +126,11 @@ bool DrawImageButton(const DRAWITEMSTRUCT& item) {
         if (cell == 2) {
             ::OffsetRect(&rect, 1, 1);
         }
-        DrawCentredText(item.hDC, WindowText(item.hwndItem), rect,
-                        disabled ? colour::kGreyInk : colour::kInk);
+        const COLORREF ink = contrast ? ::GetSysColor(disabled ? COLOR_GRAYTEXT : COLOR_BTNTEXT)
+                                      : (disabled ? colour::kGreyInk : colour::kInk);
+        DrawCentredText(item.hDC, WindowText(item.hwndItem), rect, ink);
     }
-    if (item.itemState & ODS_FOCUS) {
+    if ((item.itemState & ODS_FOCUS) && !(item.itemState & ODS_NOFOCUSRECT)) {
         RECT focus = item.rcItem;
         ::InflateRect(&focus, -3, -3);
         ::DrawFocusRect(item.hDC, &focus);

@@ -6,7 +6,32 @@
 namespace qlx::skin {
 
 namespace {
+
 constexpr int kMenuItemHeight = 20;
+
+// High contrast: the menu's own colours, the icons kept.
+bool DrawInSystemColours(const DRAWITEMSTRUCT& draw, const SkinMenu::Item& item) {
+    HDC dc = draw.hDC;
+    RECT rect = draw.rcItem;
+    const bool selected = (draw.itemState & ODS_SELECTED) != 0;
+    const bool grey = (draw.itemState & (ODS_GRAYED | ODS_DISABLED)) != 0;
+    ::FillRect(dc, &rect, ::GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_MENU));
+    if (item.text.empty()) {
+        RECT line{rect.left + 4, (rect.top + rect.bottom) / 2, rect.right - 4,
+                  (rect.top + rect.bottom) / 2 + 1};
+        ::FillRect(dc, &line, ::GetSysColorBrush(COLOR_MENUTEXT));
+        return true;
+    }
+    rect.left += 30;
+    ::SetBkMode(dc, TRANSPARENT);
+    ::SetTextColor(dc, ::GetSysColor(grey       ? COLOR_GRAYTEXT
+                                     : selected ? COLOR_HIGHLIGHTTEXT
+                                                : COLOR_MENUTEXT));
+    ::DrawTextA(dc, item.text.c_str(), static_cast<int>(item.text.size()), &rect,
+                DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    return true;
+}
+
 } // namespace
 
 UINT SkinMenu::Track(HWND owner, const std::vector<Item>& items, int x, int y, UINT flags) {
@@ -52,6 +77,9 @@ bool SkinMenu::Draw(const DRAWITEMSTRUCT& draw) {
     const auto* item = reinterpret_cast<const Item*>(draw.itemData);
     HDC dc = draw.hDC;
     RECT rect = draw.rcItem;
+    if (HighContrast()) {
+        return DrawInSystemColours(draw, *item);
+    }
     ::FillRect(dc, &rect, PaperBrush());
     // The icon column.
     RECT column = rect;

@@ -4,14 +4,36 @@
 
 namespace qlx::skin {
 
+bool HighContrast() {
+    char forced[4] = {};
+    if (::GetEnvironmentVariableA("QLX_HIGH_CONTRAST", forced, sizeof forced) && forced[0] == '1') {
+        return true;
+    }
+    HIGHCONTRASTA contrast{};
+    contrast.cbSize = sizeof contrast;
+    return ::SystemParametersInfoA(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0) &&
+           (contrast.dwFlags & HCF_HIGHCONTRASTON);
+}
+
+COLORREF Paper() {
+    return HighContrast() ? ::GetSysColor(COLOR_WINDOW) : colour::kPaper;
+}
+
+COLORREF Ink() {
+    return HighContrast() ? ::GetSysColor(COLOR_WINDOWTEXT) : colour::kInk;
+}
+
 HBRUSH PaperBrush() {
+    if (HighContrast()) {
+        return ::GetSysColorBrush(COLOR_WINDOW);
+    }
     static HBRUSH brush = ::CreateSolidBrush(colour::kPaper); // lives with the process
     return brush;
 }
 
 INT_PTR PaperStatic(WPARAM dc) {
-    ::SetBkColor(reinterpret_cast<HDC>(dc), colour::kPaper);
-    ::SetTextColor(reinterpret_cast<HDC>(dc), colour::kInk);
+    ::SetBkColor(reinterpret_cast<HDC>(dc), Paper());
+    ::SetTextColor(reinterpret_cast<HDC>(dc), Ink());
     return reinterpret_cast<INT_PTR>(PaperBrush());
 }
 

@@ -16,6 +16,14 @@ inline constexpr COLORREF kInk = 0x184978;
 inline constexpr COLORREF kGreyInk = 0x8C8C8C;
 } // namespace colour
 
+// High contrast is on: the windows drop the skin's bitmaps and colours and
+// draw with the system's colours. The environment value QLX_HIGH_CONTRAST=1
+// turns it on for one process (Wine cannot switch the system setting).
+bool HighContrast();
+// The skin's colour, or the system colour that stands for it in high contrast.
+COLORREF Paper();
+COLORREF Ink();
+
 // A brush of the paper colour, for WM_CTLCOLOR* of skinned dialogs.
 HBRUSH PaperBrush();
 // The answer to WM_CTLCOLORSTATIC of a skinned dialog: ink on paper.

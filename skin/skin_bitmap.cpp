@@ -1,5 +1,7 @@
 #include "skin/skin_bitmap.h"
 
+#include "skin/paint.h"
+
 #include <vector>
 
 namespace qlx::skin {
@@ -76,6 +78,13 @@ bool Surface::Apply(HWND window, HINSTANCE module, int bitmapId, bool keepSize) 
     if (!keepSize) {
         ::SetWindowPos(window, nullptr, 0, 0, size_.cx, size_.cy,
                        SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    // High contrast keeps the size but drops the shape and the picture.
+    if (HighContrast()) {
+        ::SetWindowRgn(window, nullptr, TRUE);
+        bitmap_.reset();
+        ::InvalidateRect(window, nullptr, TRUE);
+        return true;
     }
     UniqueRegion region(RegionFromBitmap(bitmap_.get()));
     if (region && ::SetWindowRgn(window, region.get(), TRUE)) {

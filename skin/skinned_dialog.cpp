@@ -54,7 +54,7 @@ INT_PTR SkinnedDialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
         return FALSE;
     case WM_ERASEBKGND:
         if (!surface_.Paint(reinterpret_cast<HDC>(wParam))) {
-            if (!paper_) {
+            if (!paper_ && !HighContrast()) {
                 return FALSE;
             }
             RECT client{};
@@ -71,7 +71,13 @@ INT_PTR SkinnedDialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CTLCOLORSTATIC:
         return PaperStatic(wParam);
     case WM_CTLCOLORDLG:
-        return paper_ ? reinterpret_cast<INT_PTR>(PaperBrush()) : FALSE;
+        return paper_ || HighContrast() ? reinterpret_cast<INT_PTR>(PaperBrush()) : FALSE;
+    case WM_SYSCOLORCHANGE:
+    case WM_SETTINGCHANGE:
+        // High contrast switched: everything is drawn anew in its colours.
+        ::RedrawWindow(window_, nullptr, nullptr,
+                       RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
+        return FALSE;
     case WM_DRAWITEM: {
         const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
         return DrawImageButton(item) || SkinMenu::Draw(item);
@@ -96,7 +102,8 @@ void SkinnedDialog::Paint(HDC dc) {
         ::DrawIconEx(dc, caption_->iconAt.x, caption_->iconAt.y, caption_->icon, caption_->iconSize,
                      caption_->iconSize, 0, nullptr, DI_NORMAL);
     }
-    DrawWindowText(window_, dc, caption_->text, caption_->colour, caption_->format);
+    DrawWindowText(window_, dc, caption_->text, HighContrast() ? Ink() : caption_->colour,
+                   caption_->format);
 }
 
 bool SkinnedDialog::ApplySkin(HINSTANCE module, int bitmapId, bool keepSize) {

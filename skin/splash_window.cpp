@@ -1,5 +1,6 @@
 #include "skin/splash_window.h"
 
+#include "skin/paint.h"
 #include "skin/skinned_dialog.h"
 
 namespace qlx::skin {
@@ -9,11 +10,12 @@ constexpr UINT_PTR kForegroundTimer = 1;
 constexpr UINT kForegroundPeriodMs = 3000;
 } // namespace
 
-bool CSplashDlg::Start(HINSTANCE module, UINT dialogId, UINT labelId, std::string caption,
-                       std::string labelText, HWND mainWindow) {
+bool CSplashDlg::Start(HINSTANCE module, UINT dialogId, UINT bitmapId, UINT labelId,
+                       std::string caption, std::string labelText, HWND mainWindow) {
     End();
     module_ = module;
     dialogId_ = dialogId;
+    bitmapId_ = bitmapId;
     labelId_ = labelId;
     caption_ = std::move(caption);
     labelText_ = std::move(labelText);
@@ -60,7 +62,11 @@ private:
             ::SetWindowTextA(label, owner_.labelText_.c_str());
             ::SetWindowPos(label, nullptr, 250, 215, 200, 15, SWP_NOZORDER | SWP_NOACTIVATE);
         }
-        ::SetWindowPos(Window(), nullptr, 0, 0, 480, 260, SWP_NOMOVE | SWP_NOZORDER);
+        // The bitmap gives the size and the shape; without it, a plain box.
+        if (!ApplySkin(owner_.module_, static_cast<int>(owner_.bitmapId_))) {
+            ::SetWindowPos(Window(), nullptr, 0, 0, 480, 260, SWP_NOMOVE | SWP_NOZORDER);
+        }
+        Centre();
         ::ShowWindow(Window(), SW_SHOWNOACTIVATE);
         ::SetTimer(Window(), kForegroundTimer, kForegroundPeriodMs, nullptr);
         return FALSE;
@@ -69,19 +75,22 @@ private:
     bool OnMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR* result) override {
         switch (message) {
         case WM_CTLCOLORSTATIC:
+            if (HighContrast()) {
+                return false; // the system's colours, on the system's window colour
+            }
+            // White over the bitmap, which shows through.
             ::SetTextColor(reinterpret_cast<HDC>(wParam), RGB(255, 255, 255));
             ::SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
-            *result = reinterpret_cast<INT_PTR>(::GetStockObject(BLACK_BRUSH));
-            return true;
-        case WM_CTLCOLORDLG:
-            *result = reinterpret_cast<INT_PTR>(::GetStockObject(BLACK_BRUSH));
+            *result = reinterpret_cast<INT_PTR>(::GetStockObject(NULL_BRUSH));
             return true;
         case WM_TIMER:
             // Without a main window yet the timer simply fires again.
             if (wParam == kForegroundTimer && owner_.mainWindow_ &&
                 ::IsWindow(owner_.mainWindow_)) {
                 ::KillTimer(Window(), kForegroundTimer);
-                ::SetForegroundWindow(owner_.mainWindow_);
+                if (::IsWindowVisible(owner_.mainWindow_)) { // a hidden one would take the keys
+                    ::SetForegroundWindow(owner_.mainWindow_);
+                }
                 Close(0);
             }
             *result = TRUE;

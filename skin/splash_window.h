@@ -18,11 +18,12 @@ public:
     CSplashDlg& operator=(const CSplashDlg&) = delete;
     ~CSplashDlg() { End(); }
 
-    // Shows dialog `dialogId` of `module`, captioned `caption`, with label
+    // Shows dialog `dialogId` of `module`, shaped by bitmap `bitmapId`,
+    // captioned `caption`, with label
     // `labelId` reading `labelText`. While it is up, its own timer brings
     // `mainWindow` (if it exists by then) to the front every 3 s and closes
     // the splash. False if the thread could not start.
-    bool Start(HINSTANCE module, UINT dialogId, UINT labelId, std::string caption,
+    bool Start(HINSTANCE module, UINT dialogId, UINT bitmapId, UINT labelId, std::string caption,
                std::string labelText, HWND mainWindow);
     // Tells the thread to end and waits for it.
     void End();
@@ -34,6 +35,7 @@ private:
 
     HINSTANCE module_ = nullptr;
     UINT dialogId_ = 0;
+    UINT bitmapId_ = 0;
     UINT labelId_ = 0;
     std::string caption_;
     std::string labelText_;

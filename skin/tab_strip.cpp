@@ -15,10 +15,21 @@ constexpr UINT_PTR kTabSubclass = 0x51585431;
 struct TabState {
     TabStripLook look;
     int hot = -1;
+    int focus = 0; // the item the keyboard is on
 };
 
 void PaintCell(HDC dc, const TabState& state, int index, int look, RECT cell,
                const std::string& text) {
+    if (HighContrast()) { // system buttons in the system's colours
+        ::DrawFrameControl(dc, &cell, DFC_BUTTON, DFCS_BUTTONPUSH | (look == 2 ? DFCS_PUSHED : 0));
+        if (state.look.icons) {
+            ImageList_Draw(state.look.icons, index, dc, (cell.left + cell.right - 16) / 2,
+                           cell.top + 3, ILD_TRANSPARENT);
+            cell.top += cell.bottom - cell.top >= 34 ? 19 : 0;
+        }
+        DrawCentredText(dc, text, cell, ::GetSysColor(COLOR_BTNTEXT));
+        return;
+    }
     if (HIMAGELIST faces = state.look.faces[static_cast<size_t>(look)]) {
         ImageList_Draw(faces, index, dc, cell.left, cell.top, ILD_TRANSPARENT);
         cell.left += state.look.textIndent;
@@ -61,7 +72,49 @@ void PaintTabStrip(HWND tab, HDC dc, const TabState& state) {
         TabCtrl_GetItemRect(tab, i, &cell);
         const int look = i == selected ? 2 : (i == state.hot ? 1 : 0);
         PaintCell(dc, state, i, look, cell, TabItemText(tab, i));
+        const int focus = state.look.itemsAreButtons ? state.focus : selected;
+        if (i == focus && ::GetFocus() == tab && ShowsFocusCues(tab)) {
+            ::InflateRect(&cell, -3, -3);
+            ::DrawFocusRect(dc, &cell);
+        }
     }
+}
+
+// The keys of a strip; false for keys the tab control handles itself.
+bool OnKey(HWND tab, TabState& state, WPARAM key) {
+    const int count = TabCtrl_GetItemCount(tab);
+    if (count <= 0) {
+        return false;
+    }
+    if (key == VK_RETURN || key == VK_SPACE) {
+        ActivateTabItem(tab, state.look.itemsAreButtons ? state.focus : TabCtrl_GetCurSel(tab));
+        return true;
+    }
+    if (!state.look.itemsAreButtons) {
+        return false;
+    }
+    int focus = state.focus;
+    switch (key) {
+    case VK_LEFT:
+    case VK_UP:
+        focus = focus > 0 ? focus - 1 : 0;
+        break;
+    case VK_RIGHT:
+    case VK_DOWN:
+        focus = focus + 1 < count ? focus + 1 : count - 1;
+        break;
+    case VK_HOME:
+        focus = 0;
+        break;
+    case VK_END:
+        focus = count - 1;
+        break;
+    default:
+        return false;
+    }
+    state.focus = focus;
+    ::InvalidateRect(tab, nullptr, FALSE);
+    return true;
 }
 
 LRESULT CALLBACK TabProc(HWND tab, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
@@ -85,6 +138,41 @@ LRESULT CALLBACK TabProc(HWND tab, UINT message, WPARAM wParam, LPARAM lParam, U
             ::InvalidateRect(tab, nullptr, FALSE);
         }
         break;
+    }
+    case WM_GETDLGCODE: {
+        // Enter belongs to the strip while it has the focus.
+        LRESULT code = ::DefSubclassProc(tab, message, wParam, lParam) | DLGC_WANTARROWS;
+        const auto* msg = reinterpret_cast<const MSG*>(lParam);
+        if (msg && msg->message == WM_KEYDOWN && msg->wParam == VK_RETURN) {
+            code |= DLGC_WANTMESSAGE;
+        }
+        return code;
+    }
+    case WM_KEYDOWN:
+        if (OnKey(tab, *state, wParam)) {
+            return 0;
+        }
+        break;
+    case WM_CHAR:
+        if (wParam == ' ' || wParam == '\r') {
+            return 0;
+        }
+        break;
+    case WM_LBUTTONDOWN: {
+        TCHITTESTINFO hit{{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}, 0};
+        if (const int item = TabCtrl_HitTest(tab, &hit); item >= 0) {
+            state->focus = item;
+        }
+        break;
+    }
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+        ::InvalidateRect(tab, nullptr, FALSE); // the focus cue
+        break;
+    case WM_UPDATEUISTATE: {
+        const LRESULT result = ::DefSubclassProc(tab, message, wParam, lParam);
+        ::InvalidateRect(tab, nullptr, FALSE);
+        return result;
     }
     case WM_LBUTTONDBLCLK:
         // Items act as buttons: a quick second click is another click.
@@ -134,6 +222,12 @@ void AddTabItems(HWND tab, const std::vector<std::string>& texts) {
         ::SendMessageA(tab, TCM_INSERTITEMA, static_cast<WPARAM>(index++),
                        reinterpret_cast<LPARAM>(&item));
     }
+}
+
+void ActivateTabItem(HWND tab, int index) {
+    TabCtrl_SetCurSel(tab, index);
+    NMHDR header{tab, static_cast<UINT_PTR>(::GetDlgCtrlID(tab)), static_cast<UINT>(TCN_SELCHANGE)};
+    ::SendMessageA(::GetParent(tab), WM_NOTIFY, header.idFrom, reinterpret_cast<LPARAM>(&header));
 }
 
 std::string TabItemText(HWND tab, int index) {

@@ -7,7 +7,7 @@ set -u
 bin=${1:?bin folder}
 expected=${2:-}
 objdump=${OBJDUMP:-x86_64-w64-mingw32-objdump}
-system_dlls='^(kernel32|user32|gdi32|advapi32|shell32|shlwapi|ole32|oleaut32|comctl32|comdlg32|uuid|version|winmm|wininet|ws2_32|iphlpapi|setupapi|msvcrt|ntdll|msimg32|uxtheme|rpcrt4|crypt32|secur32|bcrypt|imm32|psapi|userenv|urlmon|winspool\.drv|api-ms-win-[a-z0-9-]+)\.dll$'
+system_dlls='^(kernel32|user32|gdi32|advapi32|shell32|shlwapi|ole32|oleaut32|comctl32|comdlg32|uuid|version|winmm|wininet|ws2_32|iphlpapi|setupapi|msvcrt|ntdll|msimg32|oleacc|uxtheme|rpcrt4|crypt32|secur32|bcrypt|imm32|psapi|userenv|urlmon|winspool\.drv|api-ms-win-[a-z0-9-]+)\.dll$'
 status=0
 checked=0
 for f in "$bin"/QLX.exe "$bin"/qlxi.dll "$bin"/QLXEng.dll "$bin"/update.exe; do

@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "skin/accessible.h"
 #include "skin/message_box.h"
 #include "skin/button.h"
 #include "skin/compact_text.h"
@@ -12,6 +13,7 @@
 #include "skin/tab_strip.h"
 #include "tray/app/qlx_app.h"
 #include "tray/app/reopen.h"
+#include "tray/app/screen_area.h"
 #include "tray/app/settings_dlg.h"
 #include "tray/core/main_window_rules.h"
 #include "tray/core/notification_rules.h"
@@ -96,7 +98,10 @@ private:
             ::DrawIconEx(dc, 14, 44, icon_.get(), 48, 48, 0, nullptr, DI_NORMAL);
         }
     }
-    void OnCommand(int id, int) override {
+    void OnCommand(int id, int code) override {
+        if (code != BN_CLICKED) {
+            return; // focus notifications of owner-drawn buttons
+        }
         if (id == IDOK || id == IDCANCEL) {
             Close(id);
         }
@@ -178,7 +183,12 @@ bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR* re
         }
         ::KillTimer(Window(), kSplashTimer);
         splash_.End();
-        ::SetForegroundWindow(Window());
+        // A hidden window in front would only take the keyboard from
+        // whatever the user works in meanwhile (a settings dialog opened
+        // from the keyboard, or another program).
+        if (::IsWindowVisible(Window())) {
+            ::SetForegroundWindow(Window());
+        }
         return true;
     case WM_QLX_TRAY_ICON:
         if (lParam == WM_LBUTTONDOWN || lParam == WM_RBUTTONDOWN) {
@@ -251,7 +261,7 @@ BOOL CMainDlg::OnInit() {
 
     // 4. Splash for three seconds. A timer ends it, so that the main thread
     // keeps serving the popup service meanwhile.
-    splash_.Start(module, IDD_SPLASH, IDC_SPLASH_VERSION, product,
+    splash_.Start(module, IDD_SPLASH, IDB_SPLASH_SKIN, IDC_SPLASH_VERSION, product,
                   FillPlaceholder("Version: %s", app_.Updates().ProgramVersion()), Window());
     ::ShowWindow(Window(), SW_HIDE);
     ::SetTimer(Window(), kSplashTimer, kSplashMs, nullptr);
@@ -278,18 +288,25 @@ void CMainDlg::SetUpControls() {
     HINSTANCE module = app_.Instance();
     LayOut(kLayout);
     HWND list = ::GetDlgItem(Window(), IDC_HISTORY_LIST);
-    ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT);
-    ListView_SetBkColor(list, skin::colour::kPaper);
-    ListView_SetTextBkColor(list, skin::colour::kPaper);
-    ListView_SetTextColor(list, skin::colour::kInk);
+    // A cell too narrow for its text shows it whole under the mouse.
+    ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP);
+    ListView_SetBkColor(list, skin::Paper());
+    ListView_SetTextBkColor(list, skin::Paper());
+    ListView_SetTextColor(list, skin::Ink());
     char time[] = "Time";
     char popup[] = "Popup";
     LVCOLUMNA column{};
     column.mask = LVCF_TEXT | LVCF_WIDTH;
-    column.cx = 70;
+    // The time column shows a whole time in the list's font; the addresses
+    // take the rest of the row.
+    const int timeWidth = ListView_GetStringWidth(list, "0000-00-00 00:00:00") + 14;
+    column.cx = timeWidth > 70 ? timeWidth : 70;
     column.pszText = time;
     ::SendMessageA(list, LVM_INSERTCOLUMNA, 0, reinterpret_cast<LPARAM>(&column));
-    column.cx = 150;
+    RECT client{};
+    ::GetClientRect(list, &client);
+    const int rest = client.right - column.cx - ::GetSystemMetrics(SM_CXVSCROLL);
+    column.cx = rest > 150 ? rest : 150;
     column.pszText = popup;
     ::SendMessageA(list, LVM_INSERTCOLUMNA, 1, reinterpret_cast<LPARAM>(&column));
 
@@ -305,7 +322,7 @@ void CMainDlg::SetUpControls() {
     HWND toggle = ::GetDlgItem(Window(), IDC_TOGGLE_STRIP);
     TabCtrl_SetItemSize(toggle, 148, 26);
     skin::AddTabItems(toggle, {"Enable Blocking", "Show Minibar"});
-    skin::MakeTabStrip(toggle, {{}, nullptr, 24});
+    skin::MakeTabStrip(toggle, {{}, nullptr, 24, true});
 
     HWND menu = ::GetDlgItem(Window(), IDC_MENU_STRIP);
     TabCtrl_SetItemSize(menu, 59, 40);
@@ -317,15 +334,23 @@ void CMainDlg::SetUpControls() {
     skin::AddTabItems(menu, menuTexts);
     menuIcons_.Reset(IconList(
         module, {kMenuIcons[0], kMenuIcons[1], kMenuIcons[2], kMenuIcons[3], kMenuIcons[4]}));
-    skin::MakeTabStrip(menu, {{}, menuIcons_.list, 0});
+    skin::MakeTabStrip(menu, {{}, menuIcons_.list, 0, true});
 
     HWND exit = ::GetDlgItem(Window(), IDC_EXIT_STRIP);
     TabCtrl_SetItemSize(exit, 92, 24);
     skin::AddTabItems(exit, {skin::LoadString(module, IDS_MENU_EXIT)});
     exitIcon_.Reset(IconList(module, {208}));
-    skin::MakeTabStrip(exit, {{}, exitIcon_.list, 0});
+    skin::MakeTabStrip(exit, {{}, exitIcon_.list, 0, true});
     for (int strip : {IDC_TOGGLE_STRIP, IDC_MENU_STRIP, IDC_EXIT_STRIP}) {
         TabCtrl_SetCurSel(::GetDlgItem(Window(), strip), -1);
+    }
+    // Readers name the strips and the list by these.
+    const std::pair<int, const char*> names[] = {{IDC_TOGGLE_STRIP, "Blocking and minibar"},
+                                                 {IDC_MENU_STRIP, "Menu"},
+                                                 {IDC_EXIT_STRIP, "Exit"},
+                                                 {IDC_HISTORY_LIST, "Blocked popups"}};
+    for (const auto& [control, name] : names) {
+        skin::SetAccessibleName(Item(control), name);
     }
 
     SetItemText(IDC_LAST_POPUP_CAPTION, skin::LoadString(module, IDS_LAST_POPUP_CAPTION));
@@ -429,11 +454,16 @@ void CMainDlg::RefreshToggleStrip() {
     const auto bitmaps = ToggleStripBitmaps(settings.BlockPopup, settings.ShowMiniBar);
     skin::TabStripLook look;
     look.textIndent = 24;
+    look.itemsAreButtons = true;
     for (size_t i = 0; i < bitmaps.size(); ++i) {
         toggleFaces_[i].Reset(skin::LoadImageStrip(app_.Instance(), bitmaps[i], 148));
         look.faces[i] = toggleFaces_[i].list;
     }
-    skin::SetTabStripLook(::GetDlgItem(Window(), IDC_TOGGLE_STRIP), look);
+    HWND strip = Item(IDC_TOGGLE_STRIP);
+    skin::SetTabStripLook(strip, look);
+    // The switches read as pressed or not, not as a picture only.
+    skin::SetAccessibleItemPressed(strip, 0, settings.BlockPopup);
+    skin::SetAccessibleItemPressed(strip, 1, settings.ShowMiniBar);
 }
 
 void CMainDlg::OnStrip(int strip) {
@@ -531,6 +561,8 @@ void CMainDlg::OnTrayClick() {
     for (int strip : {IDC_TOGGLE_STRIP, IDC_MENU_STRIP, IDC_EXIT_STRIP}) {
         TabCtrl_SetCurSel(::GetDlgItem(Window(), strip), -1);
     }
+    // Opened by the mouse: focus cues wait until the keyboard is used.
+    ::SendMessageA(Window(), WM_CHANGEUISTATE, MAKEWPARAM(UIS_SET, UISF_HIDEFOCUS), 0);
     ::SetForegroundWindow(Window());
     ::ShowWindow(Window(), SW_SHOW);
 }
@@ -611,8 +643,14 @@ void CMainDlg::PlaceLowerRight() {
     }
     const int width = rect.right - rect.left;
     const int height = rect.bottom - rect.top;
-    const int left = ::GetSystemMetrics(SM_CXSCREEN) - width;
-    const int top = ::GetSystemMetrics(SM_CYMAXIMIZED) - 12 - height;
+    int left = ::GetSystemMetrics(SM_CXSCREEN) - width;
+    int top = ::GetSystemMetrics(SM_CYMAXIMIZED) - 12 - height;
+    // A taskbar elsewhere (left, top, right, another monitor): beside the
+    // tray icon, inside that monitor's work area.
+    if (const auto beside = PlaceOffTheUsualTaskbar(Window(), kTrayIconId, width, height)) {
+        left = beside->left;
+        top = beside->top;
+    }
     ::SetWindowPos(Window(), nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 

@@ -1,9 +1,11 @@
 #include "tray/app/minibar.h"
 
+#include "skin/accessible.h"
 #include "skin/button.h"
 #include "skin/menu.h"
 #include "skin/message_box.h"
 #include "skin/paint.h"
+#include "tray/app/screen_area.h"
 #include "tray/core/main_window_rules.h"
 #include "tray/core/minibar_rules.h"
 #include "tray/core/settings.h"
@@ -19,6 +21,9 @@ struct Face {
 };
 constexpr std::array<Face, 8> kFaces = {
     {{185, 30}, {188, 30}, {186, 30}, {187, 30}, {189, 42}, {184, 15}, {180, 15}, {183, 15}}};
+
+// The compact shape keeps the buttons left of this.
+constexpr int kCompactWidth = 60;
 
 size_t FaceIndex(int bitmap) {
     for (size_t i = 0; i < kFaces.size(); ++i) {
@@ -40,6 +45,9 @@ bool CMiniBar::Create(HWND mainWindow) {
                                               settings_.minibar_dx, settings_.minibar_dy);
     ::SetWindowPos(Window(), HWND_TOPMOST, place.x, place.y, kMiniBarWidth, kMiniBarHeight,
                    SWP_NOACTIVATE);
+    // A place off every monitor (after undocking, or a changed display)
+    // comes back onto the nearest one; one partly off stays as stored.
+    KeepOnAMonitor(Window());
     Show(settings_.ShowMiniBar);
     return true;
 }
@@ -61,6 +69,10 @@ bool CMiniBar::OnMessage(UINT message, WPARAM, LPARAM, INT_PTR* result) {
         return true;
     case WM_CLOSE:
         return true; // only the Close button closes it
+    case WM_DISPLAYCHANGE:
+        KeepOnAMonitor(Window());
+        *result = FALSE;
+        return false;
     default:
         return false;
     }
@@ -68,8 +80,7 @@ bool CMiniBar::OnMessage(UINT message, WPARAM, LPARAM, INT_PTR* result) {
 
 void CMiniBar::Paint(HDC dc) {
     if (!compact_) {
-        skin::DrawWindowText(Window(), dc, {36, 2, 114, 32}, skin::colour::kInk,
-                             DT_CENTER | DT_VCENTER);
+        skin::DrawWindowText(Window(), dc, {36, 2, 114, 32}, skin::Ink(), DT_CENTER | DT_VCENTER);
     }
 }
 
@@ -93,13 +104,18 @@ void CMiniBar::ApplyLayout() {
     ApplySkin(module_, MiniBarShapeBitmap(compact_), true);
     for (const ButtonPlace& place : MiniBarLayout(compact_, shownBlocking_)) {
         HWND button = ::GetDlgItem(Window(), place.control);
+        // What the compact shape cuts off is hidden, so the keyboard skips it.
+        const bool shown = !compact_ || place.x < kCompactWidth;
         ::SetWindowPos(button, nullptr, place.x, place.y, place.width, place.height,
-                       SWP_NOZORDER | SWP_NOACTIVATE);
+                       SWP_NOZORDER | SWP_NOACTIVATE | (shown ? SWP_SHOWWINDOW : SWP_HIDEWINDOW));
         skin::SetButtonFaces(button, faces_[FaceIndex(place.bitmap)].list);
         // The tip is also the button's text, for readers.
         const std::string tip = skin::LoadString(module_, static_cast<UINT>(place.tip));
         ::SetWindowTextA(button, tip.c_str());
         tips_.Set(button, tip);
+        if (place.control == IDC_MINIBAR_ENABLE) {
+            skin::SetAccessiblePressed(button, shownBlocking_);
+        }
     }
     ::InvalidateRect(Window(), nullptr, TRUE);
 }

@@ -5,6 +5,7 @@
 #include <atomic>
 
 #include "skin/compact_text.h"
+#include "tray/app/screen_area.h"
 #include "skin/message_box.h"
 #include "skin/skinned_dialog.h"
 #include "tray/core/allowed_sites.h"
@@ -71,7 +72,10 @@ private:
     }
 
     void OnCommand(int id, int code) override {
-        if (id == IDC_TIP_ALLOW_SITE && code == BN_CLICKED) {
+        if (code != BN_CLICKED) {
+            return; // focus notifications of owner-drawn buttons
+        }
+        if (id == IDC_TIP_ALLOW_SITE) {
             AllowSite();
             Close();
         } else if (id == IDCANCEL || id == IDOK) {
@@ -101,8 +105,8 @@ private:
             ::SetWindowPos(allow, nullptr, 20, 72, 178, 18, SWP_NOZORDER | SWP_NOACTIVATE);
             ::ShowWindow(allow, SW_SHOWNA);
         }
-        RECT work{};
-        ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+        // In the work area of the monitor that holds the tray.
+        const ScreenRect work = TrayWorkArea();
         const TipRect place = PlaceTip(work.right, work.bottom);
         ::SetWindowPos(window, HWND_TOPMOST, place.left, place.top, place.width, place.height,
                        SWP_NOACTIVATE);

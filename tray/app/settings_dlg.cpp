@@ -6,6 +6,7 @@
 #include <string>
 
 #include "skin/message_box.h"
+#include "skin/accessible.h"
 #include "skin/button.h"
 #include "skin/tab_strip.h"
 #include "tray/app/sites_page.h"
@@ -147,6 +148,16 @@ void CSettingsGeneral::SetUp() {
         ::SendMessageA(keys, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
     }
     skin::MakeImageButton(::GetDlgItem(Window(), IDC_SOUND_FILE_OPEN), buttonFaces_, true);
+    // These follow a check box rather than a label: readers get their names here.
+    const std::pair<int, const char*> names[] = {
+        {IDC_TIP_SECONDS, "Seconds to show the tip"},
+        {IDC_TIP_SECONDS_SPIN, "Seconds to show the tip"},
+        {IDC_SOUND_FILE, "Sound file"},
+        {IDC_OVERRIDE_KEY, "Key held with a click in Web browser"},
+    };
+    for (const auto& [control, name] : names) {
+        skin::SetAccessibleName(Item(control), name);
+    }
 }
 
 void CSettingsGeneral::LoadControls() {
@@ -266,7 +277,10 @@ INT_PTR CSettingsDlg::DoModal(HWND owner) {
     return RunModal(module_, IDD_SETTINGS, owner);
 }
 
-void CSettingsDlg::OnCommand(int id, int) {
+void CSettingsDlg::OnCommand(int id, int code) {
+    if (code != BN_CLICKED) {
+        return; // focus notifications of owner-drawn buttons
+    }
     switch (id) {
     case IDOK:
     case IDC_SETTINGS_OK:
@@ -319,10 +333,19 @@ BOOL CSettingsDlg::OnInit() {
     skin::AddTabItems(tabs, sites_ ? std::vector<std::string>{"General", "Advnced", "Sites"}
                                    : std::vector<std::string>{"General", "Advnced"});
     skin::MakeTabStrip(tabs, {});
+    skin::SetAccessibleName(tabs, "Pages");
     general_.Create(Window(), kPageX, kPageY);
     advanced_.Create(Window(), kPageX, kPageY);
     if (sites_) {
         sites_->Create(Window(), kPageX, kPageY);
+    }
+    // The keyboard goes from the tab strip into the page shown, then to the
+    // buttons below it.
+    for (HWND page : {sites_ ? sites_->Window() : nullptr, advanced_.Window(), general_.Window()}) {
+        if (!page) {
+            continue;
+        }
+        ::SetWindowPos(page, tabs, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
     TabCtrl_SetCurSel(tabs, 0);
     ShowPage(0);

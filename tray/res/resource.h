@@ -10,6 +10,7 @@
 #define IDD_POPUP_BLOCKED 107
 #define IDD_SETTINGS_SITES 108
 #define IDD_SPLASH 137
+#define IDB_SPLASH_SKIN 138
 #define IDD_ABOUT 154
 
 // Registration scripts

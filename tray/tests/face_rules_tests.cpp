@@ -6,11 +6,47 @@
 #include "tray/core/main_window_rules.h"
 #include "tray/core/minibar_rules.h"
 #include "tray/core/notification_rules.h"
+#include "tray/core/screen_place.h"
 #include "tray/core/settings.h"
 #include "tray/tests/fake_clock.h"
 
 namespace qlx::tray {
 namespace {
+
+TEST(ScreenPlace, MoveIntoTakesTheShortestWayOntoTheArea) {
+    const ScreenRect area{0, 0, 1280, 1000};
+    const struct {
+        ScreenRect window, expected;
+    } cases[] = {
+        {{10, 10, 262, 44}, {10, 10, 262, 44}},              // inside: kept
+        {{-400, 40, -148, 74}, {0, 40, 252, 74}},            // off the left
+        {{1900, 1200, 2152, 1234}, {1028, 966, 1280, 1000}}, // off right and bottom
+        {{5, -50, 257, -16}, {5, 0, 257, 34}},               // above the top
+        {{-10, 0, 1390, 50}, {0, 0, 1400, 50}},              // wider than the area: left edge wins
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(MoveInto(c.window, area), c.expected) << c.window.left << "," << c.window.top;
+    }
+}
+
+TEST(ScreenPlace, BesideTheTrayIconAwayFromTheTaskbarInsideTheWorkArea) {
+    const struct {
+        TaskbarEdge edge;
+        ScreenRect icon, work, expected;
+    } cases[] = {
+        // Taskbar on the left: the window opens right of the icon.
+        {TaskbarEdge::Left, {10, 900, 34, 924}, {48, 0, 1280, 1024}, {48, 524, 368, 924}},
+        {TaskbarEdge::Right, {1250, 900, 1274, 924}, {0, 0, 1232, 1024}, {912, 524, 1232, 924}},
+        // Top: below it, pushed left of the work area's right edge.
+        {TaskbarEdge::Top, {1250, 8, 1274, 32}, {0, 40, 1280, 1024}, {954, 40, 1274, 440}},
+        // A second monitor left of the primary one, taskbar at its bottom.
+        {TaskbarEdge::Bottom, {-30, 990, -6, 1014}, {-1280, 0, 0, 980}, {-326, 580, -6, 980}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(PlaceBesideTrayIcon(c.icon, c.edge, c.work, 320, 400), c.expected)
+            << static_cast<int>(c.edge);
+    }
+}
 
 TEST(MiniBarRules, PositionFromStoredDistancesAndBack) {
     struct Case {

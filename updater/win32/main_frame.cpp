@@ -5,6 +5,7 @@
 
 #include "common/win32/gdi.h"
 #include "common/win32/unique_handle.h"
+#include "skin/accessible.h"
 #include "skin/button.h"
 #include "skin/paint.h"
 #include "skin/skin_bitmap.h"
@@ -128,7 +129,15 @@ class UpdaterDialog : public skin::SkinnedDialog {
 protected:
     UpdaterDialog() { UsePaperBackground(); }
     // Call first from OnInit.
-    void SkinWindow() { SkinButtons(Window()); }
+    void SkinWindow() {
+        SkinButtons(Window());
+        // The small buttons and the bar read by what they do.
+        const std::pair<int, const char*> names[] = {
+            {kCloseButton, "Close"}, {kMinimiseButton, "Minimise"}, {kProgressBar, "Progress"}};
+        for (const auto& [control, name] : names) {
+            skin::SetAccessibleName(Item(control), name);
+        }
+    }
 };
 
 // The user's Cancel: the engine notices the event at its next check, the
@@ -157,7 +166,10 @@ private:
         ::SendDlgItemMessageA(Window(), kProgressBar, PBM_SETRANGE32, 0, 100);
         return TRUE;
     }
-    void OnCommand(int id, int) override {
+    void OnCommand(int id, int code) override {
+        if (code != BN_CLICKED) {
+            return; // focus notifications of owner-drawn buttons
+        }
         switch (id) {
         case IDCANCEL:
         case kCloseButton:
@@ -316,7 +328,10 @@ private:
         ::SetForegroundWindow(Window());
         return TRUE;
     }
-    void OnCommand(int id, int) override {
+    void OnCommand(int id, int code) override {
+        if (code != BN_CLICKED) {
+            return; // focus notifications of owner-drawn buttons
+        }
         if (id == IDOK || id == IDCANCEL || id == kCloseButton) {
             Close(id);
         }
@@ -398,7 +413,10 @@ private:
         ::SetForegroundWindow(Window());
         return TRUE;
     }
-    void OnCommand(int id, int) override {
+    void OnCommand(int id, int code) override {
+        if (code != BN_CLICKED) {
+            return; // focus notifications of owner-drawn buttons
+        }
         switch (id) {
         case kSelectButton: {
             const int row = static_cast<int>(::SendDlgItemMessageA(

@@ -46,9 +46,13 @@ button() {
     convert "${faces[@]}" +append "$tmp/strip.png"
     bmp "$tmp/strip.png" "$out/$n.bmp"
 }
-icon() { # svg ico
-    for s in 16 32 48; do png "$src/$1.svg" $s $s "$tmp/i$s.png"; done
-    convert "$tmp/i16.png" "$tmp/i32.png" "$tmp/i48.png" "$out/$2"
+icon() { # svg ico: every size the shell asks for, 100% to 200% and beyond
+    local sizes=(16 20 24 32 40 48 64) files=()
+    for s in "${sizes[@]}"; do
+        png "$src/$1.svg" $s $s "$tmp/i$s.png"
+        files+=("$tmp/i$s.png")
+    done
+    convert "${files[@]}" "$out/$2"
 }
 glyph_bmp() { # svg number size
     png "$src/$1.svg" "$3" "$3" "$tmp/g.png"
@@ -64,6 +68,7 @@ icon shield_alert 214.ico
 png "$src/main.svg" 320 404 "$tmp/w.png" && bmp "$tmp/w.png" "$out/130.bmp" Palette
 png "$src/tip.svg" 250 180 "$tmp/w.png" && bmp "$tmp/w.png" "$out/191.bmp" Palette
 png "$src/about.svg" 280 160 "$tmp/w.png" && bmp "$tmp/w.png" "$out/153.bmp" Palette
+png "$src/splash.svg" 480 260 "$tmp/w.png" && bmp "$tmp/w.png" "$out/138.bmp" Palette
 png "$src/settings.svg" 490 408 "$tmp/w.png" && bmp "$tmp/w.png" "$out/159.bmp" Palette
 # Settings pages: a rule under each section caption (the caption's top in pixels).
 page() { # number band-tops...

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <oleacc.h>
 #include <shellapi.h>
 
 #include <algorithm>
@@ -13,7 +14,10 @@
 #include <cstdio>
 #include <fstream>
 #include <functional>
+#include <map>
 
+#include "common/win32/com_ptr.h"
+#include "common/win32/text_conv.h"
 #include "tray/core/notification_rules.h"
 #include "tray/core/system_integration.h"
 #include "tray/tests/win/popup_client.h"
@@ -119,6 +123,20 @@ POINT StripItem(HWND main, int strip, int index, int count) {
     ::GetWindowRect(::GetDlgItem(main, strip), &rect);
     const int width = (rect.right - rect.left - 4) / count;
     return {rect.left + 2 + width * index + width / 2, (rect.top + rect.bottom) / 2};
+}
+
+// The controls the Tab key visits, in order.
+std::vector<int> TabOrder(HWND dialog) {
+    std::vector<int> order;
+    HWND first = ::GetNextDlgTabItem(dialog, nullptr, FALSE);
+    for (HWND at = first; at && order.size() < 32;) {
+        order.push_back(::GetDlgCtrlID(at));
+        at = ::GetNextDlgTabItem(dialog, at, FALSE);
+        if (at == first) {
+            break;
+        }
+    }
+    return order;
 }
 
 class TrayFaceTest : public ::testing::Test {
@@ -271,10 +289,16 @@ TEST_F(TrayFaceTest, MiniBarFromStoredPlaceCompactsSwitchesBlockingAndStaysClose
     EXPECT_EQ(rect.right - rect.left, 252);
     EXPECT_EQ(rect.bottom - rect.top, 34);
 
-    for (int expected : {32, 233}) {
+    // The compact form leaves what it cuts off out of the tab order.
+    const std::pair<int, std::vector<int>> layouts[] = {
+        {32, {kMiniMain, kMiniClose, 1059}},
+        {233, {kMiniMain, 1064, kMiniEnable, 1062, kMiniClose, 1059}},
+    };
+    for (const auto& [closeLeft, tabOrder] : layouts) {
         Press(bar, kMiniMain);
-        EXPECT_TRUE(WaitUntil([&] { return ChildRect(bar, kMiniClose).left == expected; }, 5000))
-            << expected;
+        EXPECT_TRUE(WaitUntil([&] { return ChildRect(bar, kMiniClose).left == closeLeft; }, 5000))
+            << closeLeft;
+        EXPECT_EQ(TabOrder(bar), tabOrder);
     }
 
     HRESULT hr = S_OK;
@@ -305,6 +329,44 @@ TEST_F(TrayFaceTest, MiniBarFromStoredPlaceCompactsSwitchesBlockingAndStaysClose
     ASSERT_NE(bar, nullptr);
     ::Sleep(300);
     EXPECT_FALSE(::IsWindowVisible(bar));
+    Exit();
+}
+
+TEST_F(TrayFaceTest, MiniBarOffEveryMonitorComesBackAtStartAndWhenTheDisplayChanges) {
+    const int width = ::GetSystemMetrics(SM_CXFULLSCREEN);
+    SetOption("minibar_dx", RegData::Dword(static_cast<uint32_t>(width + 400))); // wholly off
+    SetOption("minibar_dy", RegData::Dword(40));
+    Start();
+    HWND bar = FindMiniBar(tray.Id());
+    ASSERT_NE(bar, nullptr);
+    RECT work{};
+    ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    auto place = [&] {
+        RECT rect{};
+        ::GetWindowRect(bar, &rect);
+        return POINT{rect.left, rect.top};
+    };
+    EXPECT_EQ(place().x, work.left);
+    EXPECT_EQ(place().y, 40);
+    // The display shrank under it: the next display change brings it back.
+    const struct {
+        int x, y;
+        POINT expected;
+    } moves[] = {
+        {work.right + 50, 60, {work.right - 252, 60}},
+        {300, work.bottom + 500, {300, work.bottom - 34}},
+        {-100, 60, {-100, 60}}, // partly on a monitor: left where it is
+    };
+    for (const auto& move : moves) {
+        ::SetWindowPos(bar, nullptr, move.x, move.y, 0, 0,
+                       SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        ::SendMessageA(
+            bar, WM_DISPLAYCHANGE, 32,
+            MAKELPARAM(::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)));
+        EXPECT_TRUE(WaitUntil(
+            [&] { return place().x == move.expected.x && place().y == move.expected.y; }, 3000))
+            << move.x << "," << move.y << " -> " << place().x << "," << place().y;
+    }
     Exit();
 }
 
@@ -789,6 +851,340 @@ TEST_F(TrayFaceTest, StripsMenuAndDraggingByMouseAndKeyboard) {
     EXPECT_TRUE(tray.Running());
     Exit();
     EXPECT_EQ(Option("BlockPopup"), RegData::Dword(0));
+}
+
+// The control of `window`'s thread that has the keyboard focus.
+int FocusedControl(HWND window) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    ::GetGUIThreadInfo(::GetWindowThreadProcessId(window, nullptr), &info);
+    return info.hwndFocus ? ::GetDlgCtrlID(info.hwndFocus) : 0;
+}
+
+bool FocusIs(HWND window, int control) {
+    return WaitUntil([&] { return FocusedControl(window) == control; }, 500);
+}
+
+// Presses Tab until `control` has the focus.
+bool TabTo(HWND window, int control) {
+    for (int i = 0; i < 24 && !FocusIs(window, control); ++i) {
+        Key(VK_TAB);
+    }
+    return FocusedControl(window) == control;
+}
+
+TEST_F(TrayFaceTest, EveryCommandWorksFromTheKeyboardInTheOrderShown) {
+    SetOption("ShowToolTip_Time", RegData::Dword(9));
+    Start();
+    HWND bar = FindMiniBar(tray.Id());
+    HWND settings = nullptr;
+    // Each strip item, reached with Tab and the arrow keys, acts on a key.
+    const struct {
+        int strip;
+        int steps; // right arrows from the first item
+        WORD key;
+        std::function<void()> check;
+    } items[] = {
+        {1000, 0, VK_SPACE,
+         [&] {
+             EXPECT_TRUE(WaitUntil(
+                 [&] { return ControlText(bar, kMiniEnable) == "Disable blocking"; }, 5000));
+         }},
+        {1000, 1, VK_RETURN,
+         [&] { EXPECT_TRUE(WaitUntil([&] { return !::IsWindowVisible(bar); }, 5000)); }},
+        {1014, 0, VK_RETURN, [&] { AnswerBox(tray, IDOK); }},
+        {1014, 3, VK_SPACE,
+         [&] {
+             EXPECT_TRUE(WaitUntil(
+                 [&] {
+                     const auto found = FindWindowsWith(tray.Id(), "#32770", kSettingsTabs, true);
+                     settings = found.empty() ? nullptr : found.front();
+                     return settings != nullptr;
+                 },
+                 10000));
+         }},
+        {1015, 0, VK_RETURN, [&] { AnswerBox(tray, IDNO); }},
+    };
+    for (const auto& item : items) {
+        ASSERT_TRUE(ClickTrayIcon(main));
+        ASSERT_TRUE(WaitUntil([&] { return ::IsWindowVisible(main) != FALSE; }, 5000));
+        ASSERT_TRUE(TabTo(main, item.strip)) << item.strip;
+        Key(VK_HOME);
+        for (int i = 0; i < item.steps; ++i) {
+            Key(VK_RIGHT);
+        }
+        Key(item.key);
+        item.check();
+        if (settings) {
+            break;
+        }
+    }
+    ASSERT_NE(settings, nullptr);
+    // Settings: the tab strip, the page shown, then Ok, Cancel, Defaults.
+    const int order[] = {kSettingsTabs,
+                         kStartWithWindows,
+                         1031,
+                         kShowTip,
+                         kSeconds,
+                         1033,
+                         kPlaySound,
+                         kOnSequence,
+                         kKeyList,
+                         1036,
+                         kSettingsOk,
+                         kSettingsCancel,
+                         kSettingsDefaults,
+                         1025};
+    ASSERT_TRUE(TabTo(settings, order[0]));
+    for (int control : order) {
+        EXPECT_TRUE(FocusIs(settings, control)) << control << " got " << FocusedControl(settings);
+        if (control != order[std::size(order) - 1]) {
+            Key(VK_TAB);
+        }
+    }
+    // Enter presses the button that has the focus, and "Ok" from anywhere else.
+    ASSERT_TRUE(TabTo(settings, kSettingsDefaults));
+    Key(VK_RETURN);
+    EXPECT_TRUE(OptionIs("ShowToolTip_Time", 5));
+    EXPECT_TRUE(::IsWindow(settings));
+    ASSERT_TRUE(TabTo(settings, kStartWithWindows));
+    Key(VK_RETURN);
+    EXPECT_TRUE(WaitUntil([&] { return !::IsWindow(settings); }, 5000));
+    EXPECT_TRUE(OptionIs("StartWithStartup", 1)); // the factory value, not toggled
+    Exit();
+}
+
+// What a screen reader reads of one object through MSAA.
+struct ReaderView {
+    std::string name;
+    long state = 0;
+};
+
+ReaderView ReadAccessible(IAccessible* object, long child) {
+    ReaderView view;
+    VARIANT id{};
+    id.vt = VT_I4;
+    id.lVal = child;
+    BSTR name = nullptr;
+    if (SUCCEEDED(object->get_accName(id, &name)) && name) {
+        view.name = WideToAnsi(name);
+        ::SysFreeString(name);
+    }
+    VARIANT state{};
+    if (SUCCEEDED(object->get_accState(id, &state)) && state.vt == VT_I4) {
+        view.state = state.lVal;
+    }
+    return view;
+}
+
+ComPtr<IAccessible> AccessibleOf(HWND control) {
+    ComPtr<IAccessible> object;
+    ::AccessibleObjectFromWindow(control, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
+                                 object.put_void());
+    return object;
+}
+
+// Every visible control of `window` (inside its pages too) by id, as a
+// screen reader reads it.
+std::map<int, ReaderView> ReadControls(HWND window) {
+    std::map<int, ReaderView> controls;
+    for (HWND child = ::GetWindow(window, GW_CHILD); child;
+         child = ::GetWindow(child, GW_HWNDNEXT)) {
+        char cls[32] = {};
+        ::GetClassNameA(child, cls, sizeof cls);
+        if (!::IsWindowVisible(child)) {
+            continue;
+        }
+        if (std::string(cls) == "#32770") {
+            controls.merge(ReadControls(child));
+        } else if (auto object = AccessibleOf(child)) {
+            controls[::GetDlgCtrlID(child)] = ReadAccessible(object.get(), CHILDID_SELF);
+        } else {
+            controls[::GetDlgCtrlID(child)] = {};
+        }
+    }
+    return controls;
+}
+
+void ExpectEveryControlNamed(HWND window, const char* what) {
+    const auto controls = ReadControls(window);
+    EXPECT_GE(controls.size(), 1u) << what;
+    for (const auto& [control, view] : controls) {
+        EXPECT_FALSE(view.name.empty()) << what << " control " << control;
+    }
+}
+
+TEST_F(TrayFaceTest, ScreenReadersFindEveryControlNamedAndTheSwitchesState) {
+    SetOption("ShowToolTip_Time", RegData::Dword(3));
+    Start();
+    HWND bar = FindMiniBar(tray.Id());
+    ASSERT_TRUE(ClickTrayIcon(main));
+    ASSERT_TRUE(WaitUntil([&] { return ::IsWindowVisible(main) != FALSE; }, 5000));
+    ExpectEveryControlNamed(main, "main window");
+    ExpectEveryControlNamed(bar, "minibar");
+    {
+        auto service = Connect();
+        ASSERT_TRUE(service);
+        ASSERT_TRUE(Block(service.get(), L"http://www.example.com", L"http://ads.example.net/r"));
+    }
+    ASSERT_TRUE(WaitUntil([&] { return !FindTips(tray.Id()).empty(); }, 5000));
+    ExpectEveryControlNamed(FindTips(tray.Id()).front(), "tip");
+
+    // The switches read as pressed or not: the toggle strip's items and the
+    // minibar's blocking button.
+    auto strip = AccessibleOf(::GetDlgItem(main, 1000));
+    ASSERT_TRUE(strip);
+    long items = 0;
+    EXPECT_EQ(strip->get_accChildCount(&items), S_OK);
+    EXPECT_EQ(items, 2);
+    const ReaderView blocking = ReadAccessible(strip.get(), 1);
+    EXPECT_EQ(blocking.name, "Enable Blocking");
+    EXPECT_TRUE(blocking.state & STATE_SYSTEM_PRESSED);
+    EXPECT_TRUE(
+        ReadAccessible(AccessibleOf(::GetDlgItem(bar, kMiniEnable)).get(), CHILDID_SELF).state &
+        STATE_SYSTEM_PRESSED);
+    // A reader's default action on an item is a click on it.
+    VARIANT second{};
+    second.vt = VT_I4;
+    second.lVal = 1;
+    EXPECT_EQ(strip->accDoDefaultAction(second), S_OK);
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            return !(
+                ReadAccessible(AccessibleOf(::GetDlgItem(bar, kMiniEnable)).get(), CHILDID_SELF)
+                    .state &
+                STATE_SYSTEM_PRESSED);
+        },
+        5000));
+    EXPECT_FALSE(ReadAccessible(strip.get(), 1).state & STATE_SYSTEM_PRESSED);
+    strip = {};
+
+    ASSERT_TRUE(::PostMessageA(main, WM_COMMAND, 0x800A, 0));
+    HWND about = nullptr;
+    ASSERT_TRUE(WaitForMessageBox(tray.Id(), 10000, &about));
+    ExpectEveryControlNamed(about, "about box");
+    ASSERT_TRUE(PressButton(about, IDOK));
+    ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(about); }, 5000));
+
+    HWND settings = OpenSettings(tray, main);
+    ASSERT_NE(settings, nullptr);
+    ExpectEveryControlNamed(settings, "settings, General");
+    const auto general = ReadControls(settings);
+    EXPECT_EQ(general.at(kSeconds).name, "Seconds to show the tip");
+    EXPECT_EQ(general.at(kKeyList).name, "Key held with a click in Web browser");
+    RECT tabs{};
+    ::GetWindowRect(::GetDlgItem(settings, kSettingsTabs), &tabs);
+    ClickAt({tabs.left + 96, (tabs.top + tabs.bottom) / 2}); // "Advnced"
+    ASSERT_TRUE(WaitUntil(
+        [&] { return ::IsWindowVisible(::GetDlgItem(settings, kAdvancedPage)) != FALSE; }, 5000));
+    ExpectEveryControlNamed(settings, "settings, Advanced");
+    Press(settings, kSettingsOk);
+    ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(settings); }, 5000));
+    Exit();
+}
+
+// The width of `text` in the dialogs' font ("MS Shell Dlg", 8 points).
+int TextWidth(const std::string& text) {
+    HDC screen = ::GetDC(nullptr);
+    HFONT font = ::CreateFontA(-::MulDiv(8, ::GetDeviceCaps(screen, LOGPIXELSY), 72), 0, 0, 0,
+                               FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "MS Shell Dlg");
+    HGDIOBJ old = ::SelectObject(screen, font);
+    SIZE size{};
+    ::GetTextExtentPoint32A(screen, text.c_str(), static_cast<int>(text.size()), &size);
+    ::SelectObject(screen, old);
+    ::DeleteObject(font);
+    ::ReleaseDC(nullptr, screen);
+    return size.cx;
+}
+
+int ClientWidth(HWND control) {
+    RECT rect{};
+    ::GetClientRect(control, &rect);
+    return rect.right;
+}
+
+TEST_F(TrayFaceTest, TextsFitTheirControlsAndTheSplashHasItsShape) {
+    SeedHistory({{"2026-12-01 10:00:00", "http://a.com", "http://a.com/p", 1, 2, 3, 4}});
+    ASSERT_TRUE(StartTray(tray));
+    // The splash is cut to its bitmap: round corners, a solid middle.
+    std::vector<HWND> splash;
+    ASSERT_TRUE(WaitUntil(
+        [&] { return !(splash = FindWindowsWith(tray.Id(), "#32770", 1005, true)).empty(); },
+        5000));
+    HRGN shape = ::CreateRectRgn(0, 0, 0, 0);
+    EXPECT_NE(::GetWindowRgn(splash.front(), shape), ERROR);
+    EXPECT_FALSE(::PtInRegion(shape, 2, 2));
+    EXPECT_TRUE(::PtInRegion(shape, 240, 130));
+    ::DeleteObject(shape);
+    main = FindMainWindow(tray.Id());
+    ASSERT_TRUE(WaitUntil([&] { return Value(main, kToday) == "0"; }, 10000));
+    // The manifest asks for per-monitor scaling: the system tells each
+    // window its monitor's scale instead of stretching a bitmap of it.
+    using ContextOf = HANDLE(WINAPI*)(HWND);
+    using AwarenessOf = int(WINAPI*)(HANDLE);
+    HMODULE user = ::GetModuleHandleA("user32.dll");
+    auto contextOf = reinterpret_cast<ContextOf>(
+        reinterpret_cast<void*>(::GetProcAddress(user, "GetWindowDpiAwarenessContext")));
+    auto awarenessOf = reinterpret_cast<AwarenessOf>(
+        reinterpret_cast<void*>(::GetProcAddress(user, "GetAwarenessFromDpiAwarenessContext")));
+    ASSERT_TRUE(contextOf && awarenessOf);
+    EXPECT_EQ(awarenessOf(contextOf(main)), 2); // DPI_AWARENESS_PER_MONITOR_AWARE
+
+    // Captions, values and buttons hold their whole texts.
+    for (int control : std::initializer_list<int>{1070, kLastPopup, 1072, kPopupedAt, 1074, kToday,
+                                                  1076, kTotal, kOpen, kRemove, kClear}) {
+        HWND item = ::GetDlgItem(main, control);
+        EXPECT_LE(TextWidth(ControlText(main, control)), ClientWidth(item)) << control;
+    }
+    // The list's time column shows a whole time.
+    HWND list = ::GetDlgItem(main, kList);
+    EXPECT_GE(::SendMessageA(list, LVM_GETCOLUMNWIDTH, 0, 0),
+              TextWidth(RemoteItemText(tray.Handle(), list, 0, 0)) + 12);
+    EXPECT_TRUE(::SendMessageA(list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0) & LVS_EX_LABELTIP);
+    // Every item of the strips, read with its place through MSAA.
+    for (int strip : {1000, 1014, 1015}) {
+        auto object = AccessibleOf(::GetDlgItem(main, strip));
+        ASSERT_TRUE(object);
+        long items = 0;
+        object->get_accChildCount(&items);
+        for (long item = 1; item <= items; ++item) {
+            VARIANT child{};
+            child.vt = VT_I4;
+            child.lVal = item;
+            long left = 0, top = 0, width = 0, height = 0;
+            ASSERT_EQ(object->accLocation(&left, &top, &width, &height, child), S_OK);
+            const std::string name = ReadAccessible(object.get(), item).name;
+            EXPECT_LE(TextWidth(name) + 4, width) << name;
+        }
+    }
+    Exit();
+}
+
+TEST_F(TrayFaceTest, HighContrastDropsTheSkinForTheSystemColours) {
+    for (bool contrast : {false, true}) {
+        SCOPED_TRACE(contrast);
+        // Wine cannot switch the system setting; the program's own switch
+        // stands in for it.
+        ::SetEnvironmentVariableA("QLX_HIGH_CONTRAST", contrast ? "1" : nullptr);
+        Start();
+        ::SetEnvironmentVariableA("QLX_HIGH_CONTRAST", nullptr);
+        HWND bar = FindMiniBar(tray.Id());
+        ASSERT_TRUE(ClickTrayIcon(main));
+        ASSERT_TRUE(WaitUntil([&] { return ::IsWindowVisible(main) != FALSE; }, 5000));
+        ::Sleep(300);
+        for (HWND window : {main, bar}) {
+            HRGN shape = ::CreateRectRgn(0, 0, 0, 0);
+            EXPECT_EQ(::GetWindowRgn(window, shape) != ERROR, !contrast);
+            ::DeleteObject(shape);
+        }
+        RECT rect{};
+        ::GetWindowRect(main, &rect);
+        HDC screen = ::GetDC(nullptr);
+        const COLORREF background = ::GetPixel(screen, rect.left + 5, rect.top + 140);
+        ::ReleaseDC(nullptr, screen);
+        EXPECT_EQ(background == ::GetSysColor(COLOR_WINDOW), contrast) << std::hex << background;
+        Exit();
+    }
 }
 
 // The browser's automation object is the engine's recording stand-in here; it
