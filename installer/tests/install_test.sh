@@ -70,7 +70,7 @@ script() { # script <cscript.exe> <vbs> [args]: output without CRs
 
 # An older build: the same programs under an older version number.
 mkdir -p "$work/old"
-cp QLX.exe qlxi.dll QLXEng.dll update.exe manual.chm server.dat "$work/old/"
+cp QLX.exe qlxi.dll QLXEng.dll update.exe update.key manual.chm server.dat "$work/old/"
 printf '0.9.0.0\r\n' >"$work/old/version.dat"
 "$QLX_MAKENSIS" -V1 -X"SetCompressor /FINAL zlib" -DVERSION=0.9.0.0 -DBIN_DIR="$work/old" \
     -DBIN32_DIR="$QLX_X86_BIN_DIR" -DTLB32="$QLX_X86_TLB" -DOUT_FILE="$work/QuellixSetup-0.9.0.0.exe" \
@@ -95,7 +95,7 @@ check "the current setup installs over the older build (exit code $?)" [ $? -eq 
 check "the history is kept over the upgrade" same_file "$history_file" "$work/history.before"
 check "the counters are kept over the upgrade" [ "$(option PopupBlockedTotal_Count)" = "$(printf 0x%x $blocked)" ]
 
-for f in QLX.exe qlxi.dll QLXEng.dll update.exe manual.chm version.dat server.dat; do
+for f in QLX.exe qlxi.dll QLXEng.dll update.exe update.key manual.chm version.dat server.dat; do
     check "$f is installed from this build" same_file "$program_dir/$f" "$f"
 done
 for f in qlxi.dll QLXEng.dll; do
