@@ -100,6 +100,28 @@ SiteError ParsePort(std::string_view text, std::optional<uint16_t>& port) {
     return SiteError::None;
 }
 
+// Whether every "xn--" label of an ASCII name decodes to letters beyond ASCII.
+bool RealAceLabels(std::string_view host) {
+    size_t start = 0;
+    while (start <= host.size()) {
+        size_t dot = host.find('.', start);
+        if (dot == std::string_view::npos) {
+            dot = host.size();
+        }
+        const std::string_view label = host.substr(start, dot - start);
+        if (label.substr(0, 4) == "xn--") {
+            const std::string decoded = HostToUnicode(label);
+            if (decoded == label || std::all_of(decoded.begin(), decoded.end(), [](char c) {
+                    return static_cast<unsigned char>(c) < 0x80;
+                })) {
+                return false;
+            }
+        }
+        start = dot + 1;
+    }
+    return true;
+}
+
 // A name: lowered, made ASCII, each label checked; four numeric labels
 // make an IPv4 address.
 SiteError CheckName(std::string& host, bool& isAddress) {
@@ -110,10 +132,16 @@ SiteError CheckName(std::string& host, bool& isAddress) {
         // Through the letters and back, so that an "xn--" label typed in
         // any case, or one that hides capitals or plain ASCII, has one
         // stored form. Plain ASCII names (nearly every page) skip this.
-        const auto encoded = HostToAscii(LowerUtf8(host));
-        const auto canonical =
-            encoded ? HostToAscii(LowerUtf8(HostToUnicode(*encoded))) : std::nullopt;
-        if (!canonical) {
+        const auto roundTrip = [](std::string_view name) {
+            const auto encoded = HostToAscii(LowerUtf8(name));
+            return encoded ? HostToAscii(LowerUtf8(HostToUnicode(*encoded))) : std::nullopt;
+        };
+        const auto canonical = roundTrip(host);
+        // An "xn--" label must stand for letters beyond ASCII, and the stored
+        // form must come back from its own round trip: anything else is not
+        // a name a browser would show.
+        if (!RealAceLabels(host) || !canonical || roundTrip(*canonical) != canonical ||
+            !RealAceLabels(*canonical)) {
             return SiteError::BadCharacter;
         }
         host = Lowered(*canonical);

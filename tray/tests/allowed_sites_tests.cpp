@@ -52,6 +52,9 @@ TEST(AllowedSites, WhatTheUserTypesIsReducedToOneForm) {
         {"[::1", "", SiteError::BadAddress},
         {"[1:2:3]x", "", SiteError::BadCharacter},
         {"1::2::3", "", SiteError::BadAddress},
+        {"xn--xn--xn--", "", SiteError::BadCharacter},
+        {"xn--abc-", "", SiteError::BadCharacter},
+        {"XN--BCHER-KVA.example", "xn--bcher-kva.example", SiteError::None},
     };
     for (const Case& c : cases) {
         const SiteEntry got = NormaliseSite(c.typed);
