@@ -4,6 +4,7 @@
 
 #include "common/win32/text_conv.h"
 #include "skin/message_box.h"
+#include "skin/accessible.h"
 #include "skin/button.h"
 #include "tray/res/resource.h"
 
@@ -43,8 +44,10 @@ void CSettingsSites::SetUp() {
     for (const auto& [control, text] : texts) {
         SetItemText(control, skin::LoadString(module_, text));
     }
-    // Screen readers name the list box by the caption before it, the edit
-    // box by "Site:".
+    // Screen readers find no label of a list box by themselves: it takes
+    // the caption above it, the edit box the "Site:" before it.
+    skin::SetAccessibleName(Item(IDC_SITES_LIST), skin::LoadString(module_, IDS_SITES_CAPTION));
+    skin::SetAccessibleName(Item(IDC_SITES_EDIT), skin::LoadString(module_, IDS_SITES_NEW));
     for (int button : {IDC_SITES_ADD, IDC_SITES_REMOVE}) {
         skin::MakeImageButton(Item(button), buttonFaces_, true);
     }

@@ -1078,6 +1078,13 @@ TEST_F(TrayFaceTest, ScreenReadersFindEveryControlNamedAndTheSwitchesState) {
     ASSERT_TRUE(WaitUntil(
         [&] { return ::IsWindowVisible(::GetDlgItem(settings, kAdvancedPage)) != FALSE; }, 5000));
     ExpectEveryControlNamed(settings, "settings, Advanced");
+    ClickAt({tabs.left + 150, (tabs.top + tabs.bottom) / 2}); // "Sites"
+    ASSERT_TRUE(
+        WaitUntil([&] { return ::IsWindowVisible(::GetDlgItem(settings, 108)) != FALSE; }, 5000));
+    ExpectEveryControlNamed(settings, "settings, Sites");
+    const auto sites = ReadControls(settings);
+    EXPECT_EQ(sites.at(1091).name, "Always allow pop-ups from these sites");
+    EXPECT_EQ(sites.at(1093).name, "Site:");
     Press(settings, kSettingsOk);
     ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(settings); }, 5000));
     Exit();
