@@ -100,7 +100,7 @@ SiteError ParsePort(std::string_view text, std::optional<uint16_t>& port) {
     return SiteError::None;
 }
 
-// Whether every "xn--" label of an ASCII name decodes to letters beyond ASCII.
+// Whether every "xn--" label of a name decodes to letters beyond ASCII.
 bool RealAceLabels(std::string_view host) {
     size_t start = 0;
     while (start <= host.size()) {
@@ -110,10 +110,12 @@ bool RealAceLabels(std::string_view host) {
         }
         const std::string_view label = host.substr(start, dot - start);
         if (label.substr(0, 4) == "xn--") {
+            // Nor may the letters have hyphens third and fourth, as an
+            // "xn--" label itself has.
             const std::string decoded = HostToUnicode(label);
-            if (decoded == label || std::all_of(decoded.begin(), decoded.end(), [](char c) {
-                    return static_cast<unsigned char>(c) < 0x80;
-                })) {
+            if (decoded == label || decoded.substr(2, 2) == "--" ||
+                std::all_of(decoded.begin(), decoded.end(),
+                            [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
                 return false;
             }
         }

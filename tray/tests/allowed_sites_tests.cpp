@@ -54,6 +54,7 @@ TEST(AllowedSites, WhatTheUserTypesIsReducedToOneForm) {
         {"1::2::3", "", SiteError::BadAddress},
         {"xn--xn--xn--", "", SiteError::BadCharacter},
         {"xn--abc-", "", SiteError::BadCharacter},
+        {"xn--xn--n---xbcvjkmpa", "", SiteError::BadCharacter},
         {"XN--BCHER-KVA.example", "xn--bcher-kva.example", SiteError::None},
     };
     for (const Case& c : cases) {
