@@ -52,17 +52,25 @@ class Tray:
         self.process = None
 
     def start(self, stand_in_log=None, answers=()):
+        """QLX.exe, or with a log file (a Unix path) the stand-in, which
+        writes READY there once it serves."""
         if stand_in_log:
-            args = ["popup_service_stand_in.exe", "--log=" + stand_in_log]
+            if os.path.exists(stand_in_log):
+                os.remove(stand_in_log)
+            args = ["popup_service_stand_in.exe", "--log=Z:" + stand_in_log.replace("/", "\\")]
             args += ["--answer=" + a for a in answers]
         else:
             args = [os.environ.get("QLX_TRAY_EXE", "QLX.exe")]
         self.process = subprocess.Popen([WINE_RUN, *args], cwd=BIN, stdin=subprocess.DEVNULL,
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        code, _ = run("tray_test_driver.exe", "wait-mutex")
-        if code != 0:
-            raise RuntimeError("the tray program did not start")
         self.stand_in = bool(stand_in_log)
+        if self.stand_in:
+            ready = wait_until(lambda: os.path.exists(stand_in_log)
+                               and "READY" in open(stand_in_log).read(), 30)
+        else:
+            ready = run("tray_test_driver.exe", "wait-mutex")[0] == 0
+        if not ready:
+            raise RuntimeError("the tray program did not start")
 
     def exit(self):
         """The user's way out (Exit, then Yes): settings and history saved."""
@@ -78,6 +86,8 @@ class Tray:
             self.kill()
             return False
         self.process = None
+        if self.stand_in:
+            run("taskkill", "/F", "/IM", "rpcss.exe")  # its class registration goes too
         return code == 0
 
     def kill(self):
