@@ -6,6 +6,10 @@
 let lastClick = null;
 
 function opensNewWindow(link, event) {
+    // A link's context menu offers to open it in a new tab or window.
+    if (event.type === "contextmenu") {
+        return true;
+    }
     if (event.ctrlKey || event.shiftKey || event.metaKey || event.button === 1) {
         return true; // the browser opens any link in a new tab or window this way
     }
@@ -37,6 +41,7 @@ function remember(event) {
 // handler of the page opens a window from it.
 window.addEventListener("click", remember, true);
 window.addEventListener("auxclick", remember, true);
+window.addEventListener("contextmenu", remember, true);
 
 chrome.runtime.onMessage.addListener((message, sender, sendResponse) => {
     if (!message || message.type !== "quellix.lastClick") {

@@ -14,9 +14,11 @@
 
 namespace qlx::bridge {
 
-// A click counts for the window only while it is this fresh: a click whose
-// link opened nothing must not let a later pop-up of the page through.
-inline constexpr double kFreshClickMs = 2000;
+// A click counts for the window only while it is this fresh (the time the
+// browser itself gives a user's gesture): a click whose link opened nothing
+// must not let a later pop-up of the page through, but a link opened from its
+// context menu comes a few seconds after the right click.
+inline constexpr double kFreshClickMs = 5000;
 
 struct Verdict {
     bool block = false;

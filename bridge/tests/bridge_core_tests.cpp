@@ -271,7 +271,7 @@ TEST(Judge, TheIntegratorsRulesDecide) {
          false},
         {"stale link click",
          false,
-         Click{"A", true, true, 5000, false, false, false},
+         Click{"A", true, true, kFreshClickMs + 1, false, false, false},
          {},
          true,
          "without a click",
