@@ -95,6 +95,7 @@ async function judge(tabId, target, sourceTabId, sourceFrameId) {
         return;
     }
     asked.add(tabId);
+    const started = Date.now();
     const tab = await chrome.tabs.get(tabId).catch(() => null);
     if (!tab) {
         return;
@@ -112,9 +113,12 @@ async function judge(tabId, target, sourceTabId, sourceFrameId) {
         click,
         window: windowFacts(win),
     };
+    const asking = Date.now();
     const reply = await ask(question);
+    const answered = Date.now();
     await carryOut(reply, tab, win);
-    remember(question, reply);
+    remember(question, reply, { facts: asking - started, bridge: answered - asking,
+                                total: Date.now() - started });
 }
 
 // --- The verdict ------------------------------------------------------------------
@@ -142,7 +146,7 @@ async function carryOut(reply, tab, win) {
     }
 }
 
-function remember(question, reply) {
+function remember(question, reply, ms) {
     const entry = {
         id: question.id,
         target: question.target,
@@ -150,6 +154,7 @@ function remember(question, reply) {
         reason: reply.reason || reply.error || "",
         normalWindow: !!reply.normalWindow,
         maximise: !!reply.maximise,
+        ms,
     };
     console.log(`Quellix: ${entry.verdict} ${entry.target} (${entry.reason})`);
     self.recentVerdicts.push(entry);

@@ -98,7 +98,7 @@ class DevTools:
                     self.events.append(message)
                 self.cond.notify_all()
 
-    def send(self, method, session=None, **params):
+    def send(self, method, session=None, wait=True, **params):
         with self.lock:
             self.next_id += 1
             mid = self.next_id
@@ -106,6 +106,8 @@ class DevTools:
         if session:
             message["sessionId"] = session
         self.ws.send(json.dumps(message))
+        if not wait:
+            return {}
         with self.cond:
             if not self.cond.wait_for(lambda: mid in self.replies, timeout=30):
                 raise RuntimeError("no answer to " + method)
@@ -179,6 +181,9 @@ class Chromium:
         return result["result"].get("value")
 
     def open(self, url):
+        # In front again: a tab opened earlier took the foreground, and a page
+        # behind it gets its input late.
+        self.devtools.send("Page.bringToFront", session=self.page)
         self.devtools.send("Page.navigate", session=self.page, url=url)
         end = time.monotonic() + 20
         while time.monotonic() < end:
@@ -196,9 +201,12 @@ class Chromium:
         x, y = box
         send = self.devtools.send
         send("Input.dispatchMouseEvent", session=self.page, type="mouseMoved", x=x, y=y)
-        for kind in ("mousePressed", "mouseReleased"):
-            send("Input.dispatchMouseEvent", session=self.page, type=kind, x=x, y=y,
-                 button="left", clickCount=1, modifiers=modifiers)
+        send("Input.dispatchMouseEvent", session=self.page, type="mousePressed", x=x, y=y,
+             button="left", clickCount=1, modifiers=modifiers)
+        # A window opened by the click takes the foreground, and the page's
+        # acknowledgement of the release then comes only seconds later.
+        send("Input.dispatchMouseEvent", session=self.page, type="mouseReleased", x=x, y=y,
+             button="left", clickCount=1, modifiers=modifiers, wait=False)
 
     def verdicts(self):
         return self.evaluate(self.worker, "self.recentVerdicts") or []
