@@ -61,14 +61,48 @@ if(QLX_WINDOWS)
     file(CONFIGURE OUTPUT ${QLX_GENERATED_DIR}/version.dat CONTENT "@QLX_VERSION@\r\n")
     file(CONFIGURE OUTPUT ${QLX_GENERATED_DIR}/server.dat CONTENT "@QLX_UPDATE_SERVER@\r\n")
     include_directories(${QLX_GENERATED_DIR})
+
+    # "update.key": the public keys that may sign an update set. A release
+    # names its key with QLX_UPDATE_PUBLIC_KEY (a PEM file); every other
+    # build, its tests and the demo trust a throwaway key pair made once in
+    # this build tree, whose private half signs their update sets.
+    set(QLX_UPDATE_PUBLIC_KEY "" CACHE FILEPATH
+        "Public update signing key (PEM) the setup program installs as update.key")
+    set(QLX_THROWAWAY_UPDATE_KEY ${CMAKE_BINARY_DIR}/keys/throwaway-update-key.pem)
+    set(QLX_UPDATE_KEY_TOOL ${QLX_SOURCE_DIR}/tools/update-server/update_key.py)
+    if(NOT EXISTS ${QLX_THROWAWAY_UPDATE_KEY})
+        file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/keys)
+        execute_process(COMMAND python3 ${QLX_UPDATE_KEY_TOOL} new ${QLX_THROWAWAY_UPDATE_KEY}
+                        OUTPUT_QUIET RESULT_VARIABLE key_made)
+        if(NOT key_made EQUAL 0)
+            message(FATAL_ERROR "no throwaway update key (python3-cryptography installed?)")
+        endif()
+    endif()
+    if(QLX_UPDATE_PUBLIC_KEY)
+        set(update_key_source ${QLX_UPDATE_PUBLIC_KEY})
+        set(update_key_kind "release key ${QLX_UPDATE_PUBLIC_KEY}")
+    else()
+        set(update_key_source ${QLX_THROWAWAY_UPDATE_KEY})
+        set(update_key_kind "throwaway")
+    endif()
+    execute_process(COMMAND python3 ${QLX_UPDATE_KEY_TOOL} line ${update_key_source}
+                    OUTPUT_VARIABLE update_key_line OUTPUT_STRIP_TRAILING_WHITESPACE
+                    RESULT_VARIABLE key_read)
+    if(NOT key_read EQUAL 0)
+        message(FATAL_ERROR "${update_key_source} is no ECDSA P-256 key")
+    endif()
+    file(CONFIGURE OUTPUT ${QLX_GENERATED_DIR}/update.key CONTENT
+         "# Keys that may sign a Quellix update set (${update_key_kind})\r\n${update_key_line}\r\n")
+    file(CONFIGURE OUTPUT ${QLX_GENERATED_DIR}/update-key-kind.txt CONTENT "${update_key_kind}\n")
     add_custom_command(
-        OUTPUT ${QLX_BIN_DIR}/version.dat ${QLX_BIN_DIR}/server.dat
+        OUTPUT ${QLX_BIN_DIR}/version.dat ${QLX_BIN_DIR}/server.dat ${QLX_BIN_DIR}/update.key
         COMMAND ${CMAKE_COMMAND} -E copy ${QLX_GENERATED_DIR}/version.dat
-                ${QLX_GENERATED_DIR}/server.dat ${QLX_BIN_DIR}
+                ${QLX_GENERATED_DIR}/server.dat ${QLX_GENERATED_DIR}/update.key ${QLX_BIN_DIR}
         DEPENDS ${QLX_GENERATED_DIR}/version.dat ${QLX_GENERATED_DIR}/server.dat
+                ${QLX_GENERATED_DIR}/update.key
         VERBATIM)
     add_custom_target(qlx_program_files ALL
-        DEPENDS ${QLX_BIN_DIR}/version.dat ${QLX_BIN_DIR}/server.dat)
+        DEPENDS ${QLX_BIN_DIR}/version.dat ${QLX_BIN_DIR}/server.dat ${QLX_BIN_DIR}/update.key)
 
     find_program(QLX_WIDL NAMES x86_64-w64-mingw32-widl widl REQUIRED)
     # Type libraries describe the pointer size of the binary that carries them.
@@ -126,13 +160,14 @@ endfunction()
 
 # A Windows test executable (GoogleTest), run by ctest through Wine. Each test
 # case is its own Wine process; a crash exits non-zero and fails the case.
-#   qlx_wine_test(name SOURCES ... LIBS ... [DEPENDS targets...] [SERIAL] [DISPLAY])
+#   qlx_wine_test(name SOURCES ... LIBS ... [DEPENDS targets...] [SERIAL] [DISPLAY]
+#                 [TIMEOUT seconds])
 # SERIAL keeps the cases from running beside other Wine tests (shared state
 # such as machine-wide class registrations or the tray program's mutex).
 # DISPLAY runs them in the tree's second prefix with an X server (Xvfb), for
 # windows that must be on a screen and for the notification area.
 function(qlx_wine_test name)
-    cmake_parse_arguments(T "SERIAL;DISPLAY" "" "SOURCES;LIBS;DEPENDS" ${ARGN})
+    cmake_parse_arguments(T "SERIAL;DISPLAY" "TIMEOUT" "SOURCES;LIBS;DEPENDS" ${ARGN})
     if(NOT QLX_WINDOWS)
         return()
     endif()
@@ -144,6 +179,9 @@ function(qlx_wine_test name)
         add_dependencies(${name} ${T_DEPENDS})
     endif()
     set(props ENVIRONMENT "QLX_BIN_DIR=${QLX_BIN_DIR}" ${QLX_NO_SKIP})
+    if(T_TIMEOUT)
+        list(APPEND props TIMEOUT ${T_TIMEOUT})
+    endif()
     if(T_SERIAL OR T_DISPLAY)
         list(APPEND props RESOURCE_LOCK wine_registry)
     endif()

@@ -153,6 +153,8 @@ Section "Quellix" SecMain
     File "${BIN_DIR}/manual.chm"
     File "${BIN_DIR}/version.dat"
     File "${BIN_DIR}/server.dat"
+    ; The keys that may sign an update set.
+    File "${BIN_DIR}/update.key"
     File "${BIN_DIR}/qlxhost.exe"
     File "${SOURCE_DIR}/bridge/win32/${BRIDGE_HOST}.json"
     SetOutPath "$INSTDIR\browser-extension"
@@ -271,6 +273,8 @@ Section "Uninstall"
     Delete "$INSTDIR\browser-extension\worker.js"
     Delete "$INSTDIR\browser-extension\clicks.js"
     RMDir "$INSTDIR\browser-extension"
+    Delete "$INSTDIR\update.key"
+    Delete "$INSTDIR\update.journal"
     ; What the programs leave in their folder: the update schedule of a
     ; program started from its shortcut, the updater's log and report.
     Delete "$INSTDIR\Program.upd"

@@ -20,10 +20,8 @@ HRGN RegionFromBitmap(HBITMAP bitmap, COLORREF key) {
     format.bmiHeader.biBitCount = 32;
     format.bmiHeader.biCompression = BI_RGB;
     std::vector<DWORD> pixels(static_cast<size_t>(width) * static_cast<size_t>(height));
-    HDC dc = ::GetDC(nullptr);
-    const int rows = ::GetDIBits(dc, bitmap, 0, static_cast<UINT>(height), pixels.data(), &format,
-                                 DIB_RGB_COLORS);
-    ::ReleaseDC(nullptr, dc);
+    const int rows = ::GetDIBits(WindowDc(nullptr).get(), bitmap, 0, static_cast<UINT>(height),
+                                 pixels.data(), &format, DIB_RGB_COLORS);
     if (rows != height) {
         return nullptr;
     }
@@ -67,10 +65,10 @@ HIMAGELIST LoadImageStrip(HINSTANCE module, int bitmapId, int cellWidth) {
 
 bool Surface::Apply(HWND window, HINSTANCE module, int bitmapId, bool keepSize) {
     Reset();
-    bitmap_ = static_cast<HBITMAP>(
-        ::LoadImageA(module, MAKEINTRESOURCEA(bitmapId), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    bitmap_.reset(static_cast<HBITMAP>(
+        ::LoadImageA(module, MAKEINTRESOURCEA(bitmapId), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
     BITMAP info{};
-    if (!bitmap_ || !::GetObjectA(bitmap_, sizeof info, &info)) {
+    if (!bitmap_ || !::GetObjectA(bitmap_.get(), sizeof info, &info)) {
         Reset();
         return false;
     }
@@ -79,31 +77,26 @@ bool Surface::Apply(HWND window, HINSTANCE module, int bitmapId, bool keepSize) 
         ::SetWindowPos(window, nullptr, 0, 0, size_.cx, size_.cy,
                        SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
-    if (HRGN region = RegionFromBitmap(bitmap_)) {
-        if (!::SetWindowRgn(window, region, TRUE)) { // the window owns it on success
-            ::DeleteObject(region);
-        }
+    UniqueRegion region(RegionFromBitmap(bitmap_.get()));
+    if (region && ::SetWindowRgn(window, region.get(), TRUE)) {
+        region.release(); // the window owns it now
     }
     ::InvalidateRect(window, nullptr, TRUE);
     return true;
 }
 
-void Surface::Paint(HWND, HDC dc) const {
+bool Surface::Paint(HDC dc) const {
     if (!bitmap_) {
-        return;
+        return false;
     }
-    HDC source = ::CreateCompatibleDC(dc);
-    HGDIOBJ old = ::SelectObject(source, bitmap_);
-    ::BitBlt(dc, 0, 0, size_.cx, size_.cy, source, 0, 0, SRCCOPY);
-    ::SelectObject(source, old);
-    ::DeleteDC(source);
+    UniqueMemoryDc source(::CreateCompatibleDC(dc));
+    SelectedObject bitmap(source.get(), bitmap_.get());
+    ::BitBlt(dc, 0, 0, size_.cx, size_.cy, source.get(), 0, 0, SRCCOPY);
+    return true;
 }
 
 void Surface::Reset() {
-    if (bitmap_) {
-        ::DeleteObject(bitmap_);
-        bitmap_ = nullptr;
-    }
+    bitmap_.reset();
     size_ = {};
 }
 

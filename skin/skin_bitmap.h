@@ -5,6 +5,8 @@
 
 #include <commctrl.h>
 
+#include "common/win32/gdi.h"
+
 namespace qlx::skin {
 
 inline constexpr COLORREF kTransparent = RGB(255, 0, 255);
@@ -22,23 +24,23 @@ public:
     Surface() = default;
     Surface(const Surface&) = delete;
     Surface& operator=(const Surface&) = delete;
-    ~Surface() { Reset(); }
 
     // Loads the bitmap, sizes `window` to it (unless `keepSize`) and cuts
     // the window to its shape. False if the bitmap is missing; the window
     // then keeps its rectangle.
     bool Apply(HWND window, HINSTANCE module, int bitmapId, bool keepSize = false);
-    // Draws the background at the window's origin.
-    void Paint(HWND window, HDC dc) const;
+    // Draws the background at the window's origin; false without a bitmap.
+    bool Paint(HDC dc) const;
     SIZE Size() const { return size_; }
+    HBITMAP Bitmap() const { return bitmap_.get(); }
     void Reset();
 
 private:
-    HBITMAP bitmap_ = nullptr;
+    UniqueBitmap bitmap_;
     SIZE size_{};
 };
 
-// Owned GDI and image-list handles.
+// An owned image list.
 struct ImageListOwner {
     HIMAGELIST list = nullptr;
     ImageListOwner() = default;

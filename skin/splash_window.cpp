@@ -1,5 +1,7 @@
 #include "skin/splash_window.h"
 
+#include "skin/skinned_dialog.h"
+
 namespace qlx::skin {
 
 namespace {
@@ -46,67 +48,73 @@ void CSplashDlg::End() {
     }
 }
 
+// The splash itself, a window of the splash thread.
+class CSplashDlg::SplashWindow final : public SkinnedDialog {
+public:
+    explicit SplashWindow(const CSplashDlg& owner) : owner_(owner) {}
+
+private:
+    BOOL OnInit() override {
+        ::SetWindowTextA(Window(), owner_.caption_.c_str());
+        if (HWND label = Item(static_cast<int>(owner_.labelId_))) {
+            ::SetWindowTextA(label, owner_.labelText_.c_str());
+            ::SetWindowPos(label, nullptr, 250, 215, 200, 15, SWP_NOZORDER | SWP_NOACTIVATE);
+        }
+        ::SetWindowPos(Window(), nullptr, 0, 0, 480, 260, SWP_NOMOVE | SWP_NOZORDER);
+        ::ShowWindow(Window(), SW_SHOWNOACTIVATE);
+        ::SetTimer(Window(), kForegroundTimer, kForegroundPeriodMs, nullptr);
+        return FALSE;
+    }
+
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM, INT_PTR* result) override {
+        switch (message) {
+        case WM_CTLCOLORSTATIC:
+            ::SetTextColor(reinterpret_cast<HDC>(wParam), RGB(255, 255, 255));
+            ::SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
+            *result = reinterpret_cast<INT_PTR>(::GetStockObject(BLACK_BRUSH));
+            return true;
+        case WM_CTLCOLORDLG:
+            *result = reinterpret_cast<INT_PTR>(::GetStockObject(BLACK_BRUSH));
+            return true;
+        case WM_TIMER:
+            // Without a main window yet the timer simply fires again.
+            if (wParam == kForegroundTimer && owner_.mainWindow_ &&
+                ::IsWindow(owner_.mainWindow_)) {
+                ::KillTimer(Window(), kForegroundTimer);
+                ::SetForegroundWindow(owner_.mainWindow_);
+                Close(0);
+            }
+            *result = TRUE;
+            return wParam == kForegroundTimer;
+        default:
+            return false;
+        }
+    }
+
+    const CSplashDlg& owner_;
+};
+
 DWORD WINAPI CSplashDlg::ThreadMain(void* param) {
     auto* self = static_cast<CSplashDlg*>(param);
     MSG msg;
     ::PeekMessageA(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE); // makes the queue
-    HWND window = ::CreateDialogParamA(self->module_, MAKEINTRESOURCEA(self->dialogId_), nullptr,
-                                       DialogProc, reinterpret_cast<LPARAM>(self));
-    self->window_ = window;
-    ::SetEvent(self->ready_);
-    while (::GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        if (msg.hwnd == nullptr && msg.message == kSplashEndMessage) {
-            break;
+    {
+        CSplashDlg::SplashWindow splash(*self);
+        HWND window = splash.Create(self->module_, static_cast<int>(self->dialogId_), nullptr);
+        self->window_ = window;
+        ::SetEvent(self->ready_);
+        while (::GetMessageA(&msg, nullptr, 0, 0) > 0) {
+            if (msg.hwnd == nullptr && msg.message == kSplashEndMessage) {
+                break;
+            }
+            if (!window || !::IsWindow(window) || !::IsDialogMessageA(window, &msg)) {
+                ::TranslateMessage(&msg);
+                ::DispatchMessageA(&msg);
+            }
         }
-        if (!window || !::IsWindow(window) || !::IsDialogMessageA(window, &msg)) {
-            ::TranslateMessage(&msg);
-            ::DispatchMessageA(&msg);
-        }
-    }
-    if (window && ::IsWindow(window)) {
-        ::DestroyWindow(window);
-    }
+    } // the window goes with its object
     self->window_ = nullptr;
     return 0;
-}
-
-INT_PTR CALLBACK CSplashDlg::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-    case WM_INITDIALOG: {
-        auto* self = reinterpret_cast<CSplashDlg*>(lParam);
-        ::SetWindowLongPtrA(window, DWLP_USER, lParam);
-        ::SetWindowTextA(window, self->caption_.c_str());
-        if (HWND label = ::GetDlgItem(window, static_cast<int>(self->labelId_))) {
-            ::SetWindowTextA(label, self->labelText_.c_str());
-            ::SetWindowPos(label, nullptr, 250, 215, 200, 15, SWP_NOZORDER | SWP_NOACTIVATE);
-        }
-        ::SetWindowPos(window, nullptr, 0, 0, 480, 260, SWP_NOMOVE | SWP_NOZORDER);
-        ::ShowWindow(window, SW_SHOWNOACTIVATE);
-        ::SetTimer(window, kForegroundTimer, kForegroundPeriodMs, nullptr);
-        return FALSE;
-    }
-    case WM_CTLCOLORSTATIC:
-        ::SetTextColor(reinterpret_cast<HDC>(wParam), RGB(255, 255, 255));
-        ::SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
-        return reinterpret_cast<INT_PTR>(::GetStockObject(BLACK_BRUSH));
-    case WM_CTLCOLORDLG:
-        return reinterpret_cast<INT_PTR>(::GetStockObject(BLACK_BRUSH));
-    case WM_TIMER:
-        if (wParam == kForegroundTimer) {
-            auto* self = reinterpret_cast<CSplashDlg*>(::GetWindowLongPtrA(window, DWLP_USER));
-            // Without a main window yet the timer simply fires again.
-            if (self && self->mainWindow_ && ::IsWindow(self->mainWindow_)) {
-                ::KillTimer(window, kForegroundTimer);
-                ::SetForegroundWindow(self->mainWindow_);
-                ::DestroyWindow(window);
-            }
-            return TRUE;
-        }
-        break;
-    default:
-        break;
-    }
-    return FALSE;
 }
 
 } // namespace qlx::skin

@@ -3,6 +3,7 @@
 // thread of its own so that it paints while the main thread goes on.
 #include <windows.h>
 
+#include <memory>
 #include <string>
 
 namespace qlx::skin {
@@ -28,8 +29,8 @@ public:
     HWND Window() const { return window_; }
 
 private:
+    class SplashWindow;
     static DWORD WINAPI ThreadMain(void* self);
-    static INT_PTR CALLBACK DialogProc(HWND, UINT, WPARAM, LPARAM);
 
     HINSTANCE module_ = nullptr;
     UINT dialogId_ = 0;

@@ -13,6 +13,15 @@
 
 namespace qlx {
 
+// VARIANT_BOOL both ways. Only VARIANT_TRUE (-1) is true: 1 and any other
+// value a client passes count as false.
+constexpr VARIANT_BOOL ToVariantBool(bool value) noexcept {
+    return value ? VARIANT_TRUE : VARIANT_FALSE;
+}
+constexpr bool FromVariantBool(VARIANT_BOOL value) noexcept {
+    return value == VARIANT_TRUE;
+}
+
 class Variant {
 public:
     Variant() noexcept { ::VariantInit(&v_); }

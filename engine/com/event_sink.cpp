@@ -1,6 +1,7 @@
 #include "engine/com/event_sink.h"
 
 #include "common/win32/bstr.h"
+#include "common/win32/variant.h"
 #include "engine/com/thread_text.h"
 
 namespace qlx::engine {
@@ -12,7 +13,7 @@ bool EventSink::AddTheSameInOppositeList(ListKind kind, std::string_view name) {
     // A sink that does not answer lets the addition go on, as without a sink.
     VARIANT_BOOL answer = VARIANT_TRUE;
     sink->AddTheSameInOppositeList(static_cast<LIST_TYPE>(kind), text.get(), &answer);
-    return answer == VARIANT_TRUE;
+    return FromVariantBool(answer);
 }
 
 void EventSink::AddTheSameInList(ListKind kind, std::string_view name) {

@@ -4,6 +4,7 @@
 
 #include "common/win32/bstr.h"
 #include "common/win32/com_guard.h"
+#include "common/win32/result.h"
 #include "common/win32/text_conv.h"
 #include "common/win32/variant.h"
 #include "engine/com/thread_text.h"
@@ -11,14 +12,6 @@
 namespace qlx::engine {
 
 namespace {
-
-bool IsTrue(VARIANT_BOOL b) {
-    return b == VARIANT_TRUE; // 1 and other values are false
-}
-
-VARIANT_BOOL ToBool(bool b) {
-    return b ? VARIANT_TRUE : VARIANT_FALSE;
-}
 
 HRESULT ToHResult(Status s) {
     switch (s) {
@@ -36,13 +29,13 @@ EngineSettings MakeSettings(VARIANT_BOOL bBlock, VARIANT_BOOL bForMinutes, VARIA
                             VARIANT_BOOL bNormWindows, VARIANT_BOOL cbFit, VARIANT_BOOL cbAddBord,
                             VARIANT_BOOL cbAddMenu, int set1, int set2, int set3) {
     EngineSettings s;
-    s.block = IsTrue(bBlock);
-    s.forMinutes = IsTrue(bForMinutes);
-    s.fromDomain = IsTrue(bFromDomain);
-    s.normWindows = IsTrue(bNormWindows);
-    s.fit = IsTrue(cbFit);
-    s.addBorder = IsTrue(cbAddBord);
-    s.addMenu = IsTrue(cbAddMenu);
+    s.block = FromVariantBool(bBlock);
+    s.forMinutes = FromVariantBool(bForMinutes);
+    s.fromDomain = FromVariantBool(bFromDomain);
+    s.normWindows = FromVariantBool(bNormWindows);
+    s.fit = FromVariantBool(cbFit);
+    s.addBorder = FromVariantBool(cbAddBord);
+    s.addMenu = FromVariantBool(cbAddMenu);
     s.set1 = set1;
     s.set2 = set2;
     s.set3 = set3;
@@ -115,9 +108,7 @@ WXEngineObject::WXEngineObject(IUnknown* outer) : outer_(outer != nullptr ? oute
 }
 
 STDMETHODIMP WXEngineObject::Inner::QueryInterface(REFIID iid, void** out) {
-    if (out == nullptr) {
-        return E_POINTER;
-    }
+    RETURN_IF_NULL_POINTER(out);
     *out = nullptr;
     if (IsEqualIID(iid, IID_IUnknown)) {
         *out = static_cast<IUnknown*>(this);
@@ -147,9 +138,7 @@ STDMETHODIMP_(ULONG) WXEngineObject::Inner::Release() {
 // --- IDispatch ------------------------------------------------------------
 
 HRESULT WXEngineObject::TypeInfoOf(REFIID iid, ComPtr<ITypeInfo>& cache, ITypeInfo** out) {
-    if (out == nullptr) {
-        return E_POINTER;
-    }
+    RETURN_IF_NULL_POINTER(out);
     *out = nullptr;
     if (!cache) {
         // Late binding rests on the registered type library; without it the
@@ -168,9 +157,7 @@ HRESULT WXEngineObject::TypeInfoOf(REFIID iid, ComPtr<ITypeInfo>& cache, ITypeIn
 }
 
 STDMETHODIMP WXEngineObject::GetTypeInfoCount(UINT* count) {
-    if (count == nullptr) {
-        return E_POINTER;
-    }
+    RETURN_IF_NULL_POINTER(count);
     *count = 1;
     return S_OK;
 }
@@ -246,9 +233,7 @@ STDMETHODIMP WXEngineObject::Ex::Invoke(DISPID id, REFIID iid, LCID, WORD flags,
 STDMETHODIMP WXEngineObject::WXBlock(BSTR bstrParentTitle, BSTR bstrParentURL, BSTR bstrPopupURL,
                                      BSTR bstrProcess, ULONG Left, ULONG Top, ULONG Width,
                                      ULONG Height, VARIANT_BOOL* pVal, VARIANT* pVar) {
-    if (pVal == nullptr || pVar == nullptr) {
-        return E_POINTER;
-    }
+    RETURN_IF_NULL_POINTER(pVal, pVar);
     return ComGuard([&] {
         *pVal = VARIANT_FALSE;
         SetNoArray(pVar);
@@ -267,9 +252,7 @@ STDMETHODIMP WXEngineObject::WXBlock(BSTR bstrParentTitle, BSTR bstrParentURL, B
 STDMETHODIMP WXEngineObject::WXBlock2(BSTR bstrParentURL, BSTR bstrProcess, ULONG Left, ULONG Top,
                                       ULONG Width, ULONG Height, VARIANT_BOOL* pVal,
                                       VARIANT* pVar) {
-    if (pVal == nullptr || pVar == nullptr) {
-        return E_POINTER;
-    }
+    RETURN_IF_NULL_POINTER(pVal, pVar);
     return ComGuard([&] {
         *pVal = VARIANT_FALSE;
         BlockOutcome outcome;
@@ -298,16 +281,14 @@ STDMETHODIMP WXEngineObject::EngineInit(BSTR strProc, BSTR strSetPath, VARIANT_B
             folder.remove_suffix(1);
         }
         return ToHResult(
-            Engine().Init(ThreadAnsiOf(strProc), WideToAnsi(folder), IsTrue(bFullLogic),
+            Engine().Init(ThreadAnsiOf(strProc), WideToAnsi(folder), FromVariantBool(bFullLogic),
                           MakeSettings(bBlock, bForMinutes, bFromDomain, bNormWindows, cbFit,
                                        cbAddBord, cbAddMenu, set1, set2, set3)));
     });
 }
 
 STDMETHODIMP WXEngineObject::GetList(LIST_TYPE iListType, VARIANT* pArrStr, VARIANT* pArrBOOL) {
-    if (pArrStr == nullptr || pArrBOOL == nullptr) {
-        return E_POINTER;
-    }
+    RETURN_IF_NULL_POINTER(pArrStr, pArrBOOL);
     return ComGuard([&] {
         const NameList* list = nullptr;
         const Status s = Engine().GetList(iListType, list);
@@ -334,9 +315,7 @@ STDMETHODIMP WXEngineObject::GetList(LIST_TYPE iListType, VARIANT* pArrStr, VARI
 }
 
 STDMETHODIMP WXEngineObject::GetHistory(VARIANT* pArrHistory) {
-    if (pArrHistory == nullptr) {
-        return E_POINTER;
-    }
+    RETURN_IF_NULL_POINTER(pArrHistory);
     return ComGuard([&] {
         if (!Engine().initialised()) {
             return E_UNEXPECTED;
@@ -361,14 +340,12 @@ STDMETHODIMP WXEngineObject::GetHistory(VARIANT* pArrHistory) {
 
 STDMETHODIMP WXEngineObject::AddToList(LIST_TYPE iListType, BSTR strName, VARIANT_BOOL,
                                        VARIANT_BOOL* pbIns, int* pVal) {
-    if (pbIns == nullptr || pVal == nullptr) {
-        return E_POINTER;
-    }
+    RETURN_IF_NULL_POINTER(pbIns, pVal);
     return ComGuard([&] {
         bool inserted = false;
         int32_t position = -1;
         const Status s = Engine().AddToList(iListType, ThreadAnsiOf(strName), inserted, position);
-        *pbIns = ToBool(inserted);
+        *pbIns = ToVariantBool(inserted);
         *pVal = position;
         return ToHResult(s);
     });
@@ -376,23 +353,19 @@ STDMETHODIMP WXEngineObject::AddToList(LIST_TYPE iListType, BSTR strName, VARIAN
 
 STDMETHODIMP WXEngineObject::EditInList(LIST_TYPE iListType, int index, BSTR strNewName,
                                         VARIANT_BOOL bNewCheck, VARIANT_BOOL* pVal) {
-    if (pVal == nullptr) {
-        return E_POINTER;
-    }
+    RETURN_IF_NULL_POINTER(pVal);
     return ComGuard([&] {
         bool done = false;
         const Status s = Engine().EditInList(iListType, index, ThreadAnsiOf(strNewName),
-                                             IsTrue(bNewCheck), done);
-        *pVal = ToBool(done);
+                                             FromVariantBool(bNewCheck), done);
+        *pVal = ToVariantBool(done);
         return ToHResult(s);
     });
 }
 
 STDMETHODIMP WXEngineObject::DeleteFromList(LIST_TYPE iListType, VARIANT* pArrDel,
                                             VARIANT_BOOL* pVal) {
-    if (pArrDel == nullptr || pVal == nullptr) {
-        return E_POINTER;
-    }
+    RETURN_IF_NULL_POINTER(pArrDel, pVal);
     return ComGuard([&] {
         *pVal = VARIANT_FALSE;
         std::vector<int32_t> positions;
@@ -411,23 +384,19 @@ STDMETHODIMP WXEngineObject::DeleteFromList(LIST_TYPE iListType, VARIANT* pArrDe
 
 STDMETHODIMP WXEngineObject::AddToListFromHistory(LIST_TYPE iListType, int index,
                                                   VARIANT_BOOL* pbIns, int* pVal) {
-    if (pbIns == nullptr || pVal == nullptr) {
-        return E_POINTER;
-    }
+    RETURN_IF_NULL_POINTER(pbIns, pVal);
     return ComGuard([&] {
         bool inserted = false;
         int32_t position = -1;
         const Status s = Engine().AddToListFromHistory(iListType, index, inserted, position);
-        *pbIns = ToBool(inserted);
+        *pbIns = ToVariantBool(inserted);
         *pVal = position;
         return ToHResult(s);
     });
 }
 
 STDMETHODIMP WXEngineObject::DeleteFromHistory(VARIANT* pArrDel, VARIANT_BOOL* pVal) {
-    if (pArrDel == nullptr || pVal == nullptr) {
-        return E_POINTER;
-    }
+    RETURN_IF_NULL_POINTER(pArrDel, pVal);
     return ComGuard([&] {
         *pVal = VARIANT_FALSE;
         std::vector<int32_t> positions;
@@ -436,7 +405,7 @@ STDMETHODIMP WXEngineObject::DeleteFromHistory(VARIANT* pArrDel, VARIANT_BOOL* p
             return hr;
         }
         const Status s = Engine().DeleteFromHistory(std::move(positions));
-        *pVal = ToBool(s == Status::Ok);
+        *pVal = ToVariantBool(s == Status::Ok);
         return ToHResult(s);
     });
 }
@@ -450,24 +419,20 @@ STDMETHODIMP WXEngineObject::OpenFromHistory(int index) {
 }
 
 STDMETHODIMP WXEngineObject::OpenLastPopup(VARIANT_BOOL* pVal) {
-    if (pVal == nullptr) {
-        return E_POINTER;
-    }
+    RETURN_IF_NULL_POINTER(pVal);
     return ComGuard([&] {
         bool opened = false;
         const Status s = Engine().OpenLastPopup(opened);
-        *pVal = ToBool(opened);
+        *pVal = ToVariantBool(opened);
         return ToHResult(s);
     });
 }
 
 STDMETHODIMP WXEngineObject::GetStatistics(VARIANT_BOOL bNTSys, VARIANT* pArr) {
-    if (pArr == nullptr) {
-        return E_POINTER;
-    }
+    RETURN_IF_NULL_POINTER(pArr);
     return ComGuard([&] {
         std::vector<int32_t> values;
-        const Status s = Engine().GetStatistics(IsTrue(bNTSys), values);
+        const Status s = Engine().GetStatistics(FromVariantBool(bNTSys), values);
         if (s == Status::Ok) {
             WriteInt32Array(values, pArr);
         }
@@ -476,9 +441,7 @@ STDMETHODIMP WXEngineObject::GetStatistics(VARIANT_BOOL bNTSys, VARIANT* pArr) {
 }
 
 STDMETHODIMP WXEngineObject::GetTop10(VARIANT* pArr) {
-    if (pArr == nullptr) {
-        return E_POINTER;
-    }
+    RETURN_IF_NULL_POINTER(pArr);
     return ComGuard([&] {
         std::vector<std::string> sites;
         const Status s = Engine().GetTop10(sites);
@@ -490,28 +453,24 @@ STDMETHODIMP WXEngineObject::GetTop10(VARIANT* pArr) {
 }
 
 STDMETHODIMP WXEngineObject::IsProcDefault(BSTR strName, VARIANT_BOOL* pVal) {
-    if (pVal == nullptr) {
-        return E_POINTER;
-    }
+    RETURN_IF_NULL_POINTER(pVal);
     return ComGuard([&] {
         *pVal = VARIANT_FALSE;
         if (!Engine().initialised()) {
             return E_UNEXPECTED;
         }
-        *pVal = ToBool(Engine().IsProcDefault(ThreadAnsiOf(strName)));
+        *pVal = ToVariantBool(Engine().IsProcDefault(ThreadAnsiOf(strName)));
         return S_OK;
     });
 }
 
 STDMETHODIMP WXEngineObject::IsAllDefPresent(VARIANT_BOOL* pVal) {
-    if (pVal == nullptr) {
-        return E_POINTER;
-    }
+    RETURN_IF_NULL_POINTER(pVal);
     *pVal = VARIANT_FALSE;
     if (!Engine().initialised()) {
         return E_UNEXPECTED;
     }
-    *pVal = ToBool(Engine().IsAllDefPresent());
+    *pVal = ToVariantBool(Engine().IsAllDefPresent());
     return S_OK;
 }
 
@@ -537,9 +496,7 @@ STDMETHODIMP WXEngineObject::SaveParams() {
 }
 
 STDMETHODIMP WXEngineObject::GetUniqueDomains(VARIANT* pVar) {
-    if (pVar == nullptr) {
-        return E_POINTER;
-    }
+    RETURN_IF_NULL_POINTER(pVar);
     return ComGuard([&] {
         std::vector<std::string> sites;
         const Status s = Engine().GetUniqueDomains(sites);
@@ -564,37 +521,31 @@ STDMETHODIMP WXEngineObject::AddUpdateObj(LIST_TYPE iListType) {
 }
 
 STDMETHODIMP WXEngineObject::IsServerObject(LIST_TYPE iListType, int index, VARIANT_BOOL* pVal) {
-    if (pVal == nullptr) {
-        return E_POINTER;
-    }
+    RETURN_IF_NULL_POINTER(pVal);
     return ComGuard([&] {
         bool isServer = false;
         const Status s = Engine().IsServerObject(iListType, index, isServer);
-        *pVal = ToBool(isServer);
+        *pVal = ToVariantBool(isServer);
         return ToHResult(s);
     });
 }
 
 STDMETHODIMP WXEngineObject::IsAllDefObj(LIST_TYPE iListType, VARIANT_BOOL* pVal) {
-    if (pVal == nullptr) {
-        return E_POINTER;
-    }
+    RETURN_IF_NULL_POINTER(pVal);
     return ComGuard([&] {
         bool all = false;
         const Status s = Engine().IsAllDefObj(iListType, all);
-        *pVal = ToBool(all);
+        *pVal = ToVariantBool(all);
         return ToHResult(s);
     });
 }
 
 STDMETHODIMP WXEngineObject::IsItemPresent(LIST_TYPE iListType, BSTR bstrName, VARIANT_BOOL* pVal) {
-    if (pVal == nullptr) {
-        return E_POINTER;
-    }
+    RETURN_IF_NULL_POINTER(pVal);
     return ComGuard([&] {
         bool present = false;
         const Status s = Engine().IsItemPresent(iListType, ThreadAnsiOf(bstrName), present);
-        *pVal = ToBool(present);
+        *pVal = ToVariantBool(present);
         return ToHResult(s);
     });
 }
@@ -613,9 +564,7 @@ STDMETHODIMP WXEngineObject::SetEventPtr(IWXEngineEvents* pEventPtr) {
 
 STDMETHODIMP WXEngineObject::Ex::GetIndexByName(LIST_TYPE iListType, BSTR bstrName,
                                                 LONG* longIndex) {
-    if (longIndex == nullptr) {
-        return E_POINTER;
-    }
+    RETURN_IF_NULL_POINTER(longIndex);
     return ComGuard([&] {
         *longIndex = -1;
         *longIndex = self_.Engine().GetIndexByName(iListType, ThreadAnsiOf(bstrName));
@@ -625,9 +574,7 @@ STDMETHODIMP WXEngineObject::Ex::GetIndexByName(LIST_TYPE iListType, BSTR bstrNa
 
 STDMETHODIMP WXEngineObject::Ex::GetNameByIndex(LIST_TYPE iListType, LONG longIndex,
                                                 BSTR* bstrName) {
-    if (bstrName == nullptr) {
-        return E_POINTER;
-    }
+    RETURN_IF_NULL_POINTER(bstrName);
     return ComGuard([&] {
         *bstrName = nullptr;
         Bstr name = ThreadAnsiBstr(self_.Engine().GetNameByIndex(iListType, longIndex));
@@ -641,24 +588,20 @@ STDMETHODIMP WXEngineObject::Ex::GetNameByIndex(LIST_TYPE iListType, LONG longIn
 
 STDMETHODIMP WXEngineObject::Ex::GetCheckOfItemInList(LIST_TYPE iListType, LONG longIndex,
                                                       VARIANT_BOOL* boolCheck) {
-    if (boolCheck == nullptr) {
-        return E_POINTER;
-    }
+    RETURN_IF_NULL_POINTER(boolCheck);
     *boolCheck = VARIANT_FALSE;
-    *boolCheck = ToBool(self_.Engine().GetCheckOfItem(iListType, longIndex));
+    *boolCheck = ToVariantBool(self_.Engine().GetCheckOfItem(iListType, longIndex));
     return S_OK;
 }
 
 STDMETHODIMP WXEngineObject::Ex::SetCheckOfItemInList(LIST_TYPE iListType, LONG longIndex,
                                                       VARIANT_BOOL boolCheck) {
-    self_.Engine().SetCheckOfItem(iListType, longIndex, IsTrue(boolCheck));
+    self_.Engine().SetCheckOfItem(iListType, longIndex, FromVariantBool(boolCheck));
     return S_OK;
 }
 
 STDMETHODIMP WXEngineObject::Ex::GetTop10Ex(VARIANT* pDomainArr, VARIANT* pCountArr) {
-    if (pDomainArr == nullptr || pCountArr == nullptr) {
-        return E_POINTER;
-    }
+    RETURN_IF_NULL_POINTER(pDomainArr, pCountArr);
     return ComGuard([&] {
         std::vector<std::string> sites;
         std::vector<int32_t> counts;

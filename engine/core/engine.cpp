@@ -149,25 +149,23 @@ Status BlockingEngine::Init(std::string_view ownProcess, std::string_view dataFo
 }
 
 Status BlockingEngine::SetParams(const EngineSettings& s) {
-    if (!initialised_) {
-        return Status::NotReady;
-    }
-    const int32_t set2 = settings_.set2;
-    const int32_t set3 = settings_.set3;
-    settings_ = s;
-    if (s.set2 != set2 || s.set3 != set3) {
-        recent_.clear();
-    }
-    return Status::Ok;
+    return WhenReady([&] {
+        const int32_t set2 = settings_.set2;
+        const int32_t set3 = settings_.set3;
+        settings_ = s;
+        if (s.set2 != set2 || s.set3 != set3) {
+            recent_.clear();
+        }
+        return Status::Ok;
+    });
 }
 
 Status BlockingEngine::SaveParams() {
-    if (!initialised_) {
-        return Status::NotReady;
-    }
-    WriteHistory();
-    SaveLists();
-    return Status::Ok;
+    return WhenReady([&] {
+        WriteHistory();
+        SaveLists();
+        return Status::Ok;
+    });
 }
 
 std::string BlockingEngine::PathOf(std::string_view fileName) const {
@@ -302,131 +300,112 @@ bool BlockingEngine::RejectsName(std::string_view name) const {
 
 Status BlockingEngine::GetList(int32_t kind, const NameList*& list) const {
     list = nullptr;
-    const std::optional<ListKind> k = ToListKind(kind);
-    if (!initialised_) {
-        return Status::NotReady;
-    }
-    if (!k) {
-        return Status::InvalidArg;
-    }
-    list = &UserList(*k);
-    return Status::Ok;
+    return WhenReady(ToListKind(kind), [&](ListKind k) {
+        list = &UserList(k);
+        return Status::Ok;
+    });
 }
 
 Status BlockingEngine::AddToList(int32_t kind, std::string_view name, bool& inserted,
                                  int32_t& position) {
     inserted = false;
     position = -1;
-    const std::optional<ListKind> k = ToListKind(kind);
-    if (!initialised_) {
-        return Status::NotReady;
-    }
-    if (!k || RejectsName(name)) {
-        return Status::InvalidArg;
-    }
-    LookupResult found = UserList(*k).Lookup(name);
-    if (!found.found() && events_ != nullptr && UserList(OppositeOf(*k)).Lookup(name).found()) {
-        if (!events_->AddTheSameInOppositeList(*k, name)) {
-            return Status::Ok;
+    return WhenReady(ToListKind(kind), [&](ListKind k) {
+        if (RejectsName(name)) {
+            return Status::InvalidArg;
         }
-        // The client's handler may have changed the lists meanwhile.
-        found = UserList(*k).Lookup(name);
-    }
-    if (!found.found()) {
-        position = UserList(*k).InsertSorted(name, 1);
-        inserted = true;
-    } else if (found.check != 0) {
-        if (events_ != nullptr) {
-            events_->AddTheSameInList(*k, name);
+        LookupResult found = UserList(k).Lookup(name);
+        if (!found.found() && events_ != nullptr && UserList(OppositeOf(k)).Lookup(name).found()) {
+            if (!events_->AddTheSameInOppositeList(k, name)) {
+                return Status::Ok;
+            }
+            // The client's handler may have changed the lists meanwhile.
+            found = UserList(k).Lookup(name);
         }
-    } else {
-        UserList(*k).SetCheck(found.position, 1);
-        position = found.position;
-    }
-    SaveLists();
-    return Status::Ok;
+        if (!found.found()) {
+            position = UserList(k).InsertSorted(name, 1);
+            inserted = true;
+        } else if (found.check != 0) {
+            if (events_ != nullptr) {
+                events_->AddTheSameInList(k, name);
+            }
+        } else {
+            UserList(k).SetCheck(found.position, 1);
+            position = found.position;
+        }
+        SaveLists();
+        return Status::Ok;
+    });
 }
 
 Status BlockingEngine::EditInList(int32_t kind, int32_t index, std::string_view newName,
                                   bool newCheck, bool& done) {
     done = false;
-    const std::optional<ListKind> k = ToListKind(kind);
-    if (!initialised_) {
-        return Status::NotReady;
-    }
-    if (!k || !UserList(*k).Contains(index) || RejectsName(newName)) {
-        return Status::InvalidArg;
-    }
-    const bool renamed = !EqualsNoCase(UserList(*k)[index].name, newName, lead_);
-    // Names in another place of the list than the edited entry.
-    const auto takenElsewhere = [&](int32_t at) {
-        const LookupResult existing = UserList(*k).Lookup(newName);
-        return existing.found() && existing.position != at;
-    };
-    if (renamed) {
-        if (takenElsewhere(index)) {
-            if (events_ != nullptr) {
-                events_->AddTheSameInList(*k, newName);
-            }
-            SaveLists();
-            return Status::Ok;
+    return WhenReady(ToListKind(kind), [&](ListKind k) {
+        if (!UserList(k).Contains(index) || RejectsName(newName)) {
+            return Status::InvalidArg;
         }
-        if (events_ != nullptr && UserList(OppositeOf(*k)).Lookup(newName).found()) {
-            const ListEntry before = UserList(*k)[index];
-            if (!events_->AddTheSameInOppositeList(*k, newName)) {
+        const bool renamed = !EqualsNoCase(UserList(k)[index].name, newName, lead_);
+        // Names in another place of the list than the edited entry.
+        const auto takenElsewhere = [&](int32_t at) {
+            const LookupResult existing = UserList(k).Lookup(newName);
+            return existing.found() && existing.position != at;
+        };
+        if (renamed) {
+            if (takenElsewhere(index)) {
+                if (events_ != nullptr) {
+                    events_->AddTheSameInList(k, newName);
+                }
+                SaveLists();
                 return Status::Ok;
             }
-            // The client's handler may have changed the list: the entry is
-            // found again by its name and check, or the edit is dropped.
-            index = FindEntryAgain(UserList(*k), before, index);
-            if (index < 0 || takenElsewhere(index)) {
-                return Status::Ok;
+            if (events_ != nullptr && UserList(OppositeOf(k)).Lookup(newName).found()) {
+                const ListEntry before = UserList(k)[index];
+                if (!events_->AddTheSameInOppositeList(k, newName)) {
+                    return Status::Ok;
+                }
+                // The client's handler may have changed the list: the entry is
+                // found again by its name and check, or the edit is dropped.
+                index = FindEntryAgain(UserList(k), before, index);
+                if (index < 0 || takenElsewhere(index)) {
+                    return Status::Ok;
+                }
             }
         }
-    }
-    NameList& list = UserList(*k);
-    list.Rename(index, std::string(newName));
-    list.SetCheck(index, newCheck ? 1 : 0);
-    if (renamed) {
-        list.Resort(index);
-    }
-    done = true;
-    SaveLists();
-    return Status::Ok;
+        NameList& list = UserList(k);
+        list.Rename(index, std::string(newName));
+        list.SetCheck(index, newCheck ? 1 : 0);
+        if (renamed) {
+            list.Resort(index);
+        }
+        done = true;
+        SaveLists();
+        return Status::Ok;
+    });
 }
 
 Status BlockingEngine::DeleteFromList(int32_t kind, std::vector<int32_t>& positions) {
-    const std::optional<ListKind> k = ToListKind(kind);
-    if (!initialised_) {
-        return Status::NotReady;
-    }
-    if (!k) {
-        return Status::InvalidArg;
-    }
-    NameList& list = UserList(*k);
-    std::vector<bool> removed;
-    std::vector<int32_t> adjusted = positions;
-    // All positions are resolved first: a bad one leaves the list untouched.
-    if (!ResolveDeletions(list.size(), adjusted, removed)) {
-        return Status::InvalidArg;
-    }
-    list.EraseMarked(removed);
-    positions.swap(adjusted);
-    SaveLists();
-    return Status::Ok;
+    return WhenReady(ToListKind(kind), [&](ListKind k) {
+        NameList& list = UserList(k);
+        std::vector<bool> removed;
+        std::vector<int32_t> adjusted = positions;
+        // All positions are resolved first: a bad one leaves the list untouched.
+        if (!ResolveDeletions(list.size(), adjusted, removed)) {
+            return Status::InvalidArg;
+        }
+        list.EraseMarked(removed);
+        positions.swap(adjusted);
+        SaveLists();
+        return Status::Ok;
+    });
 }
 
 Status BlockingEngine::IsItemPresent(int32_t kind, std::string_view name, bool& present) const {
     present = false;
-    const std::optional<ListKind> k = ToListKind(kind);
-    if (!initialised_) {
-        return Status::NotReady;
-    }
-    if (!k) {
-        return Status::InvalidArg;
-    }
-    present = UserList(*k).Lookup(name).found();
-    return Status::Ok;
+    return WhenReady(ToListKind(kind), [&](ListKind k) {
+        present = UserList(k).Lookup(name).found();
+        return Status::Ok;
+    });
 }
 
 int32_t BlockingEngine::GetIndexByName(int32_t kind, std::string_view name) const {
@@ -467,132 +446,112 @@ bool BlockingEngine::IsAllDefPresent() const {
 }
 
 Status BlockingEngine::AddDefault() {
-    if (!initialised_) {
-        return Status::NotReady;
-    }
-    NameList& processes = UserList(ListKind::Process);
-    std::vector<const std::string*> missing;
-    for (const std::string& d : defaultProcesses_) {
-        const int32_t pos = processes.FindLinear(d);
-        if (pos >= 0) {
-            processes.SetCheck(pos, 1);
-        } else {
-            missing.push_back(&d);
+    return WhenReady([&] {
+        NameList& processes = UserList(ListKind::Process);
+        std::vector<const std::string*> missing;
+        for (const std::string& d : defaultProcesses_) {
+            const int32_t pos = processes.FindLinear(d);
+            if (pos >= 0) {
+                processes.SetCheck(pos, 1);
+            } else {
+                missing.push_back(&d);
+            }
         }
-    }
-    for (const std::string* d : missing) {
-        processes.InsertSorted(*d, 1);
-    }
-    SaveLists();
-    return Status::Ok;
+        for (const std::string* d : missing) {
+            processes.InsertSorted(*d, 1);
+        }
+        SaveLists();
+        return Status::Ok;
+    });
 }
 
 Status BlockingEngine::AddDefaultObj(int32_t kind) {
-    const std::optional<ListKind> k = ServerKind(kind);
-    if (!initialised_) {
-        return Status::NotReady;
-    }
-    if (!k) {
-        return Status::InvalidArg;
-    }
-    std::vector<std::string_view> names;
-    names.reserve(ServerList(*k).entries().size());
-    for (const ListEntry& e : ServerList(*k).entries()) {
-        names.push_back(e.name);
-    }
-    UserList(*k).MergeActive(names);
-    SaveLists();
-    return Status::Ok;
+    return WhenReady(ServerKind(kind), [&](ListKind k) {
+        std::vector<std::string_view> names;
+        names.reserve(ServerList(k).entries().size());
+        for (const ListEntry& e : ServerList(k).entries()) {
+            names.push_back(e.name);
+        }
+        UserList(k).MergeActive(names);
+        SaveLists();
+        return Status::Ok;
+    });
 }
 
 Status BlockingEngine::IsAllDefObj(int32_t kind, bool& all) const {
     all = false;
-    const std::optional<ListKind> k = ServerKind(kind);
-    if (!initialised_) {
-        return Status::NotReady;
-    }
-    if (!k) {
-        return Status::InvalidArg;
-    }
-    const NameList& user = UserList(*k);
-    all = std::all_of(ServerList(*k).entries().begin(), ServerList(*k).entries().end(),
-                      [&](const ListEntry& e) {
-                          const int32_t pos = user.FindFirst(e.name);
-                          return pos >= 0 && user[pos].check != 0;
-                      });
-    return Status::Ok;
+    return WhenReady(ServerKind(kind), [&](ListKind k) {
+        const NameList& user = UserList(k);
+        all = std::all_of(ServerList(k).entries().begin(), ServerList(k).entries().end(),
+                          [&](const ListEntry& e) {
+                              const int32_t pos = user.FindFirst(e.name);
+                              return pos >= 0 && user[pos].check != 0;
+                          });
+        return Status::Ok;
+    });
 }
 
 Status BlockingEngine::IsServerObject(int32_t kind, int32_t index, bool& isServer) const {
     isServer = false;
-    const std::optional<ListKind> k = ServerKind(kind);
-    if (!initialised_) {
-        return Status::NotReady;
-    }
-    if (!k || !UserList(*k).Contains(index)) {
-        return Status::InvalidArg;
-    }
-    isServer = ServerList(*k).Lookup(UserList(*k)[index].name).found();
-    return Status::Ok;
+    return WhenReady(ServerKind(kind), [&](ListKind k) {
+        if (!UserList(k).Contains(index)) {
+            return Status::InvalidArg;
+        }
+        isServer = ServerList(k).Lookup(UserList(k)[index].name).found();
+        return Status::Ok;
+    });
 }
 
 Status BlockingEngine::AddUpdateObj(int32_t kind) {
-    const std::optional<ListKind> k = ServerKind(kind);
-    if (!initialised_) {
-        return Status::NotReady;
-    }
-    if (!k) {
-        return Status::InvalidArg;
-    }
-    NameList update(&lead_);
-    // Entries are withdrawn only on the word of an update file that was read.
-    if (ReadListFile(UpdateFileName(*k), update) == FileRead::Unreadable) {
+    return WhenReady(ServerKind(kind), [&](ListKind k) {
+        NameList update(&lead_);
+        // Entries are withdrawn only on the word of an update file that was read.
+        if (ReadListFile(UpdateFileName(k), update) == FileRead::Unreadable) {
+            return Status::Ok;
+        }
+        NameList& user = UserList(k);
+        NameList& server = Server(k);
+        std::vector<std::string_view> added;
+        for (const ListEntry& e : update.entries()) {
+            if (!server.Lookup(e.name).found()) {
+                added.push_back(e.name);
+            }
+        }
+        user.MergeActive(added);
+        // One removal per withdrawn server entry, as removing each in turn would
+        // do: a name the user list holds twice goes once per server entry.
+        std::vector<bool> withdrawn(static_cast<size_t>(user.size()), false);
+        for (const ListEntry& e : server.entries()) {
+            LookupResult inUser = user.Lookup(e.name);
+            if (!inUser.found() || update.Lookup(e.name).found()) {
+                continue;
+            }
+            size_t at = static_cast<size_t>(inUser.position);
+            while (at < withdrawn.size() && withdrawn[at]) {
+                ++at;
+            }
+            if (at < withdrawn.size() && user.Compare(user[static_cast<int32_t>(at)].name,
+                                                      user[inUser.position].name) == 0) {
+                withdrawn[at] = true;
+            }
+        }
+        user.EraseMarked(withdrawn);
+        SaveLists();
+        server = std::move(update);
+        // One move: the server file is never missing or half written.
+        files_.MoveOver(PathOf(UpdateFileName(k)), PathOf(ServerFileName(k)));
         return Status::Ok;
-    }
-    NameList& user = UserList(*k);
-    NameList& server = Server(*k);
-    std::vector<std::string_view> added;
-    for (const ListEntry& e : update.entries()) {
-        if (!server.Lookup(e.name).found()) {
-            added.push_back(e.name);
-        }
-    }
-    user.MergeActive(added);
-    // One removal per withdrawn server entry, as removing each in turn would
-    // do: a name the user list holds twice goes once per server entry.
-    std::vector<bool> withdrawn(static_cast<size_t>(user.size()), false);
-    for (const ListEntry& e : server.entries()) {
-        LookupResult inUser = user.Lookup(e.name);
-        if (!inUser.found() || update.Lookup(e.name).found()) {
-            continue;
-        }
-        size_t at = static_cast<size_t>(inUser.position);
-        while (at < withdrawn.size() && withdrawn[at]) {
-            ++at;
-        }
-        if (at < withdrawn.size() &&
-            user.Compare(user[static_cast<int32_t>(at)].name, user[inUser.position].name) == 0) {
-            withdrawn[at] = true;
-        }
-    }
-    user.EraseMarked(withdrawn);
-    SaveLists();
-    server = std::move(update);
-    // One move: the server file is never missing or half written.
-    files_.MoveOver(PathOf(UpdateFileName(*k)), PathOf(ServerFileName(*k)));
-    return Status::Ok;
+    });
 }
 
 Status BlockingEngine::OpenFromList(int32_t kind, int32_t index) {
-    const std::optional<ListKind> k = ToListKind(kind);
-    if (!initialised_) {
-        return Status::NotReady;
-    }
-    if (!k || !UserList(*k).Contains(index)) {
-        return Status::InvalidArg;
-    }
-    OpenAddress(UserList(*k)[index].name);
-    return Status::Ok;
+    return WhenReady(ToListKind(kind), [&](ListKind k) {
+        if (!UserList(k).Contains(index)) {
+            return Status::InvalidArg;
+        }
+        OpenAddress(UserList(k)[index].name);
+        return Status::Ok;
+    });
 }
 
 } // namespace qlx::engine

@@ -186,6 +186,18 @@ public:
     const std::string& dataFolder() const { return dataFolder_; }
 
 private:
+    // Every operation but Init runs through one of these: NotReady before
+    // Init, InvalidArg for a list kind the operation does not take.
+    template <typename Op> Status WhenReady(Op&& op) const {
+        return initialised_ ? op() : Status::NotReady;
+    }
+    template <typename Op> Status WhenReady(std::optional<ListKind> kind, Op&& op) const {
+        if (!initialised_) {
+            return Status::NotReady;
+        }
+        return kind ? op(*kind) : Status::InvalidArg;
+    }
+
     NameList& UserList(ListKind kind) { return lists_[static_cast<size_t>(KindIndex(kind))]; }
     const NameList& UserList(ListKind kind) const {
         return lists_[static_cast<size_t>(KindIndex(kind))];

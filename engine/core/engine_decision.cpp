@@ -92,85 +92,84 @@ Status BlockingEngine::Block(std::string_view parentTitle, std::string_view pare
                              std::string_view popupUrl, std::string_view process,
                              const PopupGeometry& g, BlockOutcome& outcome) {
     outcome = BlockOutcome{};
-    if (!initialised_) {
-        return Status::NotReady;
-    }
-    // The browser's own pages for failed or cancelled navigation.
-    if (ContainsFolded(popupUrl, "shdoclc.dll") || ContainsFolded(popupUrl, "navigationcanceled")) {
+    return WhenReady([&] {
+        // The browser's own pages for failed or cancelled navigation.
+        if (ContainsFolded(popupUrl, "shdoclc.dll") ||
+            ContainsFolded(popupUrl, "navigationcanceled")) {
+            return Status::Ok;
+        }
+        // The texts as given: only the history replaces what its file cannot hold.
+        const auto prepare = [](std::string& out, std::string_view text) -> const std::string& {
+            out.assign(text);
+            return out;
+        };
+        const std::string& proc = prepare(processText_, process);
+        const bool siteKnown = !parentUrl.empty();
+        const std::string& site = siteKnown ? prepare(siteText_, SiteOf(CleanedAddress(parentUrl)))
+                                            : prepare(siteText_, kUnknown);
+        const bool popupKnown = !popupUrl.empty();
+        const std::string& popup = popupKnown ? prepare(popupText_, CleanedAddress(popupUrl))
+                                              : prepare(popupText_, kUnknown);
+        const std::optional<std::string_view> shortSite =
+            siteKnown ? ShortForm(site) : std::optional<std::string_view>();
+        const std::optional<std::string_view> shortPopup =
+            popupKnown ? ShortForm(popup) : std::optional<std::string_view>();
+
+        const auto listed = [this](ListKind kind, std::string_view name) {
+            return UserList(kind).Lookup(name).active();
+        };
+        bool block;
+        if (fullLogic_ && settings_.block) {
+            block = !popupKnown || listed(ListKind::PopupDeny, popup) ||
+                    (shortPopup && listed(ListKind::PopupDeny, *shortPopup)) || !siteKnown ||
+                    listed(ListKind::DomainDeny, site) ||
+                    (shortSite && listed(ListKind::DomainDeny, *shortSite)) ||
+                    ((settings_.forMinutes || settings_.fromDomain) &&
+                     (SameSiteRuleBlocks(site) || BurstRuleBlocks()));
+        } else {
+            block = !((siteKnown && listed(ListKind::Domain, site)) ||
+                      (shortSite && listed(ListKind::Domain, *shortSite)) ||
+                      (popupKnown && listed(ListKind::Popup, popup)) ||
+                      (shortPopup && listed(ListKind::Popup, *shortPopup)));
+        }
+
+        if (block) {
+            outcome.block = true;
+            // The title is only kept with a blocked pop-up.
+            prepare(titleText_, parentTitle.empty() ? std::string_view(kUnknown) : parentTitle);
+            outcome.description = {proc, site, titleText_, popup};
+        }
+        AddRecord(block ? std::string_view(titleText_) : std::string_view(kUnknown), site, popup,
+                  proc, false, true, block ? &g : nullptr);
         return Status::Ok;
-    }
-    // The texts as given: only the history replaces what its file cannot hold.
-    const auto prepare = [](std::string& out, std::string_view text) -> const std::string& {
-        out.assign(text);
-        return out;
-    };
-    const std::string& proc = prepare(processText_, process);
-    const bool siteKnown = !parentUrl.empty();
-    const std::string& site = siteKnown ? prepare(siteText_, SiteOf(CleanedAddress(parentUrl)))
-                                        : prepare(siteText_, kUnknown);
-    const bool popupKnown = !popupUrl.empty();
-    const std::string& popup =
-        popupKnown ? prepare(popupText_, CleanedAddress(popupUrl)) : prepare(popupText_, kUnknown);
-    const std::optional<std::string_view> shortSite =
-        siteKnown ? ShortForm(site) : std::optional<std::string_view>();
-    const std::optional<std::string_view> shortPopup =
-        popupKnown ? ShortForm(popup) : std::optional<std::string_view>();
-
-    const auto listed = [this](ListKind kind, std::string_view name) {
-        return UserList(kind).Lookup(name).active();
-    };
-    bool block;
-    if (fullLogic_ && settings_.block) {
-        block = !popupKnown || listed(ListKind::PopupDeny, popup) ||
-                (shortPopup && listed(ListKind::PopupDeny, *shortPopup)) || !siteKnown ||
-                listed(ListKind::DomainDeny, site) ||
-                (shortSite && listed(ListKind::DomainDeny, *shortSite)) ||
-                ((settings_.forMinutes || settings_.fromDomain) &&
-                 (SameSiteRuleBlocks(site) || BurstRuleBlocks()));
-    } else {
-        block = !((siteKnown && listed(ListKind::Domain, site)) ||
-                  (shortSite && listed(ListKind::Domain, *shortSite)) ||
-                  (popupKnown && listed(ListKind::Popup, popup)) ||
-                  (shortPopup && listed(ListKind::Popup, *shortPopup)));
-    }
-
-    if (block) {
-        outcome.block = true;
-        // The title is only kept with a blocked pop-up.
-        prepare(titleText_, parentTitle.empty() ? std::string_view(kUnknown) : parentTitle);
-        outcome.description = {proc, site, titleText_, popup};
-    }
-    AddRecord(block ? std::string_view(titleText_) : std::string_view(kUnknown), site, popup, proc,
-              false, true, block ? &g : nullptr);
-    return Status::Ok;
+    });
 }
 
 Status BlockingEngine::Block2(std::string_view parentUrl, std::string_view process,
                               const PopupGeometry& g, BlockOutcome& outcome) {
     outcome = BlockOutcome{};
-    if (!initialised_) {
-        return Status::NotReady;
-    }
-    std::string proc(process);
-    if (!proc.empty()) {
-        if (EqualsNoCase(proc, ownProcess_, lead_)) {
-            return Status::Ok;
+    return WhenReady([&] {
+        std::string proc(process);
+        if (!proc.empty()) {
+            if (EqualsNoCase(proc, ownProcess_, lead_)) {
+                return Status::Ok;
+            }
+            const bool allowed = UserList(ListKind::Process).Lookup(proc).active();
+            const bool denied = UserList(ListKind::ProcessDeny).Lookup(proc).active();
+            const bool block = (allowed && !settings_.block) ? false : (denied || !settings_.block);
+            if (!block) {
+                return Status::Ok;
+            }
+        } else {
+            proc = kUnknown;
         }
-        const bool allowed = UserList(ListKind::Process).Lookup(proc).active();
-        const bool denied = UserList(ListKind::ProcessDeny).Lookup(proc).active();
-        const bool block = (allowed && !settings_.block) ? false : (denied || !settings_.block);
-        if (!block) {
-            return Status::Ok;
-        }
-    } else {
-        proc = kUnknown;
-    }
-    const std::string opener =
-        parentUrl.empty() ? std::string(kUnknown) : std::string(CleanedAddress(parentUrl));
-    outcome.block = true;
-    outcome.description = {proc, opener};
-    AddRecord(kUnknown, kUnknown, opener, proc, true, false, &g);
-    return Status::Ok;
+        const std::string opener =
+            parentUrl.empty() ? std::string(kUnknown) : std::string(CleanedAddress(parentUrl));
+        outcome.block = true;
+        outcome.description = {proc, opener};
+        AddRecord(kUnknown, kUnknown, opener, proc, true, false, &g);
+        return Status::Ok;
+    });
 }
 
 } // namespace qlx::engine

@@ -153,87 +153,82 @@ Status BlockingEngine::AddToListFromHistory(int32_t kind, int32_t index, bool& i
                                             int32_t& position) {
     inserted = false;
     position = -1;
-    const std::optional<ListKind> k = ToListKind(kind);
-    if (!initialised_) {
-        return Status::NotReady;
-    }
-    if (!k || index < 0 || static_cast<size_t>(index) >= history_.size()) {
-        return Status::InvalidArg;
-    }
-    const HistoryRecord& r = history_[static_cast<size_t>(index)];
-    std::string text;
-    switch (*k) {
-    case ListKind::Process:
-    case ListKind::ProcessDeny:
-        text = r.process;
-        break;
-    case ListKind::Domain:
-    case ListKind::DomainDeny:
-        text = r.site;
-        break;
-    case ListKind::Popup:
-    case ListKind::PopupDeny:
-        text = r.popup;
-        break;
-    }
-    return AddToList(kind, text, inserted, position);
+    return WhenReady(ToListKind(kind), [&](ListKind k) {
+        if (index < 0 || static_cast<size_t>(index) >= history_.size()) {
+            return Status::InvalidArg;
+        }
+        const HistoryRecord& r = history_[static_cast<size_t>(index)];
+        std::string text;
+        switch (k) {
+        case ListKind::Process:
+        case ListKind::ProcessDeny:
+            text = r.process;
+            break;
+        case ListKind::Domain:
+        case ListKind::DomainDeny:
+            text = r.site;
+            break;
+        case ListKind::Popup:
+        case ListKind::PopupDeny:
+            text = r.popup;
+            break;
+        }
+        return AddToList(kind, text, inserted, position);
+    });
 }
 
 Status BlockingEngine::DeleteFromHistory(std::vector<int32_t> positions) {
-    if (!initialised_) {
-        return Status::NotReady;
-    }
-    for (int32_t p : positions) {
-        if (p < 0 || static_cast<size_t>(p) >= history_.size()) {
-            return Status::InvalidArg;
+    return WhenReady([&] {
+        for (int32_t p : positions) {
+            if (p < 0 || static_cast<size_t>(p) >= history_.size()) {
+                return Status::InvalidArg;
+            }
         }
-    }
-    std::vector<bool> removed(history_.size(), false);
-    for (int32_t p : positions) {
-        removed[static_cast<size_t>(p)] = true;
-    }
-    // One pass over both: moving strings cannot fail, so the records and
-    // their cached lines stay side by side.
-    size_t out = 0;
-    for (size_t i = 0; i < history_.size(); ++i) {
-        if (removed[i]) {
-            continue;
+        std::vector<bool> removed(history_.size(), false);
+        for (int32_t p : positions) {
+            removed[static_cast<size_t>(p)] = true;
         }
-        if (out != i) {
-            history_[out] = std::move(history_[i]);
-            historyLines_[out] = std::move(historyLines_[i]);
+        // One pass over both: moving strings cannot fail, so the records and
+        // their cached lines stay side by side.
+        size_t out = 0;
+        for (size_t i = 0; i < history_.size(); ++i) {
+            if (removed[i]) {
+                continue;
+            }
+            if (out != i) {
+                history_[out] = std::move(history_[i]);
+                historyLines_[out] = std::move(historyLines_[i]);
+            }
+            ++out;
         }
-        ++out;
-    }
-    while (history_.size() > out) {
-        history_.pop_back();
-        historyLines_.pop_back();
-    }
-    return Status::Ok;
+        while (history_.size() > out) {
+            history_.pop_back();
+            historyLines_.pop_back();
+        }
+        return Status::Ok;
+    });
 }
 
 Status BlockingEngine::OpenFromHistory(int32_t index) {
-    if (!initialised_) {
-        return Status::NotReady;
-    }
-    if (index < 0 || static_cast<size_t>(index) >= history_.size()) {
-        return Status::InvalidArg;
-    }
-    const HistoryRecord& r = history_[static_cast<size_t>(index)];
-    OpenAddress(IsUnknown(r.popup) ? r.site : r.popup);
-    return Status::Ok;
+    return WhenReady([&] {
+        if (index < 0 || static_cast<size_t>(index) >= history_.size()) {
+            return Status::InvalidArg;
+        }
+        const HistoryRecord& r = history_[static_cast<size_t>(index)];
+        OpenAddress(IsUnknown(r.popup) ? r.site : r.popup);
+        return Status::Ok;
+    });
 }
 
 Status BlockingEngine::OpenLastPopup(bool& opened) {
     opened = false;
-    if (!initialised_) {
-        return Status::NotReady;
-    }
-    if (history_.empty()) {
-        return Status::Ok;
-    }
-    opened = true;
-    return OpenFromHistory(0);
+    return WhenReady([&] {
+        if (history_.empty()) {
+            return Status::Ok;
+        }
+        opened = true;
+        return OpenFromHistory(0);
+    });
 }
 
 void BlockingEngine::OpenAddress(const std::string& address) {
@@ -260,19 +255,17 @@ void BlockingEngine::OpenAddress(const std::string& address) {
 }
 
 Status BlockingEngine::GetStatistics(bool withProcesses, std::vector<int32_t>& values) const {
-    if (!initialised_) {
-        return Status::NotReady;
-    }
-    values = ComputeStatistics(history_, Now(), withProcesses);
-    return Status::Ok;
+    return WhenReady([&] {
+        values = ComputeStatistics(history_, Now(), withProcesses);
+        return Status::Ok;
+    });
 }
 
 Status BlockingEngine::GetTop10(std::vector<std::string>& sites) const {
-    if (!initialised_) {
-        return Status::NotReady;
-    }
-    sites = TopSitesByCount(history_);
-    return Status::Ok;
+    return WhenReady([&] {
+        sites = TopSitesByCount(history_);
+        return Status::Ok;
+    });
 }
 
 Status BlockingEngine::GetTop10Ex(std::vector<std::string>& sites,
@@ -282,11 +275,10 @@ Status BlockingEngine::GetTop10Ex(std::vector<std::string>& sites,
 }
 
 Status BlockingEngine::GetUniqueDomains(std::vector<std::string>& sites) const {
-    if (!initialised_) {
-        return Status::NotReady;
-    }
-    sites = UniqueSites(history_);
-    return Status::Ok;
+    return WhenReady([&] {
+        sites = UniqueSites(history_);
+        return Status::Ok;
+    });
 }
 
 } // namespace qlx::engine

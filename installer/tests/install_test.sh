@@ -79,7 +79,7 @@ script() { # script <cscript.exe> <vbs> [args]: output without CRs
 
 # An older build: the same programs under an older version number.
 mkdir -p "$work/old"
-cp QLX.exe qlxi.dll QLXEng.dll update.exe manual.chm server.dat qlxhost.exe "$work/old/"
+cp QLX.exe qlxi.dll QLXEng.dll update.exe manual.chm server.dat update.key qlxhost.exe "$work/old/"
 printf '0.9.0.0\r\n' >"$work/old/version.dat"
 "$QLX_MAKENSIS" -V1 -X"SetCompressor /FINAL zlib" -DVERSION=0.9.0.0 -DBIN_DIR="$work/old" \
     -DBIN32_DIR="$QLX_X86_BIN_DIR" -DTLB32="$QLX_X86_TLB" -DSOURCE_DIR="$QLX_SOURCE_DIR" -DOUT_FILE="$work/QuellixSetup-0.9.0.0.exe" \

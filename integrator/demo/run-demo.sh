@@ -106,6 +106,16 @@ for v in PopupBlockedToday_Count PopupBlockedTotal_Count today_time BlockPopup; 
     printf '  %-26s %s\n' "$v" "$(option "$v")"
 done
 
+say "allowed sites: \"sites.lst\" holds news.example (its pop-ups always allowed)"
+allow_sites news.example
+start_tray
+show script-popup | sed 's/(the tray program let it pass)/(its page, news.example, is an allowed site)/'
+show --page=http://www.news.example/sport.html script-popup |
+    sed 's/(the tray program let it pass)/(www.news.example lies below the allowed news.example)/'
+show --page=http://other.example/ script-popup
+exit_tray
+echo "  pop-ups blocked in all: $(option PopupBlockedTotal_Count) (one more, of other.example: the allowed site's are not counted)"
+
 say "a real update: the Update command, update.exe and a local update server"
 "$QLX_SOURCE_DIR/tools/update-demo/update-demo.sh" \
     "$QLX_WINEPREFIX_OVERRIDE/drive_c/Program Files/Quellix" --exit || status=1

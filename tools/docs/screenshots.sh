@@ -3,8 +3,9 @@
 # build tree's X server (Xvfb) from the real QLX.exe:
 #   screenshots.sh BUILD_TREE OUTPUT_FOLDER
 # writes main-window.png, minibar.png, minibar-compact.png, minibar-menu.png,
-# tip.png, settings-general.png and settings-advanced.png. The program is driven from outside as in the tests; a few
-# pop-ups are blocked through its popup service by a script client.
+# tip.png, settings-general.png, settings-advanced.png and settings-sites.png. The program is
+# driven from outside as in the tests; a few pop-ups are blocked through its popup service by a
+# script client.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 tree=$(cd "$1" && pwd)
@@ -36,6 +37,10 @@ run cmd /c del "%APPDATA%\\Quellix\\history.lst" >/dev/null 2>&1 || true
 run reg add 'HKCU\Software\Quellix\Options' /v ShowToolTip_Time /t REG_DWORD /d 60 /f >/dev/null
 run reg add 'HKCU\Software\Quellix\Options' /v minibar_dx /t REG_DWORD /d 300 /f >/dev/null
 run reg add 'HKCU\Software\Quellix\Options' /v minibar_dy /t REG_DWORD /d 40 /f >/dev/null
+# A few allowed sites, one of them beyond ASCII (stored in its xn-- form).
+data=$(run winepath -u "$(run cmd /c echo %APPDATA% | tr -d '\r')\\Quellix" | tr -d '\r')
+mkdir -p "$data"
+printf '%s\r\n' mail.example.com =intranet:8080 xn--bcher-kva.example >"$data/sites.lst"
 
 "$QLX_WINE64" QLX.exe </dev/null >/dev/null 2>&1 &
 tray=$!
@@ -85,6 +90,9 @@ shoot_window settings-general settings
 xdotool mousemove "$((sx + 104))" "$((sy + 40))" click 1 # the "Advnced" tab
 sleep 0.5
 shoot_window settings-advanced settings
+xdotool mousemove "$((sx + 163))" "$((sy + 40))" click 1 # the "Sites" tab
+sleep 0.5
+shoot_window settings-sites settings
 xdotool mousemove "$((sx + 284))" "$((sy + 384))" click 1 # Ok
 sleep 0.5
 

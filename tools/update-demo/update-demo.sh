@@ -10,8 +10,10 @@
 # holding QLX.exe and update.exe. A running QLX.exe is used as it is;
 # otherwise one is started from DIR. --exit ends it afterwards. Environment:
 # QLX_WINE_RUN (default build/windows/wine-run), QLX_BIN_DIR (where
-# tray_test_driver.exe is; default build/windows/bin). Exit status 0 only
-# when the update arrived and was reported.
+# tray_test_driver.exe is; default build/windows/bin), QLX_UPDATE_SIGNING_KEY
+# (the private key that signs the set; default the build tree's throwaway
+# key, which DIR's update.key trusts). Exit status 0 only when the update
+# arrived, its signature and hashes were checked, and it was reported.
 set -u
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
 DIR=${1:?usage: update-demo.sh DIR [--exit]}
@@ -19,6 +21,7 @@ DIR=$(cd "$DIR" && pwd)
 EXIT_AFTER=${2:-}
 WINE_RUN=${QLX_WINE_RUN:-$ROOT/build/windows/wine-run}
 BIN=${QLX_BIN_DIR:-$ROOT/build/windows/bin}
+SIGNING_KEY=${QLX_UPDATE_SIGNING_KEY:-$BIN/../keys/throwaway-update-key.pem}
 WORK=$(mktemp -d)
 run() { "$WINE_RUN" "$@" </dev/null; }
 driver() { run "$BIN/tray_test_driver.exe" "$@"; }
@@ -46,8 +49,10 @@ rm -f "$DIR/update.log" "$DIR/whatsnew.txt"
 mkdir -p "$WORK/stage" "$WORK/sets"
 cp "$DIR"/*.exe "$WORK/stage/"
 printf 'Quellix %s\r\n' "$next" >"$WORK/stage/whatsnew.txt"
+[ -f "$DIR/update.key" ] || fail "$DIR has no update.key: it would trust no update"
 python3 "$ROOT/tools/update-server/make_update_set.py" --version "$next" --out "$WORK/sets" \
-    --from "$WORK/stage" --installed "$DIR" | sed 's/^/  /' || fail "update set"
+    --from "$WORK/stage" --installed "$DIR" --key "$SIGNING_KEY" | sed 's/^/  /' ||
+    fail "update set"
 
 python3 "$ROOT/tools/update-server/update_server.py" "$WORK/sets" --port-file "$WORK/port" \
     >/dev/null 2>&1 &
@@ -87,6 +92,9 @@ grep -q "^/quellix/update?proto=3&v=$current&abbr=QLX&platform=" "$WORK/sets/req
     { echo "update demo: FAIL: update request" >&2; status=1; }
 grep -q 'Engine is exiting with return code of 21' "$DIR/update.log" 2>/dev/null ||
     { echo "update demo: FAIL: update.log" >&2; status=1; }
+grep -q 'Verified signature of update.manifest' "$DIR/update.log" 2>/dev/null &&
+    grep -q 'Verified file: whatsnew.txt' "$DIR/update.log" 2>/dev/null ||
+    { echo "update demo: FAIL: signature and hashes not checked" >&2; status=1; }
 
 if [ "$EXIT_AFTER" = "--exit" ]; then
     driver exit-tray || status=1

@@ -10,7 +10,7 @@ run() { "$QLX_WINE_RUN" "$@" </dev/null; }
 dir="$QLX_BIN_DIR/update_chain"
 rm -rf "$dir"
 mkdir -p "$dir"
-cp "$QLX_BIN_DIR/QLX.exe" "$QLX_BIN_DIR/update.exe" "$dir/"
+cp "$QLX_BIN_DIR/QLX.exe" "$QLX_BIN_DIR/update.exe" "$QLX_BIN_DIR/update.key" "$dir/"
 printf '1.0.0.1' >"$dir/version.dat"
 run reg delete 'HKCU\Software\Quellix' /f >/dev/null 2>&1
 seeded=0

@@ -3,6 +3,8 @@
 built from a folder with an unchanged and a changed file, the answers to an
 older, the same and a newer version, and downloads whose size and CRC-32
 match their "File" lines, over HTTP and over TLS."""
+import base64
+import hashlib
 import os
 import ssl
 import subprocess
@@ -11,6 +13,10 @@ import tempfile
 import unittest
 import urllib.request
 import zlib
+
+from cryptography.exceptions import InvalidSignature
+from cryptography.hazmat.primitives import hashes, serialization
+from cryptography.hazmat.primitives.asymmetric import ec, utils
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import make_update_set  # noqa: E402
@@ -34,8 +40,14 @@ class UpdateServerTest(unittest.TestCase):
         write(os.path.join(self.installed, "QLX.exe"), b"old")
         write(os.path.join(self.built, "QLX.exe"), bytes(range(256)) * 40)
         write(os.path.join(self.built, "update.exe"), b"never in a set")
-        make_update_set.build("1.0.0.2", self.sets, self.built, self.installed, [])
-        make_update_set.build("1.0.0.1", self.sets, self.built, None, [])
+        self.key_path = os.path.join(top, "signing.pem")
+        self.key = ec.generate_private_key(ec.SECP256R1())
+        write(self.key_path, self.key.private_bytes(serialization.Encoding.PEM,
+                                                    serialization.PrivateFormat.PKCS8,
+                                                    serialization.NoEncryption()))
+        make_update_set.build("1.0.0.2", self.sets, self.built, self.installed, [],
+                              self.key_path, "QLX")
+        make_update_set.build("1.0.0.1", self.sets, self.built, None, [], self.key_path, "QLX")
         self.port = update_server.serve(self.sets, 0, "http")
 
     def tearDown(self):
@@ -50,11 +62,32 @@ class UpdateServerTest(unittest.TestCase):
     def test_set_holds_the_changed_files_version_and_script(self):
         folder = os.path.join(self.sets, "1.0.0.2")
         self.assertEqual(sorted(os.listdir(folder)),
-                         ["QLX.exe", "set.lst", "update.script", "version.dat"])
+                         ["QLX.exe", "set.lst", "update.manifest", "update.script",
+                          "version.dat"])
         with open(os.path.join(folder, "version.dat")) as f:
             self.assertEqual(f.read(), "1.0.0.2")
         with open(os.path.join(folder, "update.script"), newline="") as f:
             self.assertIn('copy QLX.exe "%AppDir%\\QLX.exe" rebootnone\r\n', f.read())
+
+    def test_manifest_lists_every_file_and_is_signed(self):
+        folder = os.path.join(self.sets, "1.0.0.2")
+        with open(os.path.join(folder, "update.manifest"), "rb") as f:
+            text = f.read()
+        body, last = text[:text.rindex(b"Signature: ")], text[text.rindex(b"Signature: "):]
+        lines = body.decode("ascii").split("\r\n")
+        self.assertEqual(lines[:2], ["Product: QLX", "Version: 1.0.0.2"])
+        files = [l[len("File: "):].split(", ") for l in lines if l.startswith("File: ")]
+        self.assertEqual([f[0] for f in files], ["QLX.exe", "update.script", "version.dat"])
+        for name, size, sha in files:
+            with open(os.path.join(folder, name), "rb") as f:
+                data = f.read()
+            self.assertEqual((int(size), sha), (len(data), hashlib.sha256(data).hexdigest()))
+        raw = base64.b64decode(last[len(b"Signature: "):].strip())
+        signature = utils.encode_dss_signature(int.from_bytes(raw[:32], "big"),
+                                               int.from_bytes(raw[32:], "big"))
+        self.key.public_key().verify(signature, body, ec.ECDSA(hashes.SHA256()))
+        with self.assertRaises(InvalidSignature):
+            self.key.public_key().verify(signature, body + b" ", ec.ECDSA(hashes.SHA256()))
 
     def test_answers_by_version(self):
         for version, first in (("1.0.0.2", "ReturnCode: 1"), ("7.1.0.0.2", "ReturnCode: 1"),
@@ -67,7 +100,8 @@ class UpdateServerTest(unittest.TestCase):
         lines = self.ask("1.0.0.0")
         self.assertIn("ProductVersion: 1.0.0.2", lines)
         files = [l[len("File: "):].split(",") for l in lines if l.startswith("File: ")]
-        self.assertEqual([f[0] for f in files], ["QLX.exe", "update.script", "version.dat"])
+        self.assertEqual([f[0] for f in files],
+                         ["QLX.exe", "update.manifest", "update.script", "version.dat"])
         for name, size, crc, address in files:
             self.assertTrue(address.startswith("http://localhost:%d/sets/1.0.0.2/" % self.port))
             with urllib.request.urlopen(address) as download:

@@ -12,7 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "common/win32/gdi.h"
 #include "skin/skin_bitmap.h"
+#include "skin/skinned_dialog.h"
 #include "skin/splash_window.h"
 #include "tray/app/minibar.h"
 #include "tray/app/notification.h"
@@ -23,7 +25,7 @@ namespace qlx::tray {
 
 class CQlxApp;
 
-class CMainDlg final : public StatisticsView {
+class CMainDlg final : public skin::SkinnedDialog, public StatisticsView {
 public:
     explicit CMainDlg(CQlxApp& app) : app_(app) {}
     CMainDlg(const CMainDlg&) = delete;
@@ -32,7 +34,7 @@ public:
 
     // Creates the window without a parent; it stays hidden.
     bool Create();
-    HWND Window() const { return window_; }
+    using SkinnedDialog::Window;
     bool PreTranslate(MSG& msg);
     PopupNotifier* Notifier() { return notifier_.get(); }
 
@@ -61,11 +63,12 @@ private:
         CMainDlg& owner_;
     };
 
-    static INT_PTR CALLBACK DialogProc(HWND, UINT, WPARAM, LPARAM);
-    INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
-    void OnInitDialog();
+    BOOL OnInit() override;
+    void OnCommand(int id, int code) override;
+    bool OnNotify(const NMHDR& header, INT_PTR* result) override;
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR* result) override;
     void SetUpControls();
-    void OnCommand(UINT id);
+    void RunCommand(UINT id);
     void OnStrip(int strip);
     void OnTrayClick();
     void RefreshValues();
@@ -74,20 +77,24 @@ private:
     // The history entries of the selected rows, in list order.
     std::vector<size_t> SelectedEntries();
     void FillRow(NMLVDISPINFOA& info);
+    // The allowed sites: the history list's context menu (a click or the
+    // keyboard's Shift+F10 and menu key), its command for the selected
+    // entry, and a tip's request, as the tip's thread posts it.
+    bool OnContextMenu(HWND control, LPARAM point);
+    void AllowSelectedSite();
+    void AllowSiteOf(const std::string& siteAddress);
     void ReopenSelected();
     void ReopenNewest();
     void RemoveSelected(bool all);
     void ShowAbout();
     void OpenManual();
-    void Paint();
-    void SetText(int control, const std::string& text);
 
     CQlxApp& app_;
-    HWND window_ = nullptr;
     skin::CSplashDlg splash_;
-    skin::Surface surface_;
-    HICON normalIcon_ = nullptr;
-    HICON alertIcon_ = nullptr;
+    UniqueIcon normalIcon_;
+    UniqueIcon alertIcon_;
+    UniqueIcon bigIcon_;
+    UINT taskbarCreated_ = 0;
     std::shared_ptr<CTrayIcon> trayIcon_ = std::make_shared<CTrayIcon>();
     std::unique_ptr<CMiniBar> minibar_;
     std::unique_ptr<CNotifier> notifier_;

@@ -1,6 +1,9 @@
 #include "tray/app/minibar.h"
 
+#include "skin/button.h"
+#include "skin/menu.h"
 #include "skin/message_box.h"
+#include "skin/paint.h"
 #include "tray/core/main_window_rules.h"
 #include "tray/core/minibar_rules.h"
 #include "tray/core/settings.h"
@@ -28,107 +31,68 @@ size_t FaceIndex(int bitmap) {
 
 } // namespace
 
-CMiniBar::~CMiniBar() {
-    if (window_ && ::IsWindow(window_)) {
-        ::DestroyWindow(window_);
-    }
-}
-
 bool CMiniBar::Create(HWND mainWindow) {
     main_ = mainWindow;
-    window_ = ::CreateDialogParamA(module_, MAKEINTRESOURCEA(IDD_MINIBAR), mainWindow, DialogProc,
-                                   reinterpret_cast<LPARAM>(this));
-    if (!window_) {
+    if (!SkinnedDialog::Create(module_, IDD_MINIBAR, mainWindow)) {
         return false;
     }
     const ScreenPoint place = MiniBarPosition(::GetSystemMetrics(SM_CXFULLSCREEN),
                                               settings_.minibar_dx, settings_.minibar_dy);
-    ::SetWindowPos(window_, HWND_TOPMOST, place.x, place.y, kMiniBarWidth, kMiniBarHeight,
+    ::SetWindowPos(Window(), HWND_TOPMOST, place.x, place.y, kMiniBarWidth, kMiniBarHeight,
                    SWP_NOACTIVATE);
     Show(settings_.ShowMiniBar);
     return true;
 }
 
 void CMiniBar::Show(bool show) {
-    if (window_) {
-        ::ShowWindow(window_, show ? SW_SHOWNOACTIVATE : SW_HIDE);
+    if (Window()) {
+        ::ShowWindow(Window(), show ? SW_SHOWNOACTIVATE : SW_HIDE);
     }
 }
 
-INT_PTR CALLBACK CMiniBar::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_INITDIALOG) {
-        ::SetWindowLongPtrA(window, DWLP_USER, lParam);
-        reinterpret_cast<CMiniBar*>(lParam)->window_ = window;
-    }
-    auto* self = reinterpret_cast<CMiniBar*>(::GetWindowLongPtrA(window, DWLP_USER));
-    return self ? self->Handle(message, wParam, lParam) : FALSE;
-}
-
-INT_PTR CMiniBar::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+bool CMiniBar::OnMessage(UINT message, WPARAM, LPARAM, INT_PTR* result) {
+    *result = TRUE;
     switch (message) {
-    case WM_INITDIALOG:
-        OnInit();
-        return FALSE;
-    case WM_COMMAND:
-        if (HIWORD(wParam) == BN_CLICKED) {
-            OnButton(LOWORD(wParam));
-        }
-        return TRUE;
     case WM_LBUTTONDOWN:
         // Dragging by the background.
         HideMainWindow();
         ::ReleaseCapture();
-        ::SendMessageA(window_, WM_SYSCOMMAND, SC_MOVE | HTCAPTION, 0);
-        return TRUE;
-    case WM_ERASEBKGND:
-        surface_.Paint(window_, reinterpret_cast<HDC>(wParam));
-        return TRUE;
-    case WM_PAINT: {
-        PAINTSTRUCT paint;
-        HDC dc = ::BeginPaint(window_, &paint);
-        if (!compact_) {
-            skin::DrawWindowText(window_, dc, {36, 2, 114, 32}, skin::colour::kInk,
-                                 DT_CENTER | DT_VCENTER);
-        }
-        ::EndPaint(window_, &paint);
-        return TRUE;
-    }
-    case WM_DRAWITEM: {
-        const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
-        return skin::DrawImageButton(item) || skin::SkinMenu::Draw(item);
-    }
-    case WM_MEASUREITEM:
-        return skin::SkinMenu::Measure(*reinterpret_cast<MEASUREITEMSTRUCT*>(lParam));
+        ::SendMessageA(Window(), WM_SYSCOMMAND, SC_MOVE | HTCAPTION, 0);
+        return true;
     case WM_CLOSE:
-        return TRUE; // only the Close button closes it
-    case WM_NCDESTROY:
-        ::SetWindowLongPtrA(window_, DWLP_USER, 0);
-        window_ = nullptr;
-        return FALSE;
+        return true; // only the Close button closes it
     default:
-        return FALSE;
+        return false;
     }
 }
 
-void CMiniBar::OnInit() {
-    ::SetWindowTextA(window_, skin::LoadString(module_, IDS_PRODUCT_NAME).c_str());
+void CMiniBar::Paint(HDC dc) {
+    if (!compact_) {
+        skin::DrawWindowText(Window(), dc, {36, 2, 114, 32}, skin::colour::kInk,
+                             DT_CENTER | DT_VCENTER);
+    }
+}
+
+BOOL CMiniBar::OnInit() {
+    ::SetWindowTextA(Window(), skin::LoadString(module_, IDS_PRODUCT_NAME).c_str());
     for (size_t i = 0; i < kFaces.size(); ++i) {
         faces_[i].Reset(skin::LoadImageStrip(module_, kFaces[i].bitmap, kFaces[i].width));
     }
-    tips_.Create(window_);
+    tips_.Create(Window());
     for (const ButtonPlace& place : MiniBarLayout(false, settings_.BlockPopup)) {
-        skin::MakeImageButton(::GetDlgItem(window_, place.control),
+        skin::MakeImageButton(::GetDlgItem(Window(), place.control),
                               faces_[FaceIndex(place.bitmap)].list, false);
     }
     compact_ = settings_.MiniBarCompact;
     shownBlocking_ = settings_.BlockPopup;
     ApplyLayout();
+    return FALSE;
 }
 
 void CMiniBar::ApplyLayout() {
-    surface_.Apply(window_, module_, MiniBarShapeBitmap(compact_), true);
+    ApplySkin(module_, MiniBarShapeBitmap(compact_), true);
     for (const ButtonPlace& place : MiniBarLayout(compact_, shownBlocking_)) {
-        HWND button = ::GetDlgItem(window_, place.control);
+        HWND button = ::GetDlgItem(Window(), place.control);
         ::SetWindowPos(button, nullptr, place.x, place.y, place.width, place.height,
                        SWP_NOZORDER | SWP_NOACTIVATE);
         skin::SetButtonFaces(button, faces_[FaceIndex(place.bitmap)].list);
@@ -137,7 +101,7 @@ void CMiniBar::ApplyLayout() {
         ::SetWindowTextA(button, tip.c_str());
         tips_.Set(button, tip);
     }
-    ::InvalidateRect(window_, nullptr, TRUE);
+    ::InvalidateRect(Window(), nullptr, TRUE);
 }
 
 void CMiniBar::HideMainWindow() {
@@ -146,7 +110,10 @@ void CMiniBar::HideMainWindow() {
     }
 }
 
-void CMiniBar::OnButton(int control) {
+void CMiniBar::OnCommand(int control, int code) {
+    if (code != BN_CLICKED) {
+        return;
+    }
     HideMainWindow();
     switch (control) {
     case IDC_MINIBAR_MAIN:
@@ -192,7 +159,7 @@ void CMiniBar::UpdateBlockingButton() {
 
 void CMiniBar::StorePosition() {
     RECT rect{};
-    if (!window_ || !::GetWindowRect(window_, &rect)) {
+    if (!Window() || !::GetWindowRect(Window(), &rect)) {
         return;
     }
     const StoredPosition stored =
@@ -203,30 +170,25 @@ void CMiniBar::StorePosition() {
 
 void CMiniBar::ShowMenu() {
     std::vector<skin::SkinMenu::Item> items;
-    std::vector<HBITMAP> icons;
+    std::vector<UniqueBitmap> icons;
     for (const MenuItem& entry : kMiniBarMenu) {
         skin::SkinMenu::Item item;
         if (entry.command != 0) {
             item.text = skin::LoadString(module_, static_cast<UINT>(entry.text));
             item.command = static_cast<UINT>(entry.command);
-            item.icon = static_cast<HBITMAP>(
-                ::LoadImageA(module_, MAKEINTRESOURCEA(entry.icon), IMAGE_BITMAP, 0, 0, 0));
-            icons.push_back(item.icon);
+            icons.emplace_back(static_cast<HBITMAP>(
+                ::LoadImageA(module_, MAKEINTRESOURCEA(entry.icon), IMAGE_BITMAP, 0, 0, 0)));
+            item.icon = icons.back().get();
             item.enabled =
                 entry.command != ID_CMD_OPEN_LAST_POPUP || HasLastPopup(settings_.history);
         }
         items.push_back(std::move(item));
     }
     POINT at{230, 33};
-    ::ClientToScreen(window_, &at);
+    ::ClientToScreen(Window(), &at);
     // The menu's owner draws it; the command goes to the main window.
-    ::SetForegroundWindow(window_);
-    const UINT command = skin::SkinMenu::Track(window_, items, at.x, at.y, TPM_RIGHTALIGN);
-    for (HBITMAP icon : icons) {
-        if (icon) {
-            ::DeleteObject(icon);
-        }
-    }
+    ::SetForegroundWindow(Window());
+    const UINT command = skin::SkinMenu::Track(Window(), items, at.x, at.y, TPM_RIGHTALIGN);
     if (command != 0) {
         ::SendMessageA(main_, WM_COMMAND, command, 0);
     }

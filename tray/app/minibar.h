@@ -8,23 +8,22 @@
 #include <mutex>
 
 #include "skin/skin_bitmap.h"
-#include "skin/skin_controls.h"
+#include "skin/skinned_dialog.h"
+#include "skin/tip.h"
 
 namespace qlx::tray {
 
 class CSettings;
 
-class CMiniBar {
+class CMiniBar final : public skin::SkinnedDialog {
 public:
     CMiniBar(HINSTANCE module, CSettings& settings) : module_(module), settings_(settings) {}
     CMiniBar(const CMiniBar&) = delete;
     CMiniBar& operator=(const CMiniBar&) = delete;
-    ~CMiniBar();
 
     // Creates it owned by `mainWindow`, placed from the stored position and
     // shown if `ShowMiniBar`.
     bool Create(HWND mainWindow);
-    HWND Window() const { return window_; }
 
     // Shows the blocking state that `BlockPopup` now has.
     void UpdateBlockingButton();
@@ -33,10 +32,10 @@ public:
     void Show(bool show);
 
 private:
-    static INT_PTR CALLBACK DialogProc(HWND, UINT, WPARAM, LPARAM);
-    INT_PTR Handle(UINT message, WPARAM wParam, LPARAM lParam);
-    void OnInit();
-    void OnButton(int control);
+    BOOL OnInit() override;
+    void OnCommand(int control, int code) override;
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR* result) override;
+    void Paint(HDC dc) override;
     void ApplyLayout();
     void ToggleCompact();
     void ShowMenu();
@@ -44,12 +43,10 @@ private:
 
     HINSTANCE module_;
     CSettings& settings_;
-    HWND window_ = nullptr;
     HWND main_ = nullptr;
     bool compact_ = false;
     bool shownBlocking_ = true;
     std::mutex blockingLock_;
-    skin::Surface surface_;
     skin::Tips tips_;
     // Faces by bitmap: Main, Task, Enable on, Enable off, Info, Close, Left,
     // Left compact.

@@ -4,9 +4,10 @@
 
 #include <atomic>
 
+#include "skin/compact_text.h"
 #include "skin/message_box.h"
-#include "skin/skin_bitmap.h"
-#include "skin/skin_controls.h"
+#include "skin/skinned_dialog.h"
+#include "tray/core/allowed_sites.h"
 #include "tray/core/notification_rules.h"
 #include "tray/core/settings.h"
 #include "tray/res/resource.h"
@@ -26,6 +27,8 @@ struct TipJob {
     HINSTANCE module;
     std::string address;
     uint32_t seconds;
+    HWND owner;
+    std::string site;
 };
 
 struct BlinkJob {
@@ -34,69 +37,55 @@ struct BlinkJob {
     HICON alert;
 };
 
-class CPopupBlocked {
+class CPopupBlocked final : public skin::SkinnedDialog {
 public:
     // An address is shortened to the label's width; a message wraps in it.
-    CPopupBlocked(HINSTANCE module, std::string text, uint32_t durationMs, bool isAddress)
+    CPopupBlocked(HINSTANCE module, std::string text, uint32_t durationMs, bool isAddress,
+                  HWND owner = nullptr, std::string site = {})
         : module_(module), text_(std::move(text)), durationMs_(durationMs), isAddress_(isAddress),
-          timer_(++g_tipTimer) {}
+          timer_(++g_tipTimer), owner_(owner), site_(std::move(site)) {}
 
-    void Run() {
-        ::DialogBoxParamA(module_, MAKEINTRESOURCEA(IDD_POPUP_BLOCKED), nullptr, DialogProc,
-                          reinterpret_cast<LPARAM>(this));
-    }
+    void Run() { RunModal(module_, IDD_POPUP_BLOCKED, nullptr); }
 
 private:
-    static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-        if (message == WM_INITDIALOG) {
-            ::SetWindowLongPtrA(window, DWLP_USER, lParam);
-        }
-        auto* self = reinterpret_cast<CPopupBlocked*>(::GetWindowLongPtrA(window, DWLP_USER));
-        return self ? self->Handle(window, message, wParam, lParam) : FALSE;
-    }
-
-    INT_PTR Handle(HWND window, UINT message, WPARAM wParam, LPARAM) {
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR* result) override {
+        *result = TRUE;
         switch (message) {
-        case WM_INITDIALOG:
-            OnInit(window);
-            return FALSE;
         case WM_TIMER:
             if (wParam == timer_) {
-                ::KillTimer(window, timer_);
-                Close(window);
+                ::KillTimer(Window(), timer_);
+                Close();
             }
-            return TRUE;
+            return true;
         case WM_LBUTTONDOWN:
-            Close(window);
-            return TRUE;
-        case WM_ERASEBKGND:
-            surface_.Paint(window, reinterpret_cast<HDC>(wParam));
-            return TRUE;
-        case WM_PAINT: {
-            PAINTSTRUCT paint;
-            HDC dc = ::BeginPaint(window, &paint);
-            skin::DrawWindowText(window, dc, {14, 6, 210, 30}, RGB(255, 255, 255),
-                                 DT_LEFT | DT_VCENTER);
-            ::EndPaint(window, &paint);
-            return TRUE;
-        }
-        case WM_CTLCOLORSTATIC:
-            return skin::PaperStatic(wParam);
-        case WM_COMMAND:
-            if (LOWORD(wParam) == IDCANCEL || LOWORD(wParam) == IDOK) {
-                Close(window);
-            }
-            return TRUE;
+            Close();
+            return true;
+        case WM_MOUSEACTIVATE:
+            *result = MA_NOACTIVATE; // a click closes the tip, it does not take the focus
+            return true;
+        case WM_DRAWITEM:
+            return (*result = DrawLink(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam))) != 0;
         default:
-            return FALSE;
+            return false;
         }
     }
 
-    void OnInit(HWND window) {
-        surface_.Apply(window, module_, IDB_TIP_SKIN);
+    void OnCommand(int id, int code) override {
+        if (id == IDC_TIP_ALLOW_SITE && code == BN_CLICKED) {
+            AllowSite();
+            Close();
+        } else if (id == IDCANCEL || id == IDOK) {
+            Close();
+        }
+    }
+
+    BOOL OnInit() override {
+        HWND window = Window();
+        ApplySkin(module_, IDB_TIP_SKIN);
+        SetCaptionLook({{14, 6, 210, 30}});
         const std::string product = skin::LoadString(module_, IDS_PRODUCT_NAME);
         ::SetWindowTextA(window, product.c_str());
-        HWND label = ::GetDlgItem(window, IDC_TIP_TEXT);
+        HWND label = Item(IDC_TIP_TEXT);
         ::SetWindowPos(label, nullptr, 20, 40, 178, 28, SWP_NOZORDER | SWP_NOACTIVATE);
         if (isAddress_) {
             ::SetWindowTextA(label, skin::LoadString(module_, IDS_NO_VALUE).c_str());
@@ -104,21 +93,54 @@ private:
         } else {
             ::SetWindowTextA(label, text_.c_str());
         }
+        if (isAddress_ && owner_ && NormaliseSite(site_).ok()) {
+            // A real button under the link look: screen readers name it
+            // by its text, and it takes a click as any button does.
+            HWND allow = Item(IDC_TIP_ALLOW_SITE);
+            ::SetWindowTextA(allow, skin::LoadString(module_, IDS_TIP_ALLOW_SITE).c_str());
+            ::SetWindowPos(allow, nullptr, 20, 72, 178, 18, SWP_NOZORDER | SWP_NOACTIVATE);
+            ::ShowWindow(allow, SW_SHOWNA);
+        }
         RECT work{};
         ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
         const TipRect place = PlaceTip(work.right, work.bottom);
         ::SetWindowPos(window, HWND_TOPMOST, place.left, place.top, place.width, place.height,
                        SWP_NOACTIVATE);
         ::SetTimer(window, timer_, durationMs_, nullptr);
-        ::ShowWindow(window, SW_SHOW);
-        DWORD_PTR ignored = 0;
-        ::SendMessageTimeoutA(::GetDesktopWindow(), WM_SYSCOMMAND, SC_HOTKEY,
-                              reinterpret_cast<LPARAM>(window), SMTO_ABORTIFHUNG, 1000, &ignored);
+        // On top, but never the foreground: keys typed in the browser stay
+        // in the browser.
+        ::ShowWindow(window, SW_SHOWNOACTIVATE);
+        return FALSE;
     }
 
-    void Close(HWND window) {
+    void Close() {
         closed_ = true;
-        ::EndDialog(window, IDOK);
+        SkinnedDialog::Close(IDOK);
+    }
+
+    // The main window, on its own thread, changes the list.
+    void AllowSite() {
+        auto request = std::make_unique<std::string>(site_);
+        if (::PostMessageA(owner_, WM_QLX_ALLOW_SITE, 0, reinterpret_cast<LPARAM>(request.get()))) {
+            request.release();
+        }
+    }
+
+    static BOOL DrawLink(const DRAWITEMSTRUCT& item) {
+        if (item.CtlID != IDC_TIP_ALLOW_SITE) {
+            return FALSE;
+        }
+        char text[128] = {};
+        ::GetWindowTextA(item.hwndItem, text, sizeof text);
+        RECT rect = item.rcItem;
+        ::SetBkMode(item.hDC, TRANSPARENT);
+        ::SetTextColor(item.hDC,
+                       (item.itemState & ODS_SELECTED) ? RGB(120, 73, 24) : RGB(0, 84, 166));
+        ::DrawTextA(item.hDC, text, -1, &rect, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+        if ((item.itemState & ODS_FOCUS) && !(item.itemState & ODS_NOFOCUSRECT)) {
+            ::DrawFocusRect(item.hDC, &item.rcItem);
+        }
+        return TRUE;
     }
 
     HINSTANCE module_;
@@ -126,13 +148,14 @@ private:
     uint32_t durationMs_;
     bool isAddress_;
     UINT_PTR timer_;
+    HWND owner_;
+    std::string site_;
     bool closed_ = false;
-    skin::Surface surface_;
 };
 
 DWORD WINAPI TipThread(void* param) {
     std::unique_ptr<TipJob> job(static_cast<TipJob*>(param));
-    RunPopupBlockedTip(job->module, job->address, job->seconds);
+    RunPopupBlockedTip(job->module, job->address, job->seconds, job->owner, job->site);
     --g_liveTips;
     return 0;
 }
@@ -176,8 +199,9 @@ bool Start(UniqueHandle& slot, LPTHREAD_START_ROUTINE routine, std::unique_ptr<J
 
 } // namespace
 
-void RunPopupBlockedTip(HINSTANCE module, const std::string& address, uint32_t seconds) {
-    CPopupBlocked(module, address, TipDurationMs(seconds), true).Run();
+void RunPopupBlockedTip(HINSTANCE module, const std::string& address, uint32_t seconds, HWND owner,
+                        const std::string& siteAddress) {
+    CPopupBlocked(module, address, TipDurationMs(seconds), true, owner, siteAddress).Run();
 }
 
 void RunMessageTip(HINSTANCE module, const std::string& text, uint32_t durationMs) {
@@ -185,11 +209,16 @@ void RunMessageTip(HINSTANCE module, const std::string& text, uint32_t durationM
 }
 
 void CNotifier::NotifyBlockedPopup(const std::string& popupAddress) {
+    NotifyBlockedPopupFrom(popupAddress, {});
+}
+
+void CNotifier::NotifyBlockedPopupFrom(const std::string& popupAddress,
+                                       const std::string& siteAddress) {
     const NotificationChoice choice = ChooseNotifications(settings_);
     if (choice.tip && ++g_liveTips <= kMaxTipsAtOnce) {
         if (!Start(tipThread_, TipThread,
-                   std::make_unique<TipJob>(
-                       TipJob{module_, popupAddress, settings_.ShowToolTip_Time}))) {
+                   std::make_unique<TipJob>(TipJob{
+                       module_, popupAddress, settings_.ShowToolTip_Time, owner_, siteAddress}))) {
             --g_liveTips;
         }
     } else if (choice.tip) {

@@ -24,6 +24,10 @@ public:
           alert_(alert) {}
 
     void NotifyBlockedPopup(const std::string& popupAddress) override;
+    void NotifyBlockedPopupFrom(const std::string& popupAddress,
+                                const std::string& siteAddress) override;
+    // The window told of a tip's "Allow this site" (WM_QLX_ALLOW_SITE).
+    void SetOwner(HWND owner) { owner_ = owner; }
 
 private:
     HINSTANCE module_;
@@ -31,6 +35,7 @@ private:
     std::shared_ptr<CTrayIcon> icon_;
     HICON normal_;
     HICON alert_;
+    HWND owner_ = nullptr;
     // The newest thread of each kind; a newer one replaces the handle
     // without waiting for the older thread.
     UniqueHandle tipThread_, blinkThread_, toneThread_;
@@ -38,7 +43,10 @@ private:
 
 // `CPopupBlocked`: the tip (dialog 107), a modal dialog of its own thread.
 // Runs it on the calling thread; returns when it closed.
-void RunPopupBlockedTip(HINSTANCE module, const std::string& address, uint32_t seconds);
+// With `owner` and a `siteAddress` that names a site, the tip offers
+// "Allow this site"; a click posts WM_QLX_ALLOW_SITE to `owner`.
+void RunPopupBlockedTip(HINSTANCE module, const std::string& address, uint32_t seconds,
+                        HWND owner = nullptr, const std::string& siteAddress = {});
 // The same tip showing a message (the updater's outcome) for `durationMs`.
 void RunMessageTip(HINSTANCE module, const std::string& text, uint32_t durationMs);
 

@@ -103,6 +103,8 @@ bool CQlxApp::StartNormally() {
     // Settings and history.
     settings_.Open(registry_, RegRoot::CurrentUser, kOptionsKeyPath);
     settings_.Load(defaults_, ComputeSettingsPlace(productName_), files_);
+    sitesFile_ = settings_.Place().dataFolder + "\\" + kSitesFileName;
+    sites_ = LoadSitesFile(files_, sitesFile_);
 
     // The update manager: the schedule of program updates and the updater launch.
     updates_.SetScheduleFile(0, "Program.upd");
@@ -147,7 +149,26 @@ bool CQlxApp::RecordBlockedPopup(std::string_view parentAddress, std::string_vie
     const bool shown = mainDlg_ && mainDlg_->Window();
     return tray::RecordBlockedPopup(settings_, clock_, shown ? mainDlg_->Notifier() : nullptr,
                                     shown ? mainDlg_.get() : nullptr, parentAddress, popupAddress,
-                                    geometry);
+                                    geometry, &sites_.sites);
+}
+
+SiteEdit CQlxApp::AllowSite(std::string_view typed, HWND owner) {
+    SiteEdit edit = AddSiteToFile(files_, sitesFile_, typed);
+    TakeSites(edit, owner);
+    return edit;
+}
+
+SiteEdit CQlxApp::RemoveSite(const std::string& entry, HWND owner) {
+    SiteEdit edit = RemoveSiteFromFile(files_, sitesFile_, entry);
+    TakeSites(edit, owner);
+    return edit;
+}
+
+void CQlxApp::TakeSites(const SiteEdit& edit, HWND owner) {
+    sites_ = edit.sites;
+    if (!edit.message.empty() && owner) {
+        skin::SkinMessageBox(owner, edit.message, productName_, MB_OK | MB_ICONWARNING);
+    }
 }
 
 HRESULT CQlxApp::Register() {

@@ -11,9 +11,11 @@
 #include "common/win32/unique_handle.h"
 #include "common/win32/win32_registry.h"
 #include "tray/app/main_dlg.h"
+#include "tray/app/sites_page.h"
 #include "tray/app/update_manager.h"
 #include "tray/app/win32_file_store.h"
 #include "tray/com/popup_service.h"
+#include "tray/core/allowed_sites.h"
 #include "tray/core/command_line.h"
 #include "tray/core/local_clock.h"
 #include "tray/core/settings.h"
@@ -22,7 +24,7 @@ namespace qlx::tray {
 
 inline constexpr const char* kInstanceMutexName = "QuellixMutex";
 
-class CQlxApp final : public PopupServiceHost {
+class CQlxApp final : public PopupServiceHost, public SiteListOwner {
 public:
     explicit CQlxApp(HINSTANCE instance);
     CQlxApp(const CQlxApp&) = delete;
@@ -38,6 +40,15 @@ public:
     const CSettings& Defaults() const { return defaults_; }
     bool RecordBlockedPopup(std::string_view parentAddress, std::string_view popupAddress,
                             const PopupGeometry& geometry) override;
+
+    // The allowed sites, read at start and after every change; the popup
+    // service looks them up in memory.
+    const AllowedSites& Sites() const override { return sites_.sites; }
+    // The user's changes of the list: made to "sites.lst" at once. A refusal
+    // or a failed save is explained to the user in a message box over
+    // `owner` (none when `owner` is null).
+    SiteEdit AllowSite(std::string_view typed, HWND owner) override;
+    SiteEdit RemoveSite(const std::string& entry, HWND owner) override;
 
     HINSTANCE Instance() const { return instance_; }
     const std::string& ProductName() const { return productName_; }
@@ -58,6 +69,7 @@ private:
     HRESULT Register();
     HRESULT Unregister();
     void ExitInstance();
+    void TakeSites(const SiteEdit& edit, HWND owner);
 
     HINSTANCE instance_;
     std::string productName_;
@@ -73,6 +85,8 @@ private:
     SystemClock clock_;
     CSettings defaults_;
     CSettings settings_;
+    std::string sitesFile_;
+    SitesReading sites_;
     CUpdateManager updates_;
     UniqueHandle mutex_;
     std::unique_ptr<CMainDlg> mainDlg_;

@@ -2,73 +2,39 @@
 
 #include <windows.h>
 
-#include <exdisp.h>
-#include <ole2.h>
-
 #include <memory>
 
-#include "common/win32/bstr.h"
-#include "common/win32/com_ptr.h"
-#include "common/win32/variant.h"
+#include "common/win32/browser_window.h"
+#include "common/win32/com_apartment.h"
 #include "tray/core/settings.h"
 
 namespace qlx::tray {
 
 namespace {
 
-constexpr CLSID kBrowserApplication = {
-    0x0002DF01, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-
 struct ReopenJob {
     CHistoryEntry entry;
     bool normalize, fit, border, menu;
 };
 
-VARIANT_BOOL AsVariantBool(bool value) {
-    return value ? VARIANT_TRUE : VARIANT_FALSE;
-}
-
-void Reopen(const ReopenJob& job) {
-    ComPtr<IWebBrowser2> browser;
-    if (FAILED(::CoCreateInstance(kBrowserApplication, nullptr, CLSCTX_SERVER, IID_IWebBrowser2,
-                                  browser.put_void()))) {
-        return;
-    }
-    Variant address, none;
-    VARIANT* url = address.put();
-    url->vt = VT_BSTR;
-    url->bstrVal = Bstr::FromAnsi(job.entry.popupAddress).Detach();
-    browser->Navigate2(address.get(), none.get(), none.get(), none.get(), none.get());
-    if (!job.normalize) {
-        // As the page asked for it: bare, at its own place and size.
-        browser->put_AddressBar(VARIANT_FALSE);
-        browser->put_MenuBar(VARIANT_FALSE);
-        browser->put_StatusBar(VARIANT_FALSE);
-        browser->put_ToolBar(FALSE);
-        browser->put_Left(static_cast<LONG>(job.entry.left));
-        browser->put_Top(static_cast<LONG>(job.entry.top));
-        browser->put_Width(static_cast<LONG>(job.entry.width));
-        browser->put_Height(static_cast<LONG>(job.entry.height));
-    } else {
-        if (job.fit) {
-            browser->put_Left(0);
-            browser->put_Top(0);
-            browser->put_Width(::GetSystemMetrics(SM_CXFULLSCREEN));
-            browser->put_Height(::GetSystemMetrics(SM_CYFULLSCREEN));
-        }
-        browser->put_Resizable(AsVariantBool(job.border));
-        browser->put_MenuBar(AsVariantBool(job.menu));
-        browser->put_ToolBar(job.menu ? TRUE : FALSE);
-    }
-    browser->put_Visible(VARIANT_TRUE);
-}
-
 DWORD WINAPI ReopenThread(void* param) {
     std::unique_ptr<ReopenJob> job(static_cast<ReopenJob*>(param));
-    if (SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
-        Reopen(*job);
-        ::CoUninitialize();
+    const ComApartment apartment;
+    if (!apartment.entered()) {
+        return 0;
     }
+    BrowserWindowShape shape;
+    // Without normalisation: as the page asked for it, bare, at its own
+    // place and size.
+    shape.asRecorded = !job->normalize;
+    shape.left = static_cast<LONG>(job->entry.left);
+    shape.top = static_cast<LONG>(job->entry.top);
+    shape.width = static_cast<LONG>(job->entry.width);
+    shape.height = static_cast<LONG>(job->entry.height);
+    shape.fitToScreen = job->fit;
+    shape.resizable = job->border;
+    shape.menuAndToolbar = job->menu;
+    OpenBrowserWindow(Bstr::FromAnsi(job->entry.popupAddress), {}, shape);
     return 0;
 }
 

@@ -6,7 +6,9 @@
 #include <string>
 
 #include "skin/message_box.h"
-#include "skin/skin_controls.h"
+#include "skin/button.h"
+#include "skin/tab_strip.h"
+#include "tray/app/sites_page.h"
 #include "tray/core/settings_page_rules.h"
 #include "tray/res/resource.h"
 
@@ -33,13 +35,10 @@ constexpr CheckBox kCheckBoxes[] = {
     {IDC_NORMALIZATION, &CSettings::Normalization},
 };
 
-struct Place {
-    int control;
-    int x, y, width, height;
-};
+using skin::Place;
 // The dialog's controls on its skin, in pixels.
 constexpr Place kDialogLayout[] = {
-    {IDC_SETTINGS_TABS, 8, 29, 128, 22},     {IDC_SETTINGS_OK, 248, 372, 72, 24},
+    {IDC_SETTINGS_TABS, 8, 29, 190, 22},     {IDC_SETTINGS_OK, 248, 372, 72, 24},
     {IDC_SETTINGS_CANCEL, 325, 372, 72, 24}, {IDC_SETTINGS_DEFAULTS, 400, 372, 72, 24},
     {IDC_SETTINGS_CLOSE, 465, 5, 13, 13},
 };
@@ -64,13 +63,6 @@ constexpr Place kAdvancedLayout[] = {
     {IDC_NORMALIZATION, 24, 100, 330, 18},
 };
 
-template <size_t N> void LayOut(HWND window, const Place (&layout)[N]) {
-    for (const Place& place : layout) {
-        ::SetWindowPos(::GetDlgItem(window, place.control), nullptr, place.x, place.y, place.width,
-                       place.height, SWP_NOZORDER | SWP_NOACTIVATE);
-    }
-}
-
 std::string ControlText(HWND window, int control) {
     char text[MAX_PATH] = {};
     ::GetDlgItemTextA(window, control, text, sizeof text);
@@ -82,14 +74,13 @@ std::string ControlText(HWND window, int control) {
 // ---------------------------------------------------------------- pages
 
 bool CSettingsPage::Create(HWND parent, int x, int y) {
-    window_ = ::CreateDialogParamA(module_, MAKEINTRESOURCEA(dialog_), parent, DialogProc,
-                                   reinterpret_cast<LPARAM>(this));
-    if (!window_) {
+    HWND page = SkinnedDialog::Create(module_, dialog_, parent);
+    if (!page) {
         return false;
     }
     // The page answers to its dialog number among its parent's controls.
-    ::SetWindowLongPtrA(window_, GWLP_ID, dialog_);
-    ::SetWindowPos(window_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ::SetWindowLongPtrA(page, GWLP_ID, dialog_);
+    ::SetWindowPos(page, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     return true;
 }
 
@@ -99,47 +90,21 @@ void CSettingsPage::Load() {
     loading_ = false;
 }
 
-INT_PTR CALLBACK CSettingsPage::DialogProc(HWND window, UINT message, WPARAM wParam,
-                                           LPARAM lParam) {
-    if (message == WM_INITDIALOG) {
-        ::SetWindowLongPtrA(window, DWLP_USER, lParam);
-        auto* page = reinterpret_cast<CSettingsPage*>(lParam);
-        page->window_ = window;
-        page->surface_.Apply(window, page->module_, page->skin_);
-        page->OnInit();
-        page->Load();
-        return FALSE;
-    }
-    auto* page = reinterpret_cast<CSettingsPage*>(::GetWindowLongPtrA(window, DWLP_USER));
-    if (!page) {
-        return FALSE;
-    }
-    switch (message) {
-    case WM_COMMAND:
-        if (!page->loading_) {
-            page->OnCommand(LOWORD(wParam), HIWORD(wParam));
-        }
-        return TRUE;
-    case WM_ERASEBKGND:
-        page->surface_.Paint(window, reinterpret_cast<HDC>(wParam));
-        return TRUE;
-    case WM_CTLCOLORSTATIC:
-        return skin::PaperStatic(wParam);
-    case WM_DRAWITEM:
-        return skin::DrawImageButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
-    case WM_NCDESTROY:
-        ::SetWindowLongPtrA(window, DWLP_USER, 0);
-        page->window_ = nullptr;
-        break;
-    default:
-        break;
-    }
+BOOL CSettingsPage::OnInit() {
+    ApplySkin(module_, skin_);
+    SetUp();
+    Load();
     return FALSE;
+}
+
+bool CSettingsPage::OnMessage(UINT message, WPARAM, LPARAM, INT_PTR* result) {
+    *result = TRUE;
+    return message == WM_COMMAND && loading_;
 }
 
 void CSettingsPage::LoadCheckBoxes() {
     for (const CheckBox& box : kCheckBoxes) {
-        if (::GetDlgItem(window_, box.control)) {
+        if (::GetDlgItem(Window(), box.control)) {
             SetCheck(box.control, settings_.*box.option);
         }
     }
@@ -156,39 +121,40 @@ bool CSettingsPage::OnCheckBox(int control) {
 }
 
 void CSettingsPage::SetCheck(int control, bool checked) {
-    ::CheckDlgButton(window_, control, checked ? BST_CHECKED : BST_UNCHECKED);
+    ::CheckDlgButton(Window(), control, checked ? BST_CHECKED : BST_UNCHECKED);
 }
 
 bool CSettingsPage::IsChecked(int control) const {
-    return ::IsDlgButtonChecked(window_, control) == BST_CHECKED;
+    return ::IsDlgButtonChecked(Window(), control) == BST_CHECKED;
 }
 
 void CSettingsPage::Enable(int control, bool enabled) {
-    ::EnableWindow(::GetDlgItem(window_, control), enabled);
+    ::EnableWindow(::GetDlgItem(Window(), control), enabled);
 }
 
 CSettingsGeneral::CSettingsGeneral(HINSTANCE module, CSettings& settings, HIMAGELIST buttonFaces)
     : CSettingsPage(module, settings, IDD_SETTINGS_GENERAL, IDB_GENERAL_SKIN),
       buttonFaces_(buttonFaces) {}
 
-void CSettingsGeneral::OnInit() {
-    LayOut(window_, kGeneralLayout);
-    HWND spin = ::GetDlgItem(window_, IDC_TIP_SECONDS_SPIN);
+void CSettingsGeneral::SetUp() {
+    LayOut(kGeneralLayout);
+    HWND spin = ::GetDlgItem(Window(), IDC_TIP_SECONDS_SPIN);
     ::SendMessageA(spin, UDM_SETBUDDY,
-                   reinterpret_cast<WPARAM>(::GetDlgItem(window_, IDC_TIP_SECONDS)), 0);
+                   reinterpret_cast<WPARAM>(::GetDlgItem(Window(), IDC_TIP_SECONDS)), 0);
     ::SendMessageA(spin, UDM_SETRANGE32, 0, kMaxToolTipSeconds);
-    HWND keys = ::GetDlgItem(window_, IDC_OVERRIDE_KEY);
+    HWND keys = ::GetDlgItem(Window(), IDC_OVERRIDE_KEY);
     for (const std::string& name : SplitKeyNames(skin::LoadString(module_, IDS_KEY_NAMES))) {
         ::SendMessageA(keys, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
     }
-    skin::MakeImageButton(::GetDlgItem(window_, IDC_SOUND_FILE_OPEN), buttonFaces_, true);
+    skin::MakeImageButton(::GetDlgItem(Window(), IDC_SOUND_FILE_OPEN), buttonFaces_, true);
 }
 
 void CSettingsGeneral::LoadControls() {
     LoadCheckBoxes();
-    ::SetDlgItemTextA(window_, IDC_TIP_SECONDS, std::to_string(settings_.ShowToolTip_Time).c_str());
-    ::SetDlgItemTextA(window_, IDC_SOUND_FILE, settings_.SoundFileName.c_str());
-    HWND keys = ::GetDlgItem(window_, IDC_OVERRIDE_KEY);
+    ::SetDlgItemTextA(Window(), IDC_TIP_SECONDS,
+                      std::to_string(settings_.ShowToolTip_Time).c_str());
+    ::SetDlgItemTextA(Window(), IDC_SOUND_FILE, settings_.SoundFileName.c_str());
+    HWND keys = ::GetDlgItem(Window(), IDC_OVERRIDE_KEY);
     const auto items = static_cast<size_t>(::SendMessageA(keys, CB_GETCOUNT, 0, 0));
     ::SendMessageA(keys, CB_SETCURSEL,
                    static_cast<WPARAM>(SelectionForKeyNumber(settings_.AllowButtonNumber, items)),
@@ -211,7 +177,7 @@ void CSettingsGeneral::OnCommand(int control, int code) {
             // A key chosen while the override was off stored 0; switching it
             // back on takes the key the list shows, not "no key".
             const auto selected = static_cast<int>(
-                ::SendDlgItemMessageA(window_, IDC_OVERRIDE_KEY, CB_GETCURSEL, 0, 0));
+                ::SendDlgItemMessageA(Window(), IDC_OVERRIDE_KEY, CB_GETCURSEL, 0, 0));
             if (selected >= 0) {
                 settings_.AllowButtonNumber = KeyNumberForSelection(selected, true);
             }
@@ -228,10 +194,10 @@ void CSettingsGeneral::OnCommand(int control, int code) {
 }
 
 void CSettingsGeneral::OnSecondsEdited() {
-    const ToolTipSeconds seconds = ReadToolTipSeconds(ControlText(window_, IDC_TIP_SECONDS));
+    const ToolTipSeconds seconds = ReadToolTipSeconds(ControlText(Window(), IDC_TIP_SECONDS));
     if (!seconds.rewrite.empty()) {
         loading_ = true;
-        ::SetDlgItemTextA(window_, IDC_TIP_SECONDS, seconds.rewrite.c_str());
+        ::SetDlgItemTextA(Window(), IDC_TIP_SECONDS, seconds.rewrite.c_str());
         loading_ = false;
     }
     settings_.ShowToolTip_Time = seconds.value;
@@ -240,24 +206,24 @@ void CSettingsGeneral::OnSecondsEdited() {
 
 void CSettingsGeneral::OnKeyChosen() {
     const auto selected =
-        static_cast<int>(::SendDlgItemMessageA(window_, IDC_OVERRIDE_KEY, CB_GETCURSEL, 0, 0));
+        static_cast<int>(::SendDlgItemMessageA(Window(), IDC_OVERRIDE_KEY, CB_GETCURSEL, 0, 0));
     settings_.AllowButtonNumber = KeyNumberForSelection(selected, settings_.AllowPopup_PressButton);
     Changed();
 }
 
 void CSettingsGeneral::ChooseSoundFile() {
     char path[MAX_PATH] = {};
-    lstrcpynA(path, ControlText(window_, IDC_SOUND_FILE).c_str(), sizeof path);
+    lstrcpynA(path, ControlText(Window(), IDC_SOUND_FILE).c_str(), sizeof path);
     OPENFILENAMEA open{};
     open.lStructSize = sizeof open;
-    open.hwndOwner = window_;
+    open.hwndOwner = Window();
     open.lpstrFilter = "Sound Files (*.wav)\0*.wav\0All Files (*.*)\0*.*\0";
     open.lpstrFile = path;
     open.nMaxFile = sizeof path;
     open.lpstrDefExt = "wav";
     open.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
     if (::GetOpenFileNameA(&open)) {
-        ::SetDlgItemTextA(window_, IDC_SOUND_FILE, path);
+        ::SetDlgItemTextA(Window(), IDC_SOUND_FILE, path);
         settings_.SoundFileName = path;
         Changed();
     }
@@ -266,8 +232,8 @@ void CSettingsGeneral::ChooseSoundFile() {
 CSettingsAdvanced::CSettingsAdvanced(HINSTANCE module, CSettings& settings)
     : CSettingsPage(module, settings, IDD_SETTINGS_ADVANCED, IDB_ADVANCED_SKIN) {}
 
-void CSettingsAdvanced::OnInit() {
-    LayOut(window_, kAdvancedLayout);
+void CSettingsAdvanced::SetUp() {
+    LayOut(kAdvancedLayout);
 }
 
 void CSettingsAdvanced::LoadControls() {
@@ -282,114 +248,94 @@ void CSettingsAdvanced::OnCommand(int control, int code) {
 
 // ---------------------------------------------------------------- dialog
 
-CSettingsDlg::CSettingsDlg(HINSTANCE module, CSettings& settings, const CSettings& defaults)
+CSettingsDlg::CSettingsDlg(HINSTANCE module, CSettings& settings, const CSettings& defaults,
+                           SiteListOwner* sites)
     : module_(module), settings_(settings), defaults_(defaults),
       buttonFaces_(skin::LoadImageStrip(module, IDB_SMALL_BUTTON_FACE, 72)),
       closeFaces_(skin::LoadImageStrip(module, 184, 15)),
-      general_(module, settings, buttonFaces_.list), advanced_(module, settings) {}
+      general_(module, settings, buttonFaces_.list), advanced_(module, settings) {
+    if (sites) {
+        sites_ = std::make_unique<CSettingsSites>(module, settings, *sites, buttonFaces_.list);
+    }
+}
+
+CSettingsDlg::~CSettingsDlg() = default;
 
 INT_PTR CSettingsDlg::DoModal(HWND owner) {
     snapshot_.CopyFrom(settings_);
-    return ::DialogBoxParamA(module_, MAKEINTRESOURCEA(IDD_SETTINGS), owner, DialogProc,
-                             reinterpret_cast<LPARAM>(this));
+    return RunModal(module_, IDD_SETTINGS, owner);
 }
 
-INT_PTR CALLBACK CSettingsDlg::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_INITDIALOG) {
-        ::SetWindowLongPtrA(window, DWLP_USER, lParam);
-        reinterpret_cast<CSettingsDlg*>(lParam)->window_ = window;
-    }
-    auto* self = reinterpret_cast<CSettingsDlg*>(::GetWindowLongPtrA(window, DWLP_USER));
-    return self ? self->HandleMessage(message, wParam, lParam) : FALSE;
-}
-
-INT_PTR CSettingsDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-    case WM_INITDIALOG:
-        OnInitDialog();
-        return TRUE;
-    case WM_COMMAND:
-        switch (LOWORD(wParam)) {
-        case IDOK:
-        case IDC_SETTINGS_OK:
-            ::EndDialog(window_, IDOK);
-            break;
-        case IDCANCEL: // Escape
-        case IDC_SETTINGS_CANCEL:
-            RestoreSnapshot(settings_, snapshot_);
-            ::EndDialog(window_, IDCANCEL);
-            break;
-        case IDC_SETTINGS_CLOSE:
-            ::EndDialog(window_, IDCANCEL);
-            break;
-        case IDC_SETTINGS_DEFAULTS:
-            OnDefaults();
-            break;
-        default:
+void CSettingsDlg::OnCommand(int id, int) {
+    switch (id) {
+    case IDOK:
+    case IDC_SETTINGS_OK:
+        // Enter in the box of a new site adds it (a click on Ok would have
+        // moved the focus to Ok).
+        if (sites_ && sites_->OnEnter(::GetFocus())) {
             break;
         }
-        return TRUE;
-    case WM_NOTIFY: {
-        const auto* header = reinterpret_cast<const NMHDR*>(lParam);
-        if (header->idFrom == IDC_SETTINGS_TABS && header->code == TCN_SELCHANGE) {
-            ShowPage(TabCtrl_GetCurSel(header->hwndFrom));
-        }
+        Close(IDOK);
         break;
-    }
-    case WM_ERASEBKGND:
-        surface_.Paint(window_, reinterpret_cast<HDC>(wParam));
-        return TRUE;
-    case WM_PAINT: {
-        PAINTSTRUCT paint;
-        HDC dc = ::BeginPaint(window_, &paint);
-        skin::DrawWindowText(window_, dc, {14, 0, 400, 24}, RGB(255, 255, 255),
-                             DT_LEFT | DT_VCENTER);
-        ::EndPaint(window_, &paint);
-        return TRUE;
-    }
-    case WM_CTLCOLORSTATIC:
-        return skin::PaperStatic(wParam);
-    case WM_DRAWITEM:
-        return skin::DrawImageButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+    case IDCANCEL: // Escape
+    case IDC_SETTINGS_CANCEL:
+        RestoreSnapshot(settings_, snapshot_);
+        Close(IDCANCEL);
+        break;
+    case IDC_SETTINGS_CLOSE:
+        Close(IDCANCEL);
+        break;
+    case IDC_SETTINGS_DEFAULTS:
+        OnDefaults();
+        break;
     default:
         break;
     }
-    return FALSE;
 }
 
-void CSettingsDlg::OnInitDialog() {
-    surface_.Apply(window_, module_, IDB_SETTINGS_SKIN);
-    ::SetWindowTextA(window_, "Settings");
-    LayOut(window_, kDialogLayout);
+bool CSettingsDlg::OnNotify(const NMHDR& header, INT_PTR*) {
+    if (header.idFrom == IDC_SETTINGS_TABS && header.code == TCN_SELCHANGE) {
+        ShowPage(TabCtrl_GetCurSel(header.hwndFrom));
+    }
+    return false;
+}
+
+BOOL CSettingsDlg::OnInit() {
+    ApplySkin(module_, IDB_SETTINGS_SKIN);
+    SetCaptionLook({{14, 0, 400, 24}});
+    ::SetWindowTextA(Window(), "Settings");
+    LayOut(kDialogLayout);
     const std::pair<int, UINT> buttons[] = {{IDC_SETTINGS_OK, IDS_OK_BUTTON},
                                             {IDC_SETTINGS_CANCEL, IDS_CANCEL_BUTTON},
                                             {IDC_SETTINGS_DEFAULTS, IDS_DEFAULTS_BUTTON}};
     for (const auto& [control, text] : buttons) {
-        ::SetDlgItemTextA(window_, control, skin::LoadString(module_, text).c_str());
-        skin::MakeImageButton(::GetDlgItem(window_, control), buttonFaces_.list, true);
+        SetItemText(control, skin::LoadString(module_, text));
+        skin::MakeImageButton(Item(control), buttonFaces_.list, true);
     }
-    skin::MakeImageButton(::GetDlgItem(window_, IDC_SETTINGS_CLOSE), closeFaces_.list, false);
+    skin::MakeImageButton(Item(IDC_SETTINGS_CLOSE), closeFaces_.list, false);
 
-    HWND tabs = ::GetDlgItem(window_, IDC_SETTINGS_TABS);
+    HWND tabs = Item(IDC_SETTINGS_TABS);
     TabCtrl_SetItemSize(tabs, 62, 22);
-    skin::AddTabItems(tabs, {"General", "Advnced"});
+    skin::AddTabItems(tabs, sites_ ? std::vector<std::string>{"General", "Advnced", "Sites"}
+                                   : std::vector<std::string>{"General", "Advnced"});
     skin::MakeTabStrip(tabs, {});
-    general_.Create(window_, kPageX, kPageY);
-    advanced_.Create(window_, kPageX, kPageY);
+    general_.Create(Window(), kPageX, kPageY);
+    advanced_.Create(Window(), kPageX, kPageY);
+    if (sites_) {
+        sites_->Create(Window(), kPageX, kPageY);
+    }
     TabCtrl_SetCurSel(tabs, 0);
     ShowPage(0);
-
-    RECT rect{};
-    ::GetWindowRect(window_, &rect);
-    ::SetWindowPos(window_, nullptr,
-                   (::GetSystemMetrics(SM_CXSCREEN) - (rect.right - rect.left)) / 2,
-                   (::GetSystemMetrics(SM_CYSCREEN) - (rect.bottom - rect.top)) / 2, 0, 0,
-                   SWP_NOSIZE | SWP_NOZORDER);
+    Centre();
+    return TRUE;
 }
 
 void CSettingsDlg::ShowPage(int tab) {
     ::ShowWindow(general_.Window(), tab == 0 ? SW_SHOW : SW_HIDE);
-    ::ShowWindow(advanced_.Window(), tab == 0 ? SW_HIDE : SW_SHOW);
+    ::ShowWindow(advanced_.Window(), tab == 1 ? SW_SHOW : SW_HIDE);
+    if (sites_) {
+        ::ShowWindow(sites_->Window(), tab == 2 ? SW_SHOW : SW_HIDE);
+    }
 }
 
 void CSettingsDlg::OnDefaults() {

@@ -5,31 +5,30 @@
 // what was in force when the dialog opened, "Defaults" the factory values.
 #include <windows.h>
 
+#include <memory>
+
 #include "skin/skin_bitmap.h"
+#include "skin/skinned_dialog.h"
 #include "tray/core/settings.h"
 
 namespace qlx::tray {
 
 // One page: a child dialog whose controls are bound to options.
-class CSettingsPage {
+class CSettingsPage : public skin::SkinnedDialog {
 public:
     CSettingsPage(HINSTANCE module, CSettings& settings, int dialog, int skin)
         : module_(module), settings_(settings), dialog_(dialog), skin_(skin) {}
     CSettingsPage(const CSettingsPage&) = delete;
     CSettingsPage& operator=(const CSettingsPage&) = delete;
-    virtual ~CSettingsPage() = default;
 
     // Creates the page inside `parent` at `x`,`y` (pixels), hidden.
     bool Create(HWND parent, int x, int y);
-    HWND Window() const { return window_; }
     // Every control from the settings record.
     void Load();
 
 protected:
     virtual void LoadControls() = 0;
-    // A control told its parent of a change (WM_COMMAND).
-    virtual void OnCommand(int control, int code) = 0;
-    virtual void OnInit() {}
+    virtual void SetUp() {}
     // Binds the check boxes that only switch an option.
     void LoadCheckBoxes();
     bool OnCheckBox(int control);
@@ -40,14 +39,14 @@ protected:
 
     HINSTANCE module_;
     CSettings& settings_;
-    HWND window_ = nullptr;
     bool loading_ = false;
 
 private:
-    static INT_PTR CALLBACK DialogProc(HWND, UINT, WPARAM, LPARAM);
+    BOOL OnInit() override;
+    // Changes the controls make while they are loaded are not the user's.
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR* result) override;
     int dialog_;
     int skin_;
-    skin::Surface surface_;
 };
 
 class CSettingsGeneral final : public CSettingsPage {
@@ -55,7 +54,7 @@ public:
     CSettingsGeneral(HINSTANCE module, CSettings& settings, HIMAGELIST buttonFaces);
 
 private:
-    void OnInit() override;
+    void SetUp() override;
     void LoadControls() override;
     void OnCommand(int control, int code) override;
     void OnSecondsEdited();
@@ -71,14 +70,20 @@ public:
     CSettingsAdvanced(HINSTANCE module, CSettings& settings);
 
 private:
-    void OnInit() override;
+    void SetUp() override;
     void LoadControls() override;
     void OnCommand(int control, int code) override;
 };
 
-class CSettingsDlg {
+class CSettingsSites;
+class SiteListOwner;
+
+class CSettingsDlg final : public skin::SkinnedDialog {
 public:
-    CSettingsDlg(HINSTANCE module, CSettings& settings, const CSettings& defaults);
+    // `sites`, when given, adds the page of allowed sites.
+    CSettingsDlg(HINSTANCE module, CSettings& settings, const CSettings& defaults,
+                 SiteListOwner* sites = nullptr);
+    ~CSettingsDlg() override;
     CSettingsDlg(const CSettingsDlg&) = delete;
     CSettingsDlg& operator=(const CSettingsDlg&) = delete;
 
@@ -86,9 +91,9 @@ public:
     INT_PTR DoModal(HWND owner);
 
 private:
-    static INT_PTR CALLBACK DialogProc(HWND, UINT, WPARAM, LPARAM);
-    INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
-    void OnInitDialog();
+    BOOL OnInit() override;
+    void OnCommand(int id, int code) override;
+    bool OnNotify(const NMHDR& header, INT_PTR* result) override;
     void ShowPage(int tab);
     void OnDefaults();
 
@@ -96,12 +101,11 @@ private:
     CSettings& settings_;
     const CSettings& defaults_;
     CSettings snapshot_;
-    HWND window_ = nullptr;
-    skin::Surface surface_;
     skin::ImageListOwner buttonFaces_;
     skin::ImageListOwner closeFaces_;
     CSettingsGeneral general_;
     CSettingsAdvanced advanced_;
+    std::unique_ptr<CSettingsSites> sites_;
 };
 
 } // namespace qlx::tray

@@ -16,6 +16,7 @@ void CTrayIcon::Init(HWND window, UINT callbackMessage, HICON icon, const std::s
 
 void CTrayIcon::Show(bool show) {
     std::lock_guard guard(lock_);
+    wanted_ = show;
     if (show && !shown_) {
         shown_ = ::Shell_NotifyIconA(NIM_ADD, &data_) != FALSE;
     } else if (!show && shown_) {
@@ -30,6 +31,12 @@ void CTrayIcon::SetIcon(HICON icon) {
     if (shown_) {
         ::Shell_NotifyIconA(NIM_MODIFY, &data_);
     }
+}
+
+void CTrayIcon::OnTaskbarCreated() {
+    std::lock_guard guard(lock_);
+    // The new taskbar holds no icons: whatever was there is gone.
+    shown_ = wanted_ && ::Shell_NotifyIconA(NIM_ADD, &data_) != FALSE;
 }
 
 bool CTrayIcon::Shown() const {

@@ -25,12 +25,16 @@ public:
     void Show(bool show);
     // Safe from any thread; while the icon is not shown it is only stored.
     void SetIcon(HICON icon);
+    // The taskbar was made anew (Explorer restarted, or a shell came up
+    // late): an icon that is meant to be shown is added again.
+    void OnTaskbarCreated();
     bool Shown() const;
 
 private:
     mutable std::mutex lock_;
     NOTIFYICONDATAA data_{};
     bool shown_ = false;
+    bool wanted_ = false; // Show(true) was asked, whether or not it took
 };
 
 } // namespace qlx::tray

@@ -7,6 +7,7 @@
 #include "common/win32/com_module.h"
 #include "common/win32/com_ptr.h"
 #include "common/win32/registrar.h"
+#include "common/win32/variant.h"
 #include "common/win32/text_conv.h"
 #include "tray/core/settings.h"
 
@@ -28,10 +29,6 @@ ITypeInfo* TypeInfo() noexcept {
         }
     }
     return g_typeInfo;
-}
-
-VARIANT_BOOL ToVariantBool(bool value) noexcept {
-    return value ? VARIANT_TRUE : VARIANT_FALSE;
 }
 
 class CQLX final : public IWexafel2 {

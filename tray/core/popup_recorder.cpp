@@ -2,6 +2,7 @@
 
 #include "common/core/address.h"
 #include "common/core/text.h"
+#include "tray/core/allowed_sites.h"
 #include "tray/core/local_clock.h"
 #include "tray/core/settings.h"
 
@@ -14,16 +15,20 @@ bool IsBrowserInternalPage(std::string_view popupAddress) {
 
 bool RecordBlockedPopup(CSettings& settings, const Clock& clock, PopupNotifier* notifier,
                         StatisticsView* view, std::string_view parentAddress,
-                        std::string_view popupAddress, const PopupGeometry& geometry) {
+                        std::string_view popupAddress, const PopupGeometry& geometry,
+                        const AllowedSites* allowed) {
     if (IsBrowserInternalPage(popupAddress)) {
         return false;
     }
     // An address of spaces only counts as empty.
     std::string site(TrimBlanks(CutToSite(TrimAddress(parentAddress))));
+    if (allowed != nullptr && allowed->Allows(site)) {
+        return false;
+    }
     std::string popup(TrimBlanks(TrimAddress(popupAddress)));
 
     if (notifier != nullptr && !settings.AllowRequestedPopup) {
-        notifier->NotifyBlockedPopup(popup);
+        notifier->NotifyBlockedPopupFrom(popup, site);
     }
 
     CHistoryEntry entry;

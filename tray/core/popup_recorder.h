@@ -6,6 +6,7 @@
 
 namespace qlx::tray {
 
+class AllowedSites;
 class CSettings;
 class Clock;
 
@@ -14,6 +15,12 @@ class PopupNotifier {
 public:
     virtual ~PopupNotifier() = default;
     virtual void NotifyBlockedPopup(const std::string& popupAddress) = 0;
+    // The same, with the opening page's site, which a notifier may offer to
+    // allow from then on.
+    virtual void NotifyBlockedPopupFrom(const std::string& popupAddress,
+                                        const std::string& /*siteAddress*/) {
+        NotifyBlockedPopup(popupAddress);
+    }
 };
 
 // The main window's display of the counters and the history.
@@ -37,13 +44,16 @@ struct PopupGeometry {
 // failed navigation, which are never blocked.
 bool IsBrowserInternalPage(std::string_view popupAddress);
 
-// Refuses the browser's internal pages (false); otherwise trims both
-// addresses, cuts the site address to scheme and host, notifies (unless
-// notifications are suppressed), appends a history entry, counts it in both
-// counters and refreshes the view. Returns whether it was recorded.
-// `notifier` and `view` may be null while those parts are absent.
+// Refuses the browser's internal pages and pop-ups of a page on an allowed
+// site (false: the pop-up is let through, and nothing is recorded, counted
+// or announced); otherwise trims both addresses, cuts the site address to
+// scheme and host, notifies (unless notifications are suppressed), appends
+// a history entry, counts it in both counters and refreshes the view.
+// Returns whether it was recorded. `notifier`, `view` and `allowed` may be
+// null while those parts are absent.
 bool RecordBlockedPopup(CSettings& settings, const Clock& clock, PopupNotifier* notifier,
                         StatisticsView* view, std::string_view parentAddress,
-                        std::string_view popupAddress, const PopupGeometry& geometry);
+                        std::string_view popupAddress, const PopupGeometry& geometry,
+                        const AllowedSites* allowed = nullptr);
 
 } // namespace qlx::tray

@@ -8,6 +8,7 @@
 #define IDD_SETTINGS_ADVANCED 105
 #define IDD_MINIBAR 106
 #define IDD_POPUP_BLOCKED 107
+#define IDD_SETTINGS_SITES 108
 #define IDD_SPLASH 137
 #define IDD_ABOUT 154
 
@@ -68,6 +69,12 @@
 #define IDS_TIP_CLOSE 169
 #define IDS_CONFIRM_DELETE 170
 #define IDS_TIP_DISABLE 171
+#define IDS_ALLOW_SITE_MENU 172
+#define IDS_TIP_ALLOW_SITE 173
+#define IDS_SITES_CAPTION 174
+#define IDS_SITES_ADD 175
+#define IDS_SITES_REMOVE 176
+#define IDS_SITES_NEW 177
 #define IDS_UPDATED_TO 10274
 #define IDS_UP_TO_DATE 10279
 #define IDS_BASES_UP_TO_DATE 10281
@@ -135,6 +142,14 @@
 
 // Blocked-pop-up tip
 #define IDC_TIP_TEXT 1068
+#define IDC_TIP_ALLOW_SITE 1069
+// Settings: the page of allowed sites
+#define IDC_SITES_CAPTION 1090
+#define IDC_SITES_LIST 1091
+#define IDC_SITES_NEW_LABEL 1092
+#define IDC_SITES_EDIT 1093
+#define IDC_SITES_ADD 1094
+#define IDC_SITES_REMOVE 1095
 
 // Commands shared by the main window, the tray icon and the minibar menu
 #define ID_CMD_UPDATE 0x8008
@@ -142,9 +157,12 @@
 #define ID_CMD_ABOUT 0x800A
 #define ID_CMD_SETTINGS 0x800B
 #define ID_CMD_OPEN_LAST_POPUP 0x800D
+#define ID_CMD_ALLOW_SITE 0x8010
 #define ID_CMD_HELP 0xE146
 
 // Messages to the main window
 #define WM_QLX_MINIBAR_CLOSED (WM_USER + 5)
 #define WM_QLX_BLOCKING_CHANGED (WM_USER + 6)
+// A tip's "Allow this site": lParam is a new std::string the window deletes.
+#define WM_QLX_ALLOW_SITE (WM_USER + 7)
 #define WM_QLX_TRAY_ICON 33100

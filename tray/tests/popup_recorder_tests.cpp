@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "tray/core/allowed_sites.h"
 #include "tray/core/popup_recorder.h"
 #include "tray/core/settings.h"
 #include "tray/tests/fake_clock.h"
@@ -123,6 +124,31 @@ TEST_F(RecordBlockedPopupTest, PopupJustAfterMidnightIsCountedThenRolledOver) {
 TEST_F(RecordBlockedPopupTest, WorksWithoutNotifierAndView) {
     EXPECT_TRUE(RecordBlockedPopup(settings, clock, nullptr, nullptr, "a", "b", {}));
     EXPECT_EQ(settings.history.size(), 1u);
+}
+
+TEST_F(RecordBlockedPopupTest, APopUpOfAnAllowedSiteIsLetThroughAndRecordedNowhere) {
+    AllowedSites allowed;
+    allowed.Add("example.com");
+    const struct {
+        const char* parent;
+        bool blocked;
+    } cases[] = {
+        {"http://mail.example.com/inbox", false},
+        {"\x01https://EXAMPLE.com", false},
+        {"http://example.net/", true},
+        {"", true},
+    };
+    size_t recorded = 0;
+    for (const auto& c : cases) {
+        EXPECT_EQ(RecordBlockedPopup(settings, clock, &notifier, &view, c.parent,
+                                     "http://ads.test/", {}, &allowed),
+                  c.blocked)
+            << c.parent;
+        recorded += c.blocked ? 1 : 0;
+        EXPECT_EQ(settings.history.size(), recorded) << c.parent;
+        EXPECT_EQ(settings.PopupBlockedTotal_Count, recorded) << c.parent;
+        EXPECT_EQ(notifier.addresses.size(), recorded) << c.parent;
+    }
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #pragma once
 // Where a session's downloads go and how their progress is counted.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -22,6 +23,11 @@ std::string LookupPath(std::string_view entry, std::string_view fileName);
 // Whether a file name of the server's list stays inside the working
 // directory: relative, without drive and without a ".." step.
 bool IsSafeFileName(std::string_view name);
+
+// The port an address names in its authority ("host:port"), after any
+// "user:password@" and around an IPv6 "[...]"; nothing when it names none,
+// and 0 when the port written is no number from 1 to 65535.
+std::optional<uint16_t> ExplicitPort(std::string_view address);
 
 // Whole percent of `done` in `total`, truncated; 0 for an empty total, at
 // most 100.

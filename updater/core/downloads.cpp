@@ -1,6 +1,7 @@
 // The session's downloads: the working directory with room for them, the
 // files already present in a look-up directory, the download of one file
 // with the version file's check, and the clean-up at the end.
+#include <algorithm>
 #include <utility>
 
 #include "common/core/text.h"
@@ -18,19 +19,30 @@ namespace {
 constexpr uint32_t kBlockBytes = 2048;
 constexpr uint32_t kEmptyReadPauseMs = 10;
 constexpr uint32_t kAlreadyExists = 183;
+constexpr int kNameAttempts = 16;
 
 } // namespace
 
 bool UpdateEngine::SelectWorkingDirectory(uint64_t need) {
+    // Always a folder this session made itself: one that existed already may
+    // hold files planted by someone else, or be another session's.
     const std::string name = WorkingDirectoryName(platform_.Random());
-    const auto create = [this](const std::string& dir) {
-        const uint32_t error = platform_.CreateDirectory(dir);
-        if (error == 0) {
-            dirsToRemove_.push_back(dir);
-        } else if (error != kAlreadyExists) {
-            Log("Warning: while creating directory " + dir +
-                " following error occured: " + std::to_string(error) + ".");
+    const auto create = [&](const std::string& parent) -> std::string {
+        for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+            const std::string dir =
+                parent + (attempt == 0 ? name : WorkingDirectoryName(platform_.Random()));
+            const uint32_t error = platform_.CreateDirectory(dir);
+            if (error == 0) {
+                dirsToRemove_.push_back(dir);
+                return dir;
+            }
+            if (error != kAlreadyExists) {
+                Log("Warning: while creating directory " + dir +
+                    " following error occured: " + std::to_string(error) + ".");
+                return {};
+            }
         }
+        return {};
     };
     const auto roomy = [this, need](const std::string& dir) {
         uint32_t error = 0;
@@ -41,12 +53,11 @@ bool UpdateEngine::SelectWorkingDirectory(uint64_t need) {
         }
         return free && *free > need;
     };
-    const std::string candidate = WorkingBase(options_.Value("TargetDir"), programDir_) + name;
-    create(candidate);
-    std::string chosen;
-    if (roomy(candidate)) {
-        chosen = candidate;
-    } else {
+    const std::string base = WorkingBase(options_.Value("TargetDir"), programDir_);
+    std::string chosen = create(base);
+    if (chosen.empty() || !roomy(chosen)) {
+        const std::string candidate = chosen.empty() ? base : chosen;
+        chosen.clear();
         uint32_t error = 0;
         const auto drives = platform_.FixedDrives(&error);
         if (!drives) {
@@ -55,9 +66,10 @@ bool UpdateEngine::SelectWorkingDirectory(uint64_t need) {
         }
         for (const std::string& root : drives.value_or(std::vector<std::string>{})) {
             if (roomy(root)) {
-                chosen = root + name;
-                create(chosen);
-                break;
+                chosen = create(root);
+                if (!chosen.empty()) {
+                    break;
+                }
             }
         }
     }
@@ -72,6 +84,7 @@ bool UpdateEngine::SelectWorkingDirectory(uint64_t need) {
 void UpdateEngine::DropFilesPresent(std::vector<DownloadFile>& files) {
     const std::vector<std::string> dirs = options_.Values("LookupDir");
     std::erase_if(files, [&](const DownloadFile& file) {
+        const ManifestFile* listed = manifest_ ? FindManifestFile(*manifest_, file.name) : nullptr;
         for (const std::string& dir : dirs) {
             const std::string path = LookupPath(SubstituteVariables(dir, variables_), file.name);
             if (!platform_.FileExists(path)) {
@@ -82,7 +95,14 @@ void UpdateEngine::DropFilesPresent(std::vector<DownloadFile>& files) {
                 continue;
             }
             platform_.DebugOutput(std::to_string(*crc) + " " + std::to_string(file.crc));
-            if (*crc == file.crc) {
+            // A file found by its CRC is used only when its SHA-256 is the
+            // manifest's too: a CRC is easily forged.
+            if (*crc == file.crc && listed && platform_.FileSha256(path) == listed->sha256) {
+                // The script finds its files in the working directory.
+                const std::string local = workDir_ + "\\" + file.name;
+                if (!EqualsNoCase(path, local) && platform_.CopyFile(path, local) == 0) {
+                    filesToDelete_.push_back(local);
+                }
                 return true;
             }
         }
@@ -90,14 +110,15 @@ void UpdateEngine::DropFilesPresent(std::vector<DownloadFile>& files) {
     });
 }
 
-bool UpdateEngine::Download(const std::string& address, const std::string& path, uint64_t size) {
+bool UpdateEngine::Download(const DownloadFile& want, const std::string& path,
+                            const Sha256Digest* sha256) {
     std::unique_ptr<HttpRequest> request;
     try {
-        request = OpenRequest(address);
+        request = OpenRequest(want.address);
     } catch (const UpdaterFailure&) {
     }
     if (!request) {
-        Log("Unable to open url " + address + " while downloading file " + path);
+        Log("Unable to open url " + want.address + " while downloading file " + path);
         returnCode_ = kFileUrlNotOpened;
         return false;
     }
@@ -109,27 +130,45 @@ bool UpdateEngine::Download(const std::string& address, const std::string& path,
         return false;
     }
     filesToDelete_.push_back(path);
+    // The status is that of the answer's head, known before its body.
+    const std::optional<uint32_t> status = request->Status();
+    if (!status) {
+        Log("ERROR: HttpQueryInfo returns FALSE during file download. Can't determinet HTTP "
+            "status code.");
+        throw UpdaterFailure{kNetworkFailure};
+    }
+    if (*status != 200) {
+        Log("ERROR: file download HTTP status code " + std::to_string(*status) + ".");
+        throw UpdaterFailure{kDownloadStatus};
+    }
+    std::unique_ptr<Sha256Stream> hash = platform_.Verifier().NewSha256();
+    if (!hash) {
+        Refuse(want.name, "the system computes no SHA-256");
+    }
     uint64_t fileBytes = 0;
+    uint32_t crc = 0;
     int failures = 0;
     // The windows hear of a change only: a notification crosses threads and
     // costs more than reading a block.
     std::pair<int, int> shown{-1, -1};
     char block[kBlockBytes];
     for (;;) {
+        // Never more than the declared size; once it is reached, one byte
+        // more tells a longer body from a whole one.
+        const uint64_t left = want.size - fileBytes;
+        const uint32_t ask =
+            left == 0 ? 1 : static_cast<uint32_t>(std::min<uint64_t>(kBlockBytes, left));
         uint32_t read = 0;
-        const bool ok = request->Read(block, kBlockBytes, &read, &error);
-        const std::optional<uint32_t> status = request->Status();
-        if (!status) {
-            Log("ERROR: HttpQueryInfo returns FALSE during file download. Can't determinet HTTP "
-                "status code.");
-            throw UpdaterFailure{kNetworkFailure};
-        }
-        if (*status != 200) {
-            Log("ERROR: file download HTTP status code " + std::to_string(*status) + ".");
-            throw UpdaterFailure{kDownloadStatus};
-        }
+        const bool ok = request->Read(block, ask, &read, &error);
         if (ok && read == 0) {
             break;
+        }
+        if (ok && left == 0) {
+            // Closed first, so that the refusal can remove the file.
+            request.reset();
+            file.reset();
+            Refuse(want.name, "the server sends more than the declared " +
+                                  std::to_string(want.size) + " bytes");
         }
         platform_.PumpMessages();
         if (!ok && ++failures >= kReadFailuresLimit) {
@@ -140,11 +179,14 @@ bool UpdateEngine::Download(const std::string& address, const std::string& path,
         if (!ok || read == 0) {
             platform_.Sleep(kEmptyReadPauseMs);
         } else {
+            read = std::min(read, ask);
             failures = 0;
             fileBytes += read;
             roundBytes_ += read;
+            crc = Crc32(crc, block, read);
+            hash->Add(std::string_view(block, read));
             const std::pair<int, int> percent{Percent(roundBytes_, sessionTotal_),
-                                              Percent(fileBytes, size)};
+                                              Percent(fileBytes, want.size)};
             if (percent != shown) {
                 shown = percent;
                 windows_.Progress(percent.first, percent.second);
@@ -157,6 +199,7 @@ bool UpdateEngine::Download(const std::string& address, const std::string& path,
                 return false;
             }
         }
+        CheckSessionTime();
         if (platform_.TerminationSignalled()) {
             cancelled_ = true;
             break;
@@ -168,9 +211,41 @@ bool UpdateEngine::Download(const std::string& address, const std::string& path,
         Log("Update canceled by user while downloading files.");
         return false;
     }
+    if (fileBytes != want.size) {
+        Refuse(want.name, "the server sent " + std::to_string(fileBytes) + " of the declared " +
+                              std::to_string(want.size) + " bytes");
+    }
+    if (crc != want.crc) {
+        Refuse(want.name, "its CRC-32 is " + std::to_string(crc) + ", not the declared " +
+                              std::to_string(want.crc));
+    }
+    const Sha256Digest digest = hash->Finish();
+    if (sha256 && digest != *sha256) {
+        Refuse(want.name,
+               "its SHA-256 " + HexDigest(digest) + " is not the one of " + kManifestFile);
+    }
     Log("Downloaded file: " + path);
+    if (sha256) {
+        Log("Verified file: " + want.name + ", " + std::to_string(want.size) + " bytes, SHA-256 " +
+            HexDigest(digest));
+    }
     CheckVersionFile(path);
     return true;
+}
+
+void UpdateEngine::Refuse(const std::string& file, const std::string& reason) {
+    Log("Update refused: " + file + ": " + reason + ".");
+    DeleteDownloads();
+    throw UpdaterFailure{kGeneralFailure};
+}
+
+void UpdateEngine::DeleteDownloads() {
+    for (const std::string& file : filesToDelete_) {
+        if (platform_.DeleteFile(file) != 0) {
+            platform_.DebugOutput("File not deleted: " + file + "\r\n");
+        }
+    }
+    filesToDelete_.clear();
 }
 
 void UpdateEngine::CheckVersionFile(const std::string& path) {
@@ -193,12 +268,7 @@ void UpdateEngine::CheckVersionFile(const std::string& path) {
 }
 
 void UpdateEngine::CleanUp() {
-    for (const std::string& file : filesToDelete_) {
-        if (platform_.DeleteFile(file) != 0) {
-            platform_.DebugOutput("File not deleted: " + file + "\r\n");
-        }
-    }
-    filesToDelete_.clear();
+    DeleteDownloads();
     for (const std::string& dir : dirsToRemove_) {
         platform_.RemoveDirectory(dir);
     }

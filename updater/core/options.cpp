@@ -6,10 +6,11 @@ namespace qlx::updater {
 
 namespace {
 
-constexpr std::array<std::string_view, 15> kOptionNames = {
-    "ProductName", "ProductAbbreviation", "Server",      "ProductVersion",    "UseSSL",
-    "Appearance",  "DefaultScript",       "VersionFile", "ProductFamily",     "TargetDir",
-    "LookupDir",   "GetLanguage",         "DetailedLog", "BreakScriptIfFail", "ResourceFile"};
+constexpr std::array<std::string_view, 16> kOptionNames = {
+    "ProductName",   "ProductAbbreviation", "Server",        "ProductVersion",
+    "UseSSL",        "Appearance",          "DefaultScript", "VersionFile",
+    "ProductFamily", "TargetDir",           "LookupDir",     "GetLanguage",
+    "DetailedLog",   "BreakScriptIfFail",   "ResourceFile",  "SessionTimeout"};
 
 constexpr std::array<std::string_view, 6> kVerbs = {
     "check", "update", "getlanguage", "configurelanguagepacks", "executescript", "delayedlangreg"};

@@ -12,6 +12,7 @@
 #include "common/core/registry_model.h"
 #include "updater/core/language_packs.h"
 #include "updater/core/log_line.h"
+#include "updater/core/signature_verifier.h"
 
 namespace qlx::updater {
 
@@ -122,6 +123,10 @@ public:
     virtual void BroadcastMessage(const std::string& name, uintptr_t wParam, intptr_t lParam) = 0;
 
     virtual InstallResult InstallFile(const std::string& source, const std::string& target) = 0;
+    // A copy of `source` at `target` (replaced): 0 or the system's error code.
+    virtual uint32_t CopyFile(const std::string& source, const std::string& target) = 0;
+    // Renames `source` to `target` in one step, replacing it: 0 or the error.
+    virtual uint32_t MoveFile(const std::string& source, const std::string& target) = 0;
     // The started process (to wait for), or nothing with the error code.
     virtual std::unique_ptr<Waitable>
     StartProcess(const std::string& commandLine, const std::string& directory, uint32_t* error) = 0;
@@ -131,12 +136,15 @@ public:
     // Server exchange. Whether the system can split `address` into host and
     // path.
     virtual bool SplitsAddress(const std::string& address) = 0;
-    // Connects, opens a GET request (HTTP/1.0, no cache) and sends it; a
-    // certificate of an unknown authority is let through. Null when any step
-    // fails.
-    virtual std::unique_ptr<HttpRequest> OpenHttp(const std::string& address, HttpMode mode) = 0;
+    // Connects, opens a GET request (HTTP/1.0, no cache) and sends it. In
+    // the secure mode the server's certificate must be valid: no error of it
+    // is ever let through. Null, with the system's error code in `*error`,
+    // when any step fails.
+    virtual std::unique_ptr<HttpRequest> OpenHttp(const std::string& address, HttpMode mode,
+                                                  uint32_t* error) = 0;
     // The whole address opened in one call: the last resort.
-    virtual std::unique_ptr<HttpRequest> OpenAddress(const std::string& address, HttpMode mode) = 0;
+    virtual std::unique_ptr<HttpRequest> OpenAddress(const std::string& address, HttpMode mode,
+                                                     uint32_t* error) = 0;
 
     // Milliseconds since the system started.
     virtual uint64_t Milliseconds() = 0;
@@ -145,11 +153,15 @@ public:
     virtual void PumpMessages() = 0;
     virtual void DebugOutput(const std::string& text) = 0;
 
-    // Downloads. 0, 183 when it existed already, or the system's error code.
+    // Downloads. A new folder that only the current user, SYSTEM and the
+    // Administrators may enter: 0, 183 when it existed already, or the
+    // system's error code.
     virtual uint32_t CreateDirectory(const std::string& path) = 0;
     virtual uint32_t RemoveDirectory(const std::string& path) = 0;
     // Bytes free for this user on the drive of `path`.
     virtual std::optional<uint64_t> FreeBytes(const std::string& path, uint32_t* error) = 0;
+    // The absolute path the system makes of `path`, or nothing.
+    virtual std::optional<std::string> FullPath(const std::string& path) = 0;
     // The roots ("C:\") of the fixed drives, in the system's order.
     virtual std::optional<std::vector<std::string>> FixedDrives(uint32_t* error) = 0;
     // A new, empty file (any old one replaced).
@@ -157,6 +169,10 @@ public:
                                                          uint32_t* error) = 0;
     // The CRC-32 of a whole file, or nothing when it cannot be read.
     virtual std::optional<uint32_t> FileCrc(const std::string& path) = 0;
+    // The SHA-256 of a whole file, or nothing when it cannot be read.
+    virtual std::optional<Sha256Digest> FileSha256(const std::string& path) = 0;
+    // The system's hashes and signature checks.
+    virtual SignatureVerifier& Verifier() = 0;
 
     // The diagnostic report's file and network.
     virtual std::unique_ptr<LogSink> OpenReport(const std::string& path) = 0;

@@ -1,5 +1,7 @@
 #include "updater/core/script_runner.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 
 #include "common/core/text.h"
@@ -54,6 +56,7 @@ bool ScriptRunner::Run(bool* cancelled) {
         const int percent = static_cast<int>(i * 100 / lines_.size());
         windows_.Progress(percent, percent);
         ok = RunLine(lines_[i], ok);
+        failedLines_ += ok ? 0 : 1;
         if (platform_.TerminationSignalled()) {
             *cancelled = true;
             throw UpdaterFailure{kCancelled};
@@ -113,7 +116,8 @@ bool ScriptRunner::Copy(const ScriptLine& words) {
             state_.restartMode = kRestartNone;
         }
     }
-    const InstallResult result = platform_.InstallFile(source, target);
+    const InstallResult result =
+        journal_ ? journal_->Install(source, target) : platform_.InstallFile(source, target);
     if (result.error != 0) {
         // Reported, never passed off as installed.
         Log("Script error: file not copied : " + source + " to " + target +
@@ -183,10 +187,23 @@ bool ScriptRunner::Exec(const ScriptLine& words) {
                 " seconds waiting for application: " + commandLine);
             return false;
         }
-        if (process->Wait(kWaitStepMs)) {
+        const uint32_t step = WaitStep(kWaitStepMs, "application: " + commandLine);
+        if (step == 0) {
+            return false;
+        }
+        if (process->Wait(step)) {
             return true;
         }
     }
+}
+
+uint32_t ScriptRunner::WaitStep(uint32_t stepMs, const std::string& what) {
+    const uint64_t now = platform_.Milliseconds();
+    if (now >= deadline_) {
+        Log("Warning: the session ran out of time waiting for " + what);
+        return 0;
+    }
+    return static_cast<uint32_t>(std::min<uint64_t>(stepMs, deadline_ - now));
 }
 
 bool ScriptRunner::Delete(const ScriptLine& words) {
@@ -212,7 +229,11 @@ std::unique_ptr<NamedEvent> ScriptRunner::OpenWhenCreated(const std::string& nam
         if (auto event = platform_.OpenEvent(name)) {
             return event;
         }
-        platform_.WaitForTermination(pauseMs);
+        const uint32_t step = WaitStep(pauseMs, "event: " + name);
+        if (step == 0) {
+            return nullptr;
+        }
+        platform_.WaitForTermination(step);
     }
 }
 
@@ -249,7 +270,11 @@ bool ScriptRunner::WaitForEvent(const ScriptLine& words) {
                 " seconds waiting for event: " + words[1]);
             return true;
         }
-        if (event->Wait(kWaitStepMs)) {
+        const uint32_t step = WaitStep(kWaitStepMs, "event: " + words[1]);
+        if (step == 0) {
+            return true;
+        }
+        if (event->Wait(step)) {
             return true;
         }
     }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "updater/core/install_journal.h"
 #include "updater/core/log_line.h"
 #include "updater/core/platform.h"
 #include "updater/core/text_files.h"
@@ -34,6 +35,12 @@ public:
     // when the file cannot be read.
     bool Load(const std::string& path, const ScriptVariables& variables);
     void SetLines(std::vector<ScriptLine> lines) { lines_ = std::move(lines); }
+    // Copies go through `journal`, which can put the old files back.
+    void SetJournal(InstallJournal* journal) { journal_ = journal; }
+    // Whether every line that ran succeeded (a failure let pass included).
+    bool AllSucceeded() const { return failedLines_ == 0; }
+    // Waits end (the line failing) when the clock passes `ms`.
+    void SetDeadline(uint64_t ms) { deadline_ = ms; }
 
     // True when every line ran or its failure was allowed to pass. Throws
     // UpdaterFailure{26} (with `*cancelled` set) when the session is cancelled.
@@ -50,6 +57,9 @@ private:
     // first (logged).
     std::unique_ptr<NamedEvent> OpenWhenCreated(const std::string& name, uint32_t pauseMs);
     void Log(std::string_view message) { log_.Write(message); }
+    // The next wait step: `stepMs`, or the session's time left when that is
+    // shorter; 0 (logged with what was waited for) when none is left.
+    uint32_t WaitStep(uint32_t stepMs, const std::string& what);
 
     UpdaterPlatform& platform_;
     UpdaterNotifications& windows_;
@@ -59,6 +69,9 @@ private:
     bool breakIfFail_;
     std::function<std::string(int)> texts_;
     std::vector<ScriptLine> lines_;
+    uint64_t deadline_ = UINT64_MAX;
+    InstallJournal* journal_ = nullptr;
+    int failedLines_ = 0;
 };
 
 } // namespace qlx::updater

@@ -21,6 +21,17 @@ constexpr uint32_t kReadPauseMs = 10;
 constexpr int kFirstTraceHost = 10100;
 constexpr int kFirstPingHost = 10000;
 
+// WinINet's certificate errors: date, host name, unknown or invalid authority,
+// revoked, and any other.
+bool IsCertificateError(uint32_t error) {
+    return error == 12037 || error == 12038 || error == 12045 || error == 12057 || error == 12169 ||
+           error == 12170 || error == 12179;
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
+}
+
 } // namespace
 
 std::unique_ptr<HttpRequest> UpdateEngine::OpenRequest(const std::string& address) {
@@ -37,16 +48,28 @@ std::unique_ptr<HttpRequest> UpdateEngine::OpenRequest(const std::string& addres
     } else if (!EqualsNoCase(ssl, "auto")) {
         Log("Warning: invalid SSL option: " + ssl + " Defaulting to \"auto\".");
     }
+    // An address that asks for TLS gets it, whatever the option says: a
+    // plain fallback would hand the exchange to anyone on the way.
+    if (StartsWithNoCase(address, "https://")) {
+        secure = true;
+        plain = false;
+    }
     std::unique_ptr<HttpRequest> request;
+    uint32_t error = 0;
     if (secure) {
-        request = platform_.OpenHttp(address, HttpMode::Secure);
+        request = platform_.OpenHttp(address, HttpMode::Secure, &error);
+        if (!request && IsCertificateError(error)) {
+            Log("Error: the server's certificate is not trusted, error code: " +
+                std::to_string(error) + ".");
+        }
     }
     if (!request && plain) {
-        request = platform_.OpenHttp(address, HttpMode::Plain);
+        request = platform_.OpenHttp(address, HttpMode::Plain, &error);
     }
     if (!request) {
         // The last resort keeps to the mode asked for: "yes" never goes plain.
-        request = platform_.OpenAddress(address, plain ? HttpMode::Plain : HttpMode::Secure);
+        request =
+            platform_.OpenAddress(address, plain ? HttpMode::Plain : HttpMode::Secure, &error);
     }
     if (!request) {
         throw UpdaterFailure{kNetworkFailure};
@@ -86,7 +109,9 @@ void UpdateEngine::SendRequest(const std::string& address) {
     }
     keepConnecting();
     if (failure != 0) {
-        WriteNetworkReport();
+        if (failure != kCancelled) {
+            WriteNetworkReport();
+        }
         windows_.HideConnecting();
         throw UpdaterFailure{failure};
     }
@@ -112,6 +137,11 @@ void UpdateEngine::ReadResponse(HttpRequest& request) {
         const bool ok = request.Read(body.data() + length,
                                      static_cast<uint32_t>(body.size() - length), &read, &error);
         platform_.Sleep(kReadPauseMs);
+        CheckSessionTime();
+        if (platform_.TerminationSignalled()) {
+            cancelled_ = true;
+            throw UpdaterFailure{kCancelled};
+        }
         if (ok) {
             if (read == 0) {
                 break;
@@ -191,14 +221,19 @@ bool UpdateEngine::ProcessUpdateResponse(bool firstRound) {
     }
     sessionTotal_ = offer.totalSize;
     std::vector<DownloadFile> files = std::move(offer.files);
+    const std::optional<std::string> workFull = platform_.FullPath(workDir_);
     for (const DownloadFile& file : files) {
-        if (!IsSafeFileName(file.name)) {
+        // The name by its rules, then where the system itself puts it.
+        const std::optional<std::string> full = platform_.FullPath(workDir_ + "\\" + file.name);
+        if (!IsSafeFileName(file.name) || !workFull || !full ||
+            !StartsWithNoCase(*full, *workFull + "\\")) {
             Log("Fatal error: file name out of the working directory in server's response: " +
                 file.name + ". Exiting.");
-            returnCode_ = kNetworkFailure;
+            returnCode_ = kLocalFileNotCreated;
             return false;
         }
     }
+    VerifyManifest(files);
     DropFilesPresent(files);
     if (!firstRound && files.size() >= lastRoundFiles_ && !files.empty()) {
         // The last round brought nothing that is found by its CRC now (the
@@ -233,7 +268,8 @@ bool UpdateEngine::ProcessUpdateResponse(bool firstRound) {
         }
         bool downloaded = false;
         try {
-            downloaded = Download(file.address, path, file.size);
+            const ManifestFile* listed = FindManifestFile(*manifest_, file.name);
+            downloaded = Download(file, path, &listed->sha256);
         } catch (const UpdaterFailure& failure) {
             if (failure.code != kDownloadStatus || platform_.Milliseconds() <= deadline_) {
                 throw;
@@ -265,16 +301,89 @@ bool UpdateEngine::ProcessUpdateResponse(bool firstRound) {
     return false;
 }
 
+bool UpdateEngine::LoadUpdateKeys() {
+    const auto text = platform_.ReadTextFile(programDir_ + kUpdateKeyFile, nullptr);
+    std::vector<int> bad;
+    keys_ = ParseUpdateKeys(text.value_or(""), &bad);
+    for (int line : bad) {
+        Log("Warning: line " + std::to_string(line) + " of " + kUpdateKeyFile +
+            " is not a key, ignored.");
+    }
+    if (keys_.empty()) {
+        Log("Fatal error: no update signing key (update.key); downloads are not trusted.");
+        return false;
+    }
+    return true;
+}
+
+void UpdateEngine::VerifyManifest(std::vector<DownloadFile>& files) {
+    const auto entry = std::find_if(files.begin(), files.end(), [](const DownloadFile& file) {
+        return EqualsNoCase(file.name, kManifestFile);
+    });
+    if (!manifest_) {
+        if (entry == files.end()) {
+            Refuse(kManifestFile, "the server's answer names none");
+        }
+        if (entry->size > kMaxManifestBytes) {
+            Refuse(kManifestFile, "it is larger than a manifest can be");
+        }
+        const std::string path = workDir_ + "\\" + kManifestFile;
+        if (!Download(*entry, path, nullptr)) {
+            if (cancelled_) {
+                throw UpdaterFailure{kCancelled};
+            }
+            throw UpdaterFailure{returnCode_ == kUpdated ? kGeneralFailure : returnCode_};
+        }
+        const auto text = platform_.ReadTextFile(path, nullptr);
+        std::string reason = "it cannot be read";
+        std::optional<Manifest> manifest;
+        if (text) {
+            manifest = ReadSignedManifest(*text, keys_, platform_.Verifier(), &reason);
+        }
+        if (manifest) {
+            reason = CheckManifestIdentity(
+                *manifest, options_.Value("ProductAbbreviation"), newVersion_.value_or(""),
+                options_.Value("ProductVersion"), requestType_ == kUpdate);
+        }
+        if (!reason.empty()) {
+            Refuse(kManifestFile, reason);
+        }
+        Log("Verified signature of " + std::string(kManifestFile) + ": " + manifest->product + " " +
+            manifest->version + ", " + std::to_string(manifest->files.size()) + " files.");
+        manifest_ = std::move(manifest);
+    }
+    // Signed once; later rounds find it in the working directory.
+    std::erase_if(files,
+                  [](const DownloadFile& file) { return EqualsNoCase(file.name, kManifestFile); });
+    for (const DownloadFile& file : files) {
+        const ManifestFile* listed = FindManifestFile(*manifest_, file.name);
+        if (!listed) {
+            Refuse(file.name, std::string("it is not listed in ") + kManifestFile);
+        }
+        if (listed->size != file.size) {
+            Refuse(file.name, "its size " + std::to_string(file.size) + " is not the size " +
+                                  std::to_string(listed->size) + " of " + kManifestFile);
+        }
+    }
+}
+
 void UpdateEngine::RunDownloadedScript() {
     ProcessVariablesFile(updateScript_);
     ScriptRunner runner(platform_, windows_, log_, script_, workDir_ + "\\",
                         EqualsNoCase(options_.Value("BreakScriptIfFail"), "yes"), texts_);
-    // An update whose script could not be read or stopped half-way was not
-    // carried out, and must not be reported as if it were.
-    if (!runner.Load(updateScript_, variables_) || !runner.Run(&cancelled_)) {
+    runner.SetDeadline(sessionDeadline_);
+    InstallJournal journal(platform_, log_, programDir_);
+    runner.SetJournal(&journal);
+    // An update whose script could not be read, stopped half-way or had a
+    // line fail was not carried out, and must not be reported as if it
+    // were: its copies are undone, and the version stays the old one.
+    if (!runner.Load(updateScript_, variables_) || !runner.Run(&cancelled_) ||
+        !runner.AllSucceeded()) {
+        journal.Rollback();
         returnCode_ = kScriptFailed;
         return;
     }
+    journal.Commit();
     if (script_.restartRequired && returnCode_ == kUpdated) {
         returnCode_ = kUpdatedRestart;
     }

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "common/core/text.h"
+#include "updater/core/install_journal.h"
 #include "updater/core/language_packs.h"
 #include "updater/core/references.h"
 #include "updater/core/server_response.h"
@@ -13,6 +14,8 @@
 namespace qlx::updater {
 
 namespace {
+
+constexpr uint64_t kDefaultSessionSeconds = 1800;
 
 bool IsYes(std::string_view value) {
     return EqualsNoCase(value, "yes");
@@ -150,7 +153,14 @@ void UpdateEngine::ReadArguments() {
             Log(warning);
         }
     }
-    for (const std::string& file : files) {
+    for (size_t i = 0; i < files.size(); ++i) {
+        const std::string& file = files[i];
+        // "updater.dat" is the program's own: a copy in whatever folder the
+        // updater was started from must not set its options.
+        if (i == 0) {
+            ProcessVariablesFile(ResolvePath(programDir_, file));
+            continue;
+        }
         // As given first, then in the program directory.
         if (auto text = platform_.ReadTextFile(file, nullptr)) {
             ProcessVariablesText(file, *text);
@@ -302,6 +312,14 @@ std::string UpdateEngine::BuildRequestAddress(const std::string& server) {
     return address;
 }
 
+void UpdateEngine::CheckSessionTime() {
+    if (platform_.Milliseconds() > sessionDeadline_) {
+        Log("Fatal error: the session ran out of time (SessionTimeout " +
+            std::to_string(sessionTimeoutMs_ / 1000) + " s). Exiting.");
+        throw UpdaterFailure{kGeneralFailure};
+    }
+}
+
 void UpdateEngine::CheckCancel() {
     if (platform_.TerminationSignalled()) {
         cancelled_ = true;
@@ -320,6 +338,20 @@ void UpdateEngine::HandleServer(const std::string& server) {
         // Nothing serves it: no server is troubled with the request.
         Log("ERROR: Invalid request type: " + std::to_string(requestType_) + ".");
         throw UpdaterFailure{kInvalidRequest};
+    }
+    // Nothing of the last server's answer carries over to this one.
+    updateScript_.clear();
+    newVersion_.reset();
+    newName_.reset();
+    newAbbr_.reset();
+    manifest_.reset();
+    lastRoundFiles_ = 0;
+    lastRoundRefused_ = false;
+    deadline_ = 0;
+    if ((requestType_ == kUpdate || requestType_ == kGetLanguage) && !LoadUpdateKeys()) {
+        returnCode_ = kGeneralFailure;
+        sessionOver_ = true;
+        return;
     }
     SendRequest(address);
     const auto code = FirstValue(response_, "ReturnCode");
@@ -411,26 +443,53 @@ void UpdateEngine::ExecuteScript() {
     }
     ScriptRunner runner(platform_, windows_, log_, script_, programDir_,
                         IsYes(options_.Value("BreakScriptIfFail")), texts_);
+    runner.SetDeadline(sessionDeadline_);
     if (!runner.Load(path, variables_)) {
         returnCode_ = kScriptFailed;
         return;
     }
     returnCode_ = kUpdated;
+    InstallJournal journal(platform_, log_, programDir_);
+    runner.SetJournal(&journal);
     // A cancellation inside the script ends this server as any failure does.
     sessionOver_ = false;
+    // A local script keeps its own rule: a failure let pass is no stop. Its
+    // copies are undone when it stops (or is cancelled, or killed).
     const bool complete = runner.Run(&cancelled_);
     sessionOver_ = true;
+    if (complete) {
+        journal.Commit();
+    } else {
+        journal.Rollback();
+    }
     returnCode_ = complete ? kUpdated : kScriptFailed;
 }
 
 int32_t UpdateEngine::RunSession() {
     try {
         Log("Engine thread was started.");
+        // Before anything else: an install cut short (a kill, a power cut)
+        // is undone, so that the product is whole again.
+        InstallJournal::RecoverAtStart(platform_, log_, programDir_);
         ReadArguments();
         for (auto& [name, path] : platform_.FolderVariables()) {
             variables_[name] = path;
         }
         ApplyDefaults();
+        // A hung server or script must not hold the product's later update
+        // requests for ever.
+        const std::string timeout = options_.Value("SessionTimeout");
+        uint64_t seconds = kDefaultSessionSeconds;
+        if (!timeout.empty()) {
+            if (AllDigits(timeout) && timeout.size() <= 9 && std::stoul(timeout) > 0) {
+                seconds = std::stoul(timeout);
+            } else {
+                Log("Warning: incorrect value for SessionTimeout option, defaulting to " +
+                    std::to_string(kDefaultSessionSeconds) + ".");
+            }
+        }
+        sessionTimeoutMs_ = seconds * 1000;
+        sessionDeadline_ = platform_.Milliseconds() + sessionTimeoutMs_;
         // Known before anything can end the session: a silent updater that
         // fails early stays silent.
         windows_.SetAppearance(AppearanceOf(options_.Value("Appearance")));
@@ -478,6 +537,8 @@ int32_t UpdateEngine::RunSession() {
         returnCode_ = failure.code;
     } catch (...) {
         Log("Fatal error: unhalted exception during update. Exiting.");
+        // Whatever was under way did not end well: no 21 may be left over.
+        returnCode_ = kGeneralFailure;
     }
     EndSession();
     return returnCode_;

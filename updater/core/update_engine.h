@@ -14,6 +14,7 @@
 #include "updater/core/platform.h"
 #include "updater/core/script_runner.h"
 #include "updater/core/server_response.h"
+#include "updater/core/update_manifest.h"
 
 namespace qlx::updater {
 
@@ -89,6 +90,8 @@ private:
     void ConfigureLanguage(const std::string& server);
     void RecordLanguageInUse();
     void CheckCancel();
+    // Throws -18 (logged) once the session has run longer than SessionTimeout.
+    void CheckSessionTime();
     void EndSession();
 
     // The server exchange (server_exchange.cpp).
@@ -108,8 +111,17 @@ private:
     bool SelectWorkingDirectory(uint64_t need);
     void DropFilesPresent(std::vector<DownloadFile>& files);
     // False when the download failed without throwing (the return code
-    // says why) or was cancelled.
-    bool Download(const std::string& address, const std::string& path, uint64_t size);
+    // says why) or was cancelled. The body must be exactly the declared
+    // size with the declared CRC and, when given, this SHA-256.
+    bool Download(const DownloadFile& file, const std::string& path, const Sha256Digest* sha256);
+    // The signed manifest of the answer, downloaded and checked first; a
+    // refusal throws.
+    void VerifyManifest(std::vector<DownloadFile>& files);
+    // The keys of "update.key"; logs and ends the session when there are none.
+    bool LoadUpdateKeys();
+    // Logs why a file is not trusted, removes the downloads and throws -18.
+    [[noreturn]] void Refuse(const std::string& file, const std::string& reason);
+    void DeleteDownloads();
     void CheckVersionFile(const std::string& path);
     void CleanUp();
 
@@ -126,6 +138,8 @@ private:
     bool detailedLog_ = false;
     bool cancelled_ = false;
     bool sessionOver_ = false;
+    uint64_t sessionTimeoutMs_ = 0;
+    uint64_t sessionDeadline_ = 0; // milliseconds since system start
     std::string programDir_;
     OptionStore options_;
     ScriptVariables variables_;
@@ -144,6 +158,9 @@ private:
     bool lastRoundRefused_ = false;
     std::string updateScript_;
     std::optional<std::string> newVersion_, newName_, newAbbr_;
+    std::vector<P256PublicKey> keys_;
+    // The verified manifest of the server being asked.
+    std::optional<Manifest> manifest_;
 };
 
 } // namespace qlx::updater

@@ -33,5 +33,42 @@ TEST(DownloadPlanTest, ProgressIsTruncatedAndBounded) {
     EXPECT_EQ(Percent((uint64_t{1} << 40) - 1, uint64_t{1} << 40), 99);
 }
 
+TEST(DownloadPlanTest, FileNamesStayInTheWorkingDirectoryAndAreNoDevices) {
+    const std::pair<const char*, bool> cases[] = {
+        {"a.dll", true},       {"sub\\b.dll", true},    {"x/y.txt", true},
+        {"cond.d", true},      {"console.txt", true},   {"COM10", true},
+        {"", false},           {"..\\evil.dll", false}, {"a\\..\\..\\b", false},
+        {"\\root.dll", false}, {"/etc", false},         {"C:\\w.dll", false},
+        {"C:w.dll", false},    {"a.dll:stream", false}, {"...", false},
+        {"a\\.. \\b", false},  {"trail.", false},       {"NUL", false},
+        {"con.txt", false},    {"sub\\Aux.dll", false}, {"com1", false},
+        {"LPT9.x", false},     {"CONOUT$", false},      {"a\\\\b", false},
+        {"w*.dll", false},     {"a\tb", false},
+    };
+    for (const auto& [name, safe] : cases) {
+        EXPECT_EQ(IsSafeFileName(name), safe) << name;
+    }
+}
+
+TEST(DownloadPlanTest, ExplicitPortComesFromTheAuthorityOnly) {
+    const std::pair<const char*, std::optional<uint16_t>> cases[] = {
+        {"http://h/u", std::nullopt},
+        {"http://h:8080/u", 8080},
+        {"https://user:pw@h/u", std::nullopt},
+        {"https://user:pw@h:444/u", 444},
+        {"http://[::1]/u", std::nullopt},
+        {"http://[::1]:8080/u", 8080},
+        {"http://h/u?x=a:b", std::nullopt},
+        {"http://h/a:1/b", std::nullopt},
+        {"http://h:99999/u", 0},
+        {"http://h:x/u", 0},
+        {"http://h:/u", 0},
+        {"http://h:65535", 65535},
+    };
+    for (const auto& [address, port] : cases) {
+        EXPECT_EQ(ExplicitPort(address), port) << address;
+    }
+}
+
 } // namespace
 } // namespace qlx::updater

@@ -8,19 +8,33 @@ namespace qlx::updater::testing {
 
 namespace {
 
+// Waits that fail take their whole time on the clock.
 class FakeProcess final : public Waitable {
 public:
-    explicit FakeProcess(int waits) : waits_(waits) {}
-    bool Wait(uint32_t) override { return waits_-- <= 0; }
+    FakeProcess(int waits, uint64_t& clock) : waits_(waits), clock_(clock) {}
+    bool Wait(uint32_t ms) override {
+        if (waits_-- <= 0) {
+            return true;
+        }
+        clock_ += ms;
+        return false;
+    }
 
 private:
     int waits_;
+    uint64_t& clock_;
 };
 
 class FakeNamedEvent final : public NamedEvent {
 public:
-    explicit FakeNamedEvent(FakeEvent& event) : event_(event) {}
-    bool Wait(uint32_t) override { return event_.waitsBeforeSignalled-- <= 0; }
+    FakeNamedEvent(FakeEvent& event, uint64_t& clock) : event_(event), clock_(clock) {}
+    bool Wait(uint32_t ms) override {
+        if (event_.waitsBeforeSignalled-- <= 0) {
+            return true;
+        }
+        clock_ += ms;
+        return false;
+    }
     uint32_t Set(bool reset) override {
         event_.sets.push_back(reset);
         return event_.setError;
@@ -28,6 +42,7 @@ public:
 
 private:
     FakeEvent& event_;
+    uint64_t& clock_;
 };
 
 class FakeRequest final : public HttpRequest {
@@ -116,15 +131,20 @@ std::unique_ptr<HttpRequest> FakePlatform::Open(const std::string& address, cons
     return std::make_unique<FakeRequest>(it->second, *this);
 }
 
-std::unique_ptr<HttpRequest> FakePlatform::OpenHttp(const std::string& address, HttpMode mode) {
+std::unique_ptr<HttpRequest> FakePlatform::OpenHttp(const std::string& address, HttpMode mode,
+                                                    uint32_t* error) {
     const auto it = servers.find(WithoutQuery(address));
     const bool reaches =
         it != servers.end() && (mode == HttpMode::Secure ? it->second.secure : it->second.plain);
-    return Open(address, mode == HttpMode::Secure ? "secure" : "plain", reaches);
+    auto request = Open(address, mode == HttpMode::Secure ? "secure" : "plain", reaches);
+    *error = request ? 0 : (mode == HttpMode::Secure ? 12057 : 12029);
+    return request;
 }
 
-std::unique_ptr<HttpRequest> FakePlatform::OpenAddress(const std::string& address, HttpMode) {
-    return Open(address, "direct", false);
+std::unique_ptr<HttpRequest> FakePlatform::OpenAddress(const std::string& address, HttpMode mode,
+                                                       uint32_t* error) {
+    *error = 12029;
+    return Open(address, mode == HttpMode::Secure ? "direct secure" : "direct", false);
 }
 
 uint32_t FakePlatform::CreateDirectory(const std::string& path) {
@@ -167,6 +187,54 @@ std::unique_ptr<OutputFile> FakePlatform::CreateOutputFile(const std::string& pa
 std::optional<uint32_t> FakePlatform::FileCrc(const std::string& path) {
     auto it = files.find(path);
     return it == files.end() ? std::nullopt : std::optional<uint32_t>(Crc32(it->second));
+}
+
+std::optional<Sha256Digest> FakePlatform::FileSha256(const std::string& path) {
+    auto it = files.find(path);
+    return it == files.end() ? std::nullopt
+                             : std::optional<Sha256Digest>(FakeVerifier::Digest(it->second));
+}
+
+// FNV-1a, four times with different starts: no cryptography, but a digest
+// that any change of the bytes changes.
+Sha256Digest FakeVerifier::Digest(std::string_view bytes) {
+    Sha256Digest digest{};
+    for (size_t part = 0; part < 4; ++part) {
+        uint64_t h = 0xcbf29ce484222325ULL ^ (part * 0x9E3779B97F4A7C15ULL);
+        for (char c : bytes) {
+            h = (h ^ static_cast<uint8_t>(c)) * 0x100000001b3ULL;
+        }
+        for (size_t i = 0; i < 8; ++i) {
+            digest[part * 8 + i] = static_cast<uint8_t>(h >> (8 * i));
+        }
+    }
+    return digest;
+}
+
+P256Signature FakeVerifier::Sign(const P256PublicKey& key, const Sha256Digest& digest) {
+    P256Signature signature{};
+    std::copy(digest.begin(), digest.end(), signature.begin());
+    std::copy_n(key.begin() + 1, 32, signature.begin() + 32);
+    return signature;
+}
+
+class FakeSha256 final : public Sha256Stream {
+public:
+    void Add(std::string_view bytes) override { bytes_.append(bytes); }
+    Sha256Digest Finish() override { return FakeVerifier::Digest(bytes_); }
+
+private:
+    std::string bytes_;
+};
+
+std::unique_ptr<Sha256Stream> FakeVerifier::NewSha256() {
+    return std::make_unique<FakeSha256>();
+}
+
+bool FakeVerifier::Verify(const P256PublicKey& key, const Sha256Digest& digest,
+                          const P256Signature& signature) {
+    ++verified;
+    return signature == Sign(key, digest);
 }
 
 std::unique_ptr<LogSink> FakePlatform::OpenReport(const std::string&) {
@@ -224,6 +292,38 @@ InstallResult FakePlatform::InstallFile(const std::string& source, const std::st
     return result;
 }
 
+uint32_t FakePlatform::CopyFile(const std::string& source, const std::string& target) {
+    const auto it = files.find(source);
+    if (it == files.end()) {
+        return 2;
+    }
+    copiedFrom[target] = source;
+    files[target] = std::string(it->second);
+    return 0;
+}
+
+uint32_t FakePlatform::MoveFile(const std::string& source, const std::string& target) {
+    const auto it = files.find(source);
+    if (it == files.end()) {
+        return 2;
+    }
+    const auto result = installResults.find(target);
+    if (lockedFiles.count(source) || lockedFiles.count(target) ||
+        (result != installResults.end() && result->second.inUse)) {
+        return 32;
+    }
+    if (result != installResults.end() && result->second.error != 0) {
+        return result->second.error;
+    }
+    if (const auto copied = copiedFrom.find(source); copied != copiedFrom.end()) {
+        installed.push_back(copied->second + ">" + target);
+    }
+    std::string content = std::move(it->second);
+    files.erase(it);
+    files[target] = std::move(content);
+    return 0;
+}
+
 std::unique_ptr<Waitable> FakePlatform::StartProcess(const std::string& commandLine,
                                                      const std::string& directory,
                                                      uint32_t* error) {
@@ -234,7 +334,7 @@ std::unique_ptr<Waitable> FakePlatform::StartProcess(const std::string& commandL
         }
     }
     started.push_back(commandLine + " in " + directory);
-    return std::make_unique<FakeProcess>(processWaits);
+    return std::make_unique<FakeProcess>(processWaits, clock);
 }
 
 std::unique_ptr<NamedEvent> FakePlatform::OpenEvent(const std::string& name) {
@@ -242,7 +342,7 @@ std::unique_ptr<NamedEvent> FakePlatform::OpenEvent(const std::string& name) {
     if (it == events.end() || it->second.triesBeforeCreated-- > 0) {
         return nullptr;
     }
-    return std::make_unique<FakeNamedEvent>(it->second);
+    return std::make_unique<FakeNamedEvent>(it->second, clock);
 }
 
 bool RecordingLog::Has(std::string_view line) const {

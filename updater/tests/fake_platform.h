@@ -42,6 +42,19 @@ public:
               LogSink& report) override;
 };
 
+// Signatures without cryptography: a key signs a digest with its digest
+// followed by the key's first 32 coordinate bytes.
+class FakeVerifier final : public SignatureVerifier {
+public:
+    int verified = 0;
+    static Sha256Digest Digest(std::string_view bytes);
+    static P256Signature Sign(const P256PublicKey& key, const Sha256Digest& digest);
+    std::unique_ptr<Sha256Stream> NewSha256() override;
+    std::optional<Sha256Digest> Hash(std::string_view bytes) override { return Digest(bytes); }
+    bool Verify(const P256PublicKey& key, const Sha256Digest& digest,
+                const P256Signature& signature) override;
+};
+
 class FakePlatform final : public UpdaterPlatform {
 public:
     std::optional<std::string> commandLine = "update.exe";
@@ -80,7 +93,8 @@ public:
     uint32_t CreateTerminationEvent() override { return terminationError; }
     bool TerminationSignalled() override;
     // A pause: answers as the last check did, without counting as one.
-    bool WaitForTermination(uint32_t) override {
+    bool WaitForTermination(uint32_t ms) override {
+        clock += ms;
         return terminationAfterChecks >= 0 && terminationChecks >= terminationAfterChecks;
     }
     InstanceEvent CreateInstanceEvent(const std::string& name) override;
@@ -89,10 +103,16 @@ public:
         broadcasts.push_back(name + ":" + std::to_string(wParam));
     }
     InstallResult InstallFile(const std::string& source, const std::string& target) override;
+    std::set<std::string, LessNoCase> lockedFiles;             // cannot be moved
+    std::map<std::string, std::string, LessNoCase> copiedFrom; // copy target -> source
+    uint32_t CopyFile(const std::string& source, const std::string& target) override;
+    uint32_t MoveFile(const std::string& source, const std::string& target) override;
     std::unique_ptr<Waitable> StartProcess(const std::string& commandLine,
                                            const std::string& directory, uint32_t* error) override;
     std::unique_ptr<NamedEvent> OpenEvent(const std::string& name) override;
-    uint32_t Random() override { return 0xbeef; }
+    // 0xbeef, then 0xbef0...
+    uint32_t randomCalls = 0;
+    uint32_t Random() override { return 0xbeef + randomCalls++; }
 
     // Network, clock and disks.
     std::map<std::string, FakeServer> servers;
@@ -109,8 +129,10 @@ public:
     FakeNetwork network;
 
     bool SplitsAddress(const std::string& address) override;
-    std::unique_ptr<HttpRequest> OpenHttp(const std::string& address, HttpMode mode) override;
-    std::unique_ptr<HttpRequest> OpenAddress(const std::string& address, HttpMode mode) override;
+    std::unique_ptr<HttpRequest> OpenHttp(const std::string& address, HttpMode mode,
+                                          uint32_t* error) override;
+    std::unique_ptr<HttpRequest> OpenAddress(const std::string& address, HttpMode mode,
+                                             uint32_t* error) override;
     uint64_t Milliseconds() override { return clock; }
     void Sleep(uint32_t ms) override { clock += ms; }
     void PumpMessages() override {}
@@ -119,8 +141,16 @@ public:
     uint32_t RemoveDirectory(const std::string& path) override;
     std::optional<uint64_t> FreeBytes(const std::string& path, uint32_t* error) override;
     std::optional<std::vector<std::string>> FixedDrives(uint32_t* error) override;
+    std::map<std::string, std::string> fullPaths; // other answers than the path itself
+    std::optional<std::string> FullPath(const std::string& path) override {
+        const auto it = fullPaths.find(path);
+        return it == fullPaths.end() ? path : it->second;
+    }
     std::unique_ptr<OutputFile> CreateOutputFile(const std::string& path, uint32_t* error) override;
     std::optional<uint32_t> FileCrc(const std::string& path) override;
+    std::optional<Sha256Digest> FileSha256(const std::string& path) override;
+    FakeVerifier verifier;
+    SignatureVerifier& Verifier() override { return verifier; }
     std::unique_ptr<LogSink> OpenReport(const std::string& path) override;
     NetworkProbe& Network() override { return network; }
 

@@ -162,6 +162,10 @@ TEST(CommandLine, OptionsReferencesAndVariablesFiles) {
           "raw:ProductName=#Software\\Q\\AppName",
           "log:Processing variables file: C:\\prog\\updater.dat",
           "log:Processing variables file: C:\\prog\\extra.dat"}},
+        // One in the current folder is not the program's own.
+        {"",
+         {{"updater.dat", "[general]\nServer=http://elsewhere/u\n"}},
+         {"no:Server", "log:Warning: variables file not found: C:\\prog\\updater.dat"}},
         {"@missing.dat",
          {{"C:\\prog\\updater.dat", "[general]\nServer=@gone.dat\n"}},
          {"no:Server", "log:Warning: variables file not found: C:\\prog\\missing.dat",

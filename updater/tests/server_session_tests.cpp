@@ -22,16 +22,53 @@ std::string FileLine(const std::string& name, const std::string& content) {
 
 // A server "http://s/u" answering `body`, files under "http://s/f/", and a
 // roomy drive C:.
+// The product is "QLX", and update.key trusts TestKey(1). Unless a case
+// brings its own manifest, an update answer gets one signed by that key,
+// listing each file of the answer with the content served for it.
 struct ServerRig : EngineRig {
+    bool autoManifest = true;
+    std::string product = "QLX";
     explicit ServerRig(const std::string& commandLine)
-        : EngineRig("-Server=http://s/u -ProductVersion=1.2.3.4 " + commandLine) {
+        : EngineRig("-Server=http://s/u -ProductVersion=1.2.3.4 -ProductAbbreviation=QLX " +
+                    commandLine) {
         platform.freeBytes["C:\\"] = 1 << 30;
         platform.dirs.insert("C:\\prog");
+        platform.files["C:\\prog\\update.key"] = "# test key\r\n" + KeyLine(TestKey(1)) + "\r\n";
     }
     void Serve(const std::string& name, const std::string& content) {
         platform.servers["http://s/f/" + name].body = content;
     }
+    // A manifest at http://s/f/update.manifest, and its "File" line.
+    std::string ServeManifest(const std::string& text) {
+        Serve("update.manifest", text);
+        return FileLine("update.manifest", text);
+    }
+    void SignAnswers() {
+        for (auto& [address, server] : platform.servers) {
+            const ServerResponse answer = ParseServerResponse(server.body);
+            if (address.starts_with("http://s/f/") || !FindRecord(answer, "File") ||
+                server.body.find("update.manifest") != std::string::npos) {
+                continue;
+            }
+            std::vector<std::pair<std::string, std::string>> files;
+            for (const ResponseRecord& record : answer) {
+                if (EqualsNoCase(record.keyword, "File") && record.values.size() == 4) {
+                    const auto served = platform.servers.find(record.values[3]);
+                    files.emplace_back(record.values[0],
+                                       served == platform.servers.end()
+                                           ? std::string(DecimalValue(record.values[1]), '?')
+                                           : served->second.body);
+                }
+            }
+            const auto version = FirstValue(answer, "ProductVersion");
+            server.body += ServeManifest(Signed(
+                ManifestBody(product, std::string(version.value_or("")), files), TestKey(1)));
+        }
+    }
     int32_t Run() {
+        if (autoManifest) {
+            SignAnswers();
+        }
         UpdateEngine engine(platform, windows, log, [](int id) {
             // The report's hosts, as a build of this repository writes them.
             switch (id) {
@@ -117,6 +154,23 @@ TEST(ServerSession, ChecksUpdatesAndTheirFailures) {
          kNetworkFailure,
          {},
          [](ServerRig& rig) { EXPECT_EQ(rig.Requests("plain"), 0); }},
+        {"an https address goes over TLS only, whatever UseSSL says",
+         "check",
+         "",
+         [](ServerRig& rig) {
+             rig.platform.commandLine = "u.exe -Server=https://s/bad -Server=https://s/tls "
+                                        "-ProductVersion=1.2.3.4 check -UseSSL=no";
+             rig.platform.servers["https://s/tls"].body = "ReturnCode: 1\r\n";
+             rig.platform.servers["https://s/bad"].body = "ReturnCode: 0\r\n";
+             rig.platform.servers["https://s/bad"].secure = false;
+         },
+         kNothingToUpdate,
+         {"Error: the server's certificate is not trusted, error code: 12057."},
+         [](ServerRig& rig) {
+             EXPECT_EQ(rig.Requests("secure https://s/tls"), 1);
+             EXPECT_EQ(rig.Requests("plain"), 0);
+             EXPECT_EQ(rig.Requests("direct secure https://s/bad"), 1);
+         }},
         {"unknown SSL option works as auto",
          "check -UseSSL=on",
          "ReturnCode: 1\r\n",
@@ -170,6 +224,7 @@ TEST(ServerSession, ChecksUpdatesAndTheirFailures) {
              ServeUpdate(rig);
              rig.platform.files["C:\\prog\\ver.dat"] = "1.2.3.4";
              rig.platform.files["C:\\prog\\updater.dat"] = "[general]\r\nProductAbbreviation=Q\r\n";
+             rig.product = "Q";
              rig.platform.registry.CreateKey(RegRoot::LocalMachine, "Software\\Q");
              rig.platform.registry.SetValue(RegRoot::LocalMachine, "Software\\Q", "Name",
                                             RegData::String("Quellix"));
@@ -219,17 +274,18 @@ TEST(ServerSession, ChecksUpdatesAndTheirFailures) {
          kUpdated,
          {"Warning: more than one \"Expire\" keyword found in server's response. Line ingnored."},
          [](ServerRig& rig) { EXPECT_EQ(rig.Requests("plain http://s/u"), 2); }},
-        {"a file whose CRC never matches does not ask for rounds for ever",
+        {"a file whose CRC is not the declared one is refused",
          "update",
          "ReturnCode: 0\r\nProductVersion: 1.2.4.0\r\n" + FileLine("a.dll", "AAAA") +
              FileLine("b.dll", "BB"),
          [](ServerRig& rig) {
-             rig.Serve("a.dll", "wrong");
+             rig.Serve("a.dll", "AAAB");
              rig.Serve("b.dll", "BB");
          },
          kGeneralFailure,
-         {"Fatal error: files of the previous round are still missing. Exiting."},
-         {}},
+         {"Update refused: a.dll: its CRC-32 is " + std::to_string(Crc32("AAAB")) +
+          ", not the declared " + std::to_string(Crc32("AAAA")) + "."},
+         [](ServerRig& rig) { EXPECT_EQ(rig.Requests("plain http://s/f/b.dll"), 0); }},
         {"a file refused after the deadline asks once more, then fails",
          "update",
          "ReturnCode: 0\r\nProductVersion: 1.2.4.0\r\n" + FileLine("a.dll", "AAAA"),
@@ -330,15 +386,50 @@ TEST(ServerSession, ChecksUpdatesAndTheirFailures) {
          "update",
          "ReturnCode: 0\r\nProductVersion: 1.2.4.0\r\n" + FileLine("..\\evil.dll", "E"),
          {},
-         kNetworkFailure,
+         kLocalFileNotCreated,
          {},
          [](ServerRig& rig) { EXPECT_EQ(rig.Requests("plain http://s/f"), 0); }},
+        {"a name the system resolves out of the working directory",
+         "update",
+         "ReturnCode: 0\r\nProductVersion: 1.2.4.0\r\n" + FileLine("a.dll", "E"),
+         [](ServerRig& rig) { rig.platform.fullPaths[kWork + "\\a.dll"] = "C:\\prog\\a.dll"; },
+         kLocalFileNotCreated,
+         {"Fatal error: file name out of the working directory in server's response: a.dll. "
+          "Exiting."},
+         [](ServerRig& rig) { EXPECT_EQ(rig.Requests("plain http://s/f"), 0); }},
+        {"a working directory that exists already is never reused",
+         "update",
+         kUpdate,
+         [](ServerRig& rig) {
+             ServeUpdate(rig);
+             rig.platform.dirs.insert(kWork);
+         },
+         kUpdated,
+         {"Working directory is set to C:\\prog\\" + WorkingDirectoryName(0xbef0)},
+         [](ServerRig& rig) { EXPECT_TRUE(rig.platform.dirs.count(kWork)); }},
+        {"a downloaded script with a failing line installs nothing and writes nothing back",
+         "update -ProductVersion=@ver.dat -AppDir=C:\\app",
+         "ReturnCode: 0\r\nProductVersion: 1.2.4.0\r\n" + FileLine("a.dll", "AAAA") +
+             FileLine("update.script", "copy a.dll %AppDir%\\a.dll\r\ncopy gone.dll x.dll\r\n"),
+         [](ServerRig& rig) {
+             rig.Serve("a.dll", "AAAA");
+             rig.Serve("update.script", "copy a.dll %AppDir%\\a.dll\r\ncopy gone.dll x.dll\r\n");
+             rig.platform.files["C:\\prog\\ver.dat"] = "1.2.3.4";
+             rig.platform.files["C:\\app\\a.dll"] = "old";
+         },
+         kScriptFailed,
+         {"Update not completed: 1 replaced files restored."},
+         [](ServerRig& rig) {
+             EXPECT_EQ(rig.platform.files["C:\\app\\a.dll"], "old");
+             EXPECT_EQ(rig.platform.files["C:\\prog\\ver.dat"], "1.2.3.4");
+         }},
         {"cancelled during a download",
          "update",
          kUpdate,
          [](ServerRig& rig) {
              ServeUpdate(rig);
-             rig.platform.terminationAfterChecks = 1;
+             // After the answer and the manifest: during a.dll.
+             rig.platform.terminationAfterChecks = 4;
          },
          kCancelled,
          {"Update canceled by user while downloading files."},
@@ -364,9 +455,10 @@ TEST(ServerSession, ChecksUpdatesAndTheirFailures) {
              auto& p = rig.platform;
              EXPECT_EQ(p.files["C:\\prog\\ver.dat"], "1.2.3.4");
              EXPECT_EQ(p.files["C:\\prog\\language.dat"], "de\r\nen\r\n");
-             EXPECT_EQ(rig.Requests("plain http://s/u?proto=3&v=1.2.3.4&platform=nt&os_version="
-                                    "6.1.7601.1.0&lang=de"),
-                       1);
+             EXPECT_EQ(
+                 rig.Requests("plain http://s/u?proto=3&v=1.2.3.4&abbr=QLX&platform=nt&os_version="
+                              "6.1.7601.1.0&lang=de"),
+                 1);
              EXPECT_NE(
                  std::find(rig.windows.calls.begin(), rig.windows.calls.end(), "language done"),
                  rig.windows.calls.end());
@@ -394,9 +486,10 @@ TEST(ServerSession, ChecksUpdatesAndTheirFailures) {
              EXPECT_EQ(rig.windows.offeredPacks, packs);
              EXPECT_EQ(rig.platform.files["C:\\app\\a.dll"], "AAAA");
              EXPECT_EQ(rig.Requests("plain http://s/u"), 2);
-             EXPECT_EQ(rig.Requests("plain http://s/u?proto=3&v=1.2.3.4&platform=nt&os_version="
-                                    "6.1.7601.1.0&lang=de"),
-                       1);
+             EXPECT_EQ(
+                 rig.Requests("plain http://s/u?proto=3&v=1.2.3.4&abbr=QLX&platform=nt&os_version="
+                              "6.1.7601.1.0&lang=de"),
+                 1);
              const auto& calls = rig.windows.calls;
              const auto chosen = std::find(calls.begin(), calls.end(),
                                            "choose language en in Q - Choose your language");
@@ -422,7 +515,7 @@ TEST(ServerSession, ChecksUpdatesAndTheirFailures) {
         if (c.setup) {
             c.setup(rig);
         }
-        EXPECT_EQ(rig.Run(), c.code);
+        EXPECT_EQ(rig.Run(), c.code) << ::testing::PrintToString(rig.log.lines);
         for (const std::string& line : c.logLines) {
             EXPECT_TRUE(rig.log.Has(line)) << "missing: " << line;
         }
@@ -430,6 +523,141 @@ TEST(ServerSession, ChecksUpdatesAndTheirFailures) {
             c.check(rig);
         }
     }
+}
+
+// Answers that must not be trusted: each ends with -18 and its one log line,
+// nothing installed, run or written back, the downloads removed; the next
+// server is still asked.
+TEST(ServerSession, UntrustedUpdatesAreRefused) {
+    const std::string& script = kScript;
+    const std::vector<std::pair<std::string, std::string>> files{{"a.dll", "AAAA"},
+                                                                 {"update.script", script}};
+    const std::string body = ManifestBody("QLX", "1.2.4.0", files);
+    struct Case {
+        std::string name;
+        std::string manifest;                  // served as update.manifest; empty: none
+        std::function<void(ServerRig&)> setup; // after the files are served
+        std::string logLine;
+    } const cases[] = {
+        {"no manifest", "", {}, "Update refused: update.manifest: the server's answer names none."},
+        {"a manifest without a signature",
+         body,
+         {},
+         "Update refused: update.manifest: no signature."},
+        {"a manifest signed by another key",
+         Signed(body, TestKey(2)),
+         {},
+         "Update refused: update.manifest: the signature does not verify with any key of "
+         "update.key."},
+        {"a manifest altered after signing",
+         [&] {
+             std::string text = Signed(body, TestKey(1));
+             text[text.find("AAAA") == std::string::npos ? text.find("a.dll") : 0] = 'b';
+             return text;
+         }(),
+         {},
+         "Update refused: update.manifest: the signature does not verify with any key of "
+         "update.key."},
+        {"a file altered with its size and CRC kept",
+         Signed(ManifestBody("QLX", "1.2.4.0", {{"a.dll", "AAAB"}, {"update.script", script}}),
+                TestKey(1)),
+         {},
+         "Update refused: a.dll: its SHA-256 " + HexDigest(FakeVerifier::Digest("AAAA")) +
+             " is not the one of update.manifest."},
+        {"a body longer than declared", Signed(body, TestKey(1)),
+         [](ServerRig& rig) { rig.Serve("a.dll", "AAAAA"); },
+         "Update refused: a.dll: the server sends more than the declared 4 bytes."},
+        {"a body shorter than declared", Signed(body, TestKey(1)),
+         [](ServerRig& rig) { rig.Serve("a.dll", "AAA"); },
+         "Update refused: a.dll: the server sent 3 of the declared 4 bytes."},
+        {"a file not in the manifest",
+         Signed(ManifestBody("QLX", "1.2.4.0", {{"update.script", script}}), TestKey(1)),
+         {},
+         "Update refused: a.dll: it is not listed in update.manifest."},
+        {"a size other than the manifest's",
+         Signed(ManifestBody("QLX", "1.2.4.0", {{"a.dll", "AAAAA"}, {"update.script", script}}),
+                TestKey(1)),
+         {},
+         "Update refused: a.dll: its size 4 is not the size 5 of update.manifest."},
+        {"an older version", Signed(ManifestBody("QLX", "1.2.4.0", files), TestKey(1)),
+         [](ServerRig& rig) { rig.platform.files["C:\\prog\\ver.dat"] = "1.2.5.0"; },
+         "Update refused: update.manifest: its version 1.2.4.0 is not newer than the installed "
+         "1.2.5.0."},
+        {"a manifest version other than the answer's",
+         Signed(ManifestBody("QLX", "1.2.9.0", files), TestKey(1)),
+         {},
+         "Update refused: update.manifest: its version 1.2.9.0 is not the version 1.2.4.0 of "
+         "the server's answer."},
+        {"another product's set",
+         Signed(ManifestBody("QLY", "1.2.4.0", files), TestKey(1)),
+         {},
+         "Update refused: update.manifest: it is for product \"QLY\", not \"QLX\"."},
+        {"no update.key", Signed(body, TestKey(1)),
+         [](ServerRig& rig) { rig.platform.files.erase("C:\\prog\\update.key"); },
+         "Fatal error: no update signing key (update.key); downloads are not trusted."},
+        {"an empty update.key", Signed(body, TestKey(1)),
+         [](ServerRig& rig) { rig.platform.files["C:\\prog\\update.key"] = "# none\r\n"; },
+         "Fatal error: no update signing key (update.key); downloads are not trusted."},
+        {"a file in a look-up folder with the CRC but not the SHA-256",
+         Signed(ManifestBody("QLX", "1.2.4.0", {{"a.dll", "AAAB"}, {"update.script", script}}),
+                TestKey(1)),
+         [](ServerRig& rig) { rig.platform.files["D:\\cache\\a.dll"] = "AAAA"; },
+         "Update refused: a.dll: its SHA-256 " + HexDigest(FakeVerifier::Digest("AAAA")) +
+             " is not the one of update.manifest."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ServerRig rig("update -ProductVersion=@ver.dat -AppDir=C:\\app -LookupDir=D:\\cache "
+                      "-Server=http://s/second");
+        rig.autoManifest = false;
+        rig.platform.files["C:\\prog\\ver.dat"] = "1.2.3.4";
+        rig.Serve("a.dll", "AAAA");
+        rig.Serve("update.script", script);
+        std::string answer = kUpdate;
+        if (!c.manifest.empty()) {
+            answer += rig.ServeManifest(c.manifest);
+        }
+        rig.platform.servers["http://s/u"].body = answer;
+        rig.platform.servers["http://s/second"].body = "ReturnCode: 1\r\n";
+        if (c.setup) {
+            c.setup(rig);
+        }
+        const std::string version = rig.platform.files["C:\\prog\\ver.dat"];
+        const bool keyless =
+            !rig.platform.files.count("C:\\prog\\update.key") ||
+            rig.platform.files["C:\\prog\\update.key"].find("ecdsa") == std::string::npos;
+        EXPECT_EQ(rig.Run(), keyless ? kGeneralFailure : kNothingToUpdate)
+            << ::testing::PrintToString(rig.log.lines);
+        EXPECT_TRUE(rig.log.Has(c.logLine)) << ::testing::PrintToString(rig.log.lines);
+        int refusals = 0;
+        for (const std::string& line : rig.log.lines) {
+            refusals += line.starts_with("Update refused: ") ? 1 : 0;
+        }
+        EXPECT_EQ(refusals, keyless ? 0 : 1);
+        EXPECT_TRUE(rig.platform.installed.empty());
+        EXPECT_TRUE(rig.platform.started.empty());
+        EXPECT_FALSE(rig.platform.files.count("C:\\app\\a.dll"));
+        EXPECT_EQ(rig.platform.files["C:\\prog\\ver.dat"], version);
+        for (const auto& [path, content] : rig.platform.files) {
+            EXPECT_FALSE(path.starts_with(kWork)) << path;
+        }
+        // The keys are missing for every server alike; otherwise the next
+        // server is asked.
+        EXPECT_EQ(rig.Requests("plain http://s/second"), keyless ? 0 : 1);
+        EXPECT_EQ(rig.Requests("plain http://s/u"), keyless ? 0 : 1);
+    }
+}
+
+// The good path: the signature and every file's hash are checked and logged.
+TEST(ServerSession, TrustedUpdateLogsWhatWasVerified) {
+    ServerRig rig("update -AppDir=C:\\app");
+    rig.platform.servers["http://s/u"].body = kUpdate;
+    ServeUpdate(rig);
+    EXPECT_EQ(rig.Run(), kUpdated) << ::testing::PrintToString(rig.log.lines);
+    EXPECT_TRUE(rig.log.Has("Verified signature of update.manifest: QLX 1.2.4.0, 2 files."));
+    EXPECT_TRUE(rig.log.Has("Verified file: a.dll, 4 bytes, SHA-256 " +
+                            HexDigest(FakeVerifier::Digest("AAAA"))));
+    EXPECT_EQ(rig.platform.files["C:\\app\\a.dll"], "AAAA");
 }
 
 TEST(ServerSession, NetworkReportAfterAFailedRequest) {

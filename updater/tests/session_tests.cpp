@@ -2,6 +2,7 @@
 // the windows, over the fake system.
 #include <gtest/gtest.h>
 
+#include "updater/core/install_journal.h"
 #include "updater/core/return_codes.h"
 #include "updater/tests/test_support.h"
 
@@ -44,9 +45,11 @@ TEST(Session, ReturnCodesLogAndWindows) {
           "7601.1.0",
           "Error: failed to open URL. See updater's error code for details."},
          {}},
+        // No update.key: nothing is trusted, no server is asked.
         {std::string(kServer) + "-Server=http://t/ getlanguage",
-         kNetworkFailure,
-         {"Sending request:  http://t/?proto=3&v=1.2.3.4&platform=nt&os_version=6.1.7601.1.0"},
+         kGeneralFailure,
+         {"Fatal error: no update signing key (update.key); downloads are not trusted.",
+          "Engine is exiting with return code of -18."},
          {"begin Change language"}},
         {std::string(kServer) + "-Appearance=Invisible delayedlangreg",
          kInvalidRequest,
@@ -209,6 +212,96 @@ TEST(ProductVersion, Format) {
                  {"", false},       {"1.2.3 .4", false}};
     for (const auto& c : cases) {
         EXPECT_EQ(IsValidProductVersion(c.version), c.valid) << c.version;
+    }
+}
+
+} // namespace
+} // namespace qlx::updater::testing
+
+namespace qlx::updater::testing {
+namespace {
+
+// All or nothing: a script that fails puts back every file it replaced, and
+// a journal left by a killed updater is undone at the next start.
+TEST(InstallJournal, FailedScriptsAndInterruptedInstallsLeaveTheOldFiles) {
+    {
+        EngineRig rig(std::string(kServer) + "executescript=f.script -BreakScriptIfFail=yes");
+        auto& files = rig.platform.files;
+        files["C:\\prog\\f.script"] = "copy a.new C:\\app\\a.dll\r\ncopy b.new C:\\app\\b.dll\r\n"
+                                      "copy gone C:\\app\\c.dll\r\n";
+        files["C:\\prog\\a.new"] = "A2";
+        files["C:\\prog\\b.new"] = "B2";
+        files["C:\\app\\a.dll"] = "A1";
+        UpdateEngine engine(rig.platform, rig.windows, rig.log);
+        EXPECT_EQ(engine.RunSession(), kScriptFailed);
+        EXPECT_EQ(files["C:\\app\\a.dll"], "A1");
+        EXPECT_FALSE(files.count("C:\\app\\b.dll"));
+        for (const auto& [path, content] : files) {
+            EXPECT_FALSE(path.ends_with(".qlxold") || path.ends_with(".qlxnew") ||
+                         path.ends_with(kJournalFile))
+                << path;
+        }
+        EXPECT_TRUE(rig.log.Has("Update not completed: 2 replaced files restored."));
+    }
+    {
+        // Killed after a.dll and b.dll were replaced, c.dll half-way.
+        EngineRig rig(std::string(kServer) + "check");
+        auto& files = rig.platform.files;
+        files["C:\\prog\\update.journal"] = FormatJournal(
+            {{"C:\\app\\a.dll", true}, {"C:\\app\\b.dll", false}, {"C:\\app\\c.dll", true}});
+        files["C:\\app\\a.dll"] = "A2";
+        files["C:\\app\\a.dll.qlxold"] = "A1";
+        files["C:\\app\\b.dll"] = "B2";
+        files["C:\\app\\c.dll"] = "C1";
+        files["C:\\app\\c.dll.qlxnew"] = "C2 half";
+        UpdateEngine engine(rig.platform, rig.windows, rig.log);
+        engine.RunSession();
+        EXPECT_EQ(files["C:\\app\\a.dll"], "A1");
+        EXPECT_FALSE(files.count("C:\\app\\b.dll"));
+        EXPECT_EQ(files["C:\\app\\c.dll"], "C1");
+        EXPECT_FALSE(files.count("C:\\app\\c.dll.qlxnew"));
+        EXPECT_FALSE(files.count("C:\\prog\\update.journal"));
+        EXPECT_TRUE(rig.log.Has("An interrupted update was undone: 3 files restored."));
+    }
+    EXPECT_EQ(ParseJournal("old|C:\\a\r\nbad\r\nnew|C:\\b\n"),
+              (std::vector<JournalEntry>{{"C:\\a", true}, {"C:\\b", false}}));
+}
+
+} // namespace
+} // namespace qlx::updater::testing
+
+namespace qlx::updater::testing {
+namespace {
+
+// SessionTimeout bounds the script's waits and the reading of a server.
+TEST(Session, SessionTimeoutEndsWaitsAndSlowServers) {
+    {
+        EngineRig rig(std::string(kServer) +
+                      "executescript=w.script -SessionTimeout=3 -BreakScriptIfFail=yes");
+        rig.platform.files["C:\\prog\\w.script"] = "exec hang.exe wait\r\n";
+        rig.platform.processWaits = 1 << 30;
+        UpdateEngine engine(rig.platform, rig.windows, rig.log);
+        EXPECT_EQ(engine.RunSession(), kScriptFailed);
+        EXPECT_TRUE(rig.log.Has("Warning: the session ran out of time waiting for application: "
+                                "\"C:\\prog\\hang.exe\" "));
+        EXPECT_LE(rig.platform.clock, 1000u + 3000u + 500u);
+    }
+    {
+        EngineRig rig(std::string(kServer) + "check -SessionTimeout=1");
+        rig.platform.servers["http://s/u"].body = std::string(60000, ' ') + "\r\nReturnCode: 0\r\n";
+        rig.platform.msPerRead = 2000;
+        UpdateEngine engine(rig.platform, rig.windows, rig.log);
+        EXPECT_EQ(engine.RunSession(), kGeneralFailure);
+        EXPECT_TRUE(
+            rig.log.Has("Fatal error: the session ran out of time (SessionTimeout 1 s). Exiting."));
+    }
+    {
+        EngineRig rig(std::string(kServer) + "check -SessionTimeout=soon");
+        rig.platform.servers["http://s/u"].body = "ReturnCode: 1\r\n";
+        UpdateEngine engine(rig.platform, rig.windows, rig.log);
+        EXPECT_EQ(engine.RunSession(), kNothingToUpdate);
+        EXPECT_TRUE(
+            rig.log.Has("Warning: incorrect value for SessionTimeout option, defaulting to 1800."));
     }
 }
 

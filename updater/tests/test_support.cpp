@@ -1,5 +1,7 @@
 #include "updater/tests/test_support.h"
 
+#include <algorithm>
+
 namespace qlx::updater::testing {
 
 std::vector<std::string> FailedChecks(const UpdateEngine& engine, const RecordingLog& log,
@@ -40,6 +42,55 @@ std::vector<std::string> FailedChecks(const UpdateEngine& engine, const Recordin
         }
     }
     return failed;
+}
+
+P256PublicKey TestKey(uint8_t seed) {
+    P256PublicKey key{};
+    key[0] = 0x04;
+    for (size_t i = 1; i < key.size(); ++i) {
+        key[i] = static_cast<uint8_t>(seed * 31 + i);
+    }
+    return key;
+}
+
+std::string EncodeBase64(std::string_view bytes) {
+    static const char kAlphabet[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string text;
+    for (size_t at = 0; at < bytes.size(); at += 3) {
+        const size_t n = std::min<size_t>(3, bytes.size() - at);
+        uint32_t group = 0;
+        for (size_t i = 0; i < 3; ++i) {
+            group = group << 8 | (i < n ? static_cast<uint8_t>(bytes[at + i]) : 0);
+        }
+        for (size_t i = 0; i < 4; ++i) {
+            text += i <= n ? kAlphabet[group >> (18 - 6 * i) & 63] : '=';
+        }
+    }
+    return text;
+}
+
+std::string KeyLine(const P256PublicKey& key) {
+    return "ecdsa-p256 " +
+           EncodeBase64(std::string_view(reinterpret_cast<const char*>(key.data()), key.size()));
+}
+
+std::string Signed(const std::string& body, const P256PublicKey& key) {
+    const P256Signature signature = FakeVerifier::Sign(key, FakeVerifier::Digest(body));
+    return body + "Signature: " +
+           EncodeBase64(std::string_view(reinterpret_cast<const char*>(signature.data()),
+                                         signature.size())) +
+           "\r\n";
+}
+
+std::string ManifestBody(const std::string& product, const std::string& version,
+                         const std::vector<std::pair<std::string, std::string>>& files) {
+    std::string body = "Product: " + product + "\r\nVersion: " + version + "\r\n";
+    for (const auto& [name, content] : files) {
+        body += "File: " + name + ", " + std::to_string(content.size()) + ", " +
+                HexDigest(FakeVerifier::Digest(content)) + "\r\n";
+    }
+    return body;
 }
 
 } // namespace qlx::updater::testing

@@ -3,9 +3,12 @@
 #include <commctrl.h>
 #include <objbase.h>
 
+#include "common/win32/gdi.h"
 #include "common/win32/unique_handle.h"
+#include "skin/button.h"
+#include "skin/paint.h"
 #include "skin/skin_bitmap.h"
-#include "skin/skin_controls.h"
+#include "skin/skinned_dialog.h"
 
 namespace qlx::updater {
 
@@ -119,23 +122,14 @@ void SkinButtons(HWND dialog) {
     }
 }
 
-// The skin's paper and ink and button faces for every updater window; false
-// when the message is not about them.
-bool PaintsColours(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR* result) {
-    if (message == WM_DRAWITEM) {
-        *result = skin::DrawImageButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
-        return *result != FALSE;
-    }
-    if (message == WM_CTLCOLORDLG) {
-        *result = reinterpret_cast<INT_PTR>(skin::PaperBrush());
-        return true;
-    }
-    if (message == WM_CTLCOLORSTATIC) {
-        *result = skin::PaperStatic(wParam);
-        return true;
-    }
-    return false;
-}
+// Every updater window: the skin's paper and ink, and the skin's faces on
+// its push buttons.
+class UpdaterDialog : public skin::SkinnedDialog {
+protected:
+    UpdaterDialog() { UsePaperBackground(); }
+    // Call first from OnInit.
+    void SkinWindow() { SkinButtons(Window()); }
+};
 
 // The user's Cancel: the engine notices the event at its next check, the
 // tray program hears of it through its message.
@@ -151,43 +145,45 @@ void CancelSession(FrameState* state, HWND dialog) {
     ::EnableWindow(::GetDlgItem(dialog, kConnectingCancel), FALSE);
 }
 
-INT_PTR CALLBACK SessionWindowProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* state = reinterpret_cast<FrameState*>(::GetWindowLongPtrA(dialog, DWLP_USER));
-    INT_PTR colours = 0;
-    if (PaintsColours(message, wParam, lParam, &colours)) {
-        return colours;
-    }
-    switch (message) {
-    case WM_INITDIALOG:
-        ::SetWindowLongPtrA(dialog, DWLP_USER, lParam);
-        SkinButtons(dialog);
-        ::SendDlgItemMessageA(dialog, kProgressBar, PBM_SETRANGE32, 0, 100);
+// The connecting and progress windows, modeless on the user-interface
+// thread; each object goes with its window.
+class SessionWindow final : public UpdaterDialog {
+public:
+    explicit SessionWindow(FrameState* state) : state_(state) {}
+
+private:
+    BOOL OnInit() override {
+        SkinWindow();
+        ::SendDlgItemMessageA(Window(), kProgressBar, PBM_SETRANGE32, 0, 100);
         return TRUE;
-    case WM_COMMAND:
-        switch (LOWORD(wParam)) {
+    }
+    void OnCommand(int id, int) override {
+        switch (id) {
         case IDCANCEL:
         case kCloseButton:
         case kConnectingCancel:
             // Closing a window of a running session is cancelling it.
-            if (state) {
-                CancelSession(state, dialog);
-            }
-            return TRUE;
+            CancelSession(state_, Window());
+            break;
         case kMinimiseButton:
-            ::ShowWindow(dialog, SW_MINIMIZE);
-            return TRUE;
+            ::ShowWindow(Window(), SW_MINIMIZE);
+            break;
         default:
-            return FALSE;
+            break;
         }
-    default:
-        return FALSE;
     }
-}
+    void OnDestroyed() override { delete this; }
+
+    FrameState* state_;
+};
 
 HWND Ensure(HWND* window, int dialogId, FrameState* state) {
     if (!*window) {
-        *window = ::CreateDialogParamA(Module(), MAKEINTRESOURCEA(dialogId), nullptr,
-                                       SessionWindowProc, reinterpret_cast<LPARAM>(state));
+        auto* session = new SessionWindow(state);
+        *window = session->Create(Module(), dialogId, nullptr);
+        if (!*window) {
+            delete session;
+        }
         if (*window) {
             ::SetWindowTextA(*window, state->caption.c_str());
             ::SetDlgItemTextA(*window, kConnectingProduct, state->caption.c_str());
@@ -303,35 +299,34 @@ struct ModalTexts {
     std::string second;
 };
 
-INT_PTR CALLBACK ModalProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    INT_PTR colours = 0;
-    if (PaintsColours(message, wParam, lParam, &colours)) {
-        return colours;
-    }
-    if (message == WM_INITDIALOG) {
-        const auto* texts = reinterpret_cast<const ModalTexts*>(lParam);
-        SkinButtons(dialog);
-        ::SetWindowTextA(dialog, texts->title.c_str());
-        if (texts->firstId != 0) {
-            ::SetDlgItemTextA(dialog, texts->firstId, texts->first.c_str());
+class ModalMessage final : public UpdaterDialog {
+public:
+    explicit ModalMessage(const ModalTexts& texts) : texts_(texts) {}
+
+private:
+    BOOL OnInit() override {
+        SkinWindow();
+        ::SetWindowTextA(Window(), texts_.title.c_str());
+        if (texts_.firstId != 0) {
+            SetItemText(texts_.firstId, texts_.first);
         }
-        if (texts->secondId != 0) {
-            ::SetDlgItemTextA(dialog, texts->secondId, texts->second.c_str());
+        if (texts_.secondId != 0) {
+            SetItemText(texts_.secondId, texts_.second);
         }
-        ::SetForegroundWindow(dialog);
+        ::SetForegroundWindow(Window());
         return TRUE;
     }
-    if (message == WM_COMMAND &&
-        (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL || LOWORD(wParam) == kCloseButton)) {
-        ::EndDialog(dialog, LOWORD(wParam));
-        return TRUE;
+    void OnCommand(int id, int) override {
+        if (id == IDOK || id == IDCANCEL || id == kCloseButton) {
+            Close(id);
+        }
     }
-    return FALSE;
-}
+
+    const ModalTexts& texts_;
+};
 
 void RunModal(int dialogId, const ModalTexts& texts) {
-    ::DialogBoxParamA(Module(), MAKEINTRESOURCEA(dialogId), nullptr, ModalProc,
-                      reinterpret_cast<LPARAM>(&texts));
+    ModalMessage(texts).RunModal(Module(), dialogId, nullptr);
 }
 
 struct LanguageChoice {
@@ -346,19 +341,14 @@ void FillLanguageList(HWND list, const std::vector<LanguagePack>& packs) {
     // The state of each pack as a small mark beside its name.
     HIMAGELIST marks = ImageList_Create(12, 12, ILC_COLOR24, 2, 0);
     for (COLORREF colour : {skin::colour::kAccent, skin::colour::kGreyInk}) {
-        HDC screen = ::GetDC(nullptr);
-        HBITMAP mark = ::CreateCompatibleBitmap(screen, 12, 12);
-        HDC dc = ::CreateCompatibleDC(screen);
-        HGDIOBJ old = ::SelectObject(dc, mark);
-        const RECT all{0, 0, 12, 12};
-        HBRUSH brush = ::CreateSolidBrush(colour);
-        ::FillRect(dc, &all, brush);
-        ::DeleteObject(brush);
-        ::SelectObject(dc, old);
-        ::DeleteDC(dc);
-        ::ReleaseDC(nullptr, screen);
-        ImageList_Add(marks, mark, nullptr);
-        ::DeleteObject(mark);
+        WindowDc screen(nullptr);
+        UniqueBitmap mark(::CreateCompatibleBitmap(screen.get(), 12, 12));
+        {
+            UniqueMemoryDc dc(::CreateCompatibleDC(screen.get()));
+            SelectedObject markIn(dc.get(), mark.get());
+            skin::FillSolid(dc.get(), {0, 0, 12, 12}, colour);
+        }
+        ImageList_Add(marks, mark.get(), nullptr);
     }
     // The list view destroys its image list with itself.
     ListView_SetImageList(list, marks, LVSIL_SMALL);
@@ -389,52 +379,49 @@ void FillLanguageList(HWND list, const std::vector<LanguagePack>& packs) {
     }
 }
 
-INT_PTR CALLBACK LanguageProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    INT_PTR colours = 0;
-    if (PaintsColours(message, wParam, lParam, &colours)) {
-        return colours;
-    }
-    auto* choice = reinterpret_cast<LanguageChoice*>(::GetWindowLongPtrA(dialog, DWLP_USER));
-    if (message == WM_INITDIALOG) {
-        ::SetWindowLongPtrA(dialog, DWLP_USER, lParam);
-        choice = reinterpret_cast<LanguageChoice*>(lParam);
-        SkinButtons(dialog);
-        ::SetWindowTextA(dialog, choice->title.c_str());
-        std::string current = choice->current;
-        for (const LanguagePack& pack : *choice->packs) {
-            if (pack.code == choice->current) {
+class LanguageDialog final : public UpdaterDialog {
+public:
+    explicit LanguageDialog(LanguageChoice& choice) : choice_(choice) {}
+
+private:
+    BOOL OnInit() override {
+        SkinWindow();
+        ::SetWindowTextA(Window(), choice_.title.c_str());
+        std::string current = choice_.current;
+        for (const LanguagePack& pack : *choice_.packs) {
+            if (pack.code == choice_.current) {
                 current = pack.name;
             }
         }
-        ::SetDlgItemTextA(dialog, kCurrentLanguage,
-                          ("Currently used language: " + current).c_str());
-        FillLanguageList(::GetDlgItem(dialog, kLanguageList), *choice->packs);
-        ::SetForegroundWindow(dialog);
+        SetItemText(kCurrentLanguage, "Currently used language: " + current);
+        FillLanguageList(Item(kLanguageList), *choice_.packs);
+        ::SetForegroundWindow(Window());
         return TRUE;
     }
-    if (message != WM_COMMAND) {
-        return FALSE;
-    }
-    switch (LOWORD(wParam)) {
-    case kSelectButton: {
-        const int row = static_cast<int>(::SendDlgItemMessageA(
-            dialog, kLanguageList, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
-        if (row < 0 || static_cast<size_t>(row) >= choice->packs->size()) {
-            return TRUE; // nothing chosen yet
+    void OnCommand(int id, int) override {
+        switch (id) {
+        case kSelectButton: {
+            const int row = static_cast<int>(::SendDlgItemMessageA(
+                Window(), kLanguageList, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+            if (row < 0 || static_cast<size_t>(row) >= choice_.packs->size()) {
+                return; // nothing chosen yet
+            }
+            choice_.chosen = (*choice_.packs)[static_cast<size_t>(row)].code;
+            Close(IDOK);
+            break;
         }
-        choice->chosen = (*choice->packs)[static_cast<size_t>(row)].code;
-        ::EndDialog(dialog, IDOK);
-        return TRUE;
+        case IDCANCEL:
+        case kCloseLanguages:
+        case kCloseButton:
+            Close(IDCANCEL);
+            break;
+        default:
+            break;
+        }
     }
-    case IDCANCEL:
-    case kCloseLanguages:
-    case kCloseButton:
-        ::EndDialog(dialog, IDCANCEL);
-        return TRUE;
-    default:
-        return FALSE;
-    }
-}
+
+    LanguageChoice& choice_;
+};
 
 } // namespace
 
@@ -536,8 +523,7 @@ std::string FrameNotifications::ChooseLanguage(const std::string& title,
         return {};
     }
     LanguageChoice choice{title, &packs, current, {}};
-    ::DialogBoxParamA(Module(), MAKEINTRESOURCEA(kLanguageDialog), nullptr, LanguageProc,
-                      reinterpret_cast<LPARAM>(&choice));
+    LanguageDialog(choice).RunModal(Module(), kLanguageDialog, nullptr);
     return choice.chosen;
 }
 

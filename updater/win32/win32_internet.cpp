@@ -2,19 +2,28 @@
 // downloads.
 #include <array>
 #include <cstring>
+#include <vector>
 
 #include "updater/core/crc32.h"
+#include "updater/core/download_plan.h"
 #include "updater/win32/file_log.h"
 #include "updater/win32/win32_platform.h"
+
+#include <sddl.h>
 
 namespace qlx::updater {
 
 namespace {
 
-// Reload (no cache), ignore certificate name and date; plus secure.
-constexpr DWORD kPlainFlags = 0x80003000;
-constexpr DWORD kSecureFlags = 0x80803000;
-constexpr int kCertificateRetries = 8;
+// Reload (no cache); plus TLS. No flag that lets a certificate error pass is
+// ever set: the certificate must be valid, for this host and date, and
+// issued by an authority the system trusts.
+constexpr DWORD kPlainFlags = INTERNET_FLAG_RELOAD;
+constexpr DWORD kSecureFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_SECURE;
+constexpr DWORD kIgnoreFlags =
+    INTERNET_FLAG_IGNORE_CERT_CN_INVALID | INTERNET_FLAG_IGNORE_CERT_DATE_INVALID |
+    INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTP | INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS;
+static_assert((kPlainFlags & kIgnoreFlags) == 0 && (kSecureFlags & kIgnoreFlags) == 0);
 
 class WinInetRequest final : public HttpRequest {
 public:
@@ -90,13 +99,16 @@ std::optional<CrackedAddress> Crack(const std::string& address) {
     cracked.path.assign(path.data(), parts.dwUrlPathLength);
     cracked.path.append(extra.data(), parts.dwExtraInfoLength);
     cracked.port = parts.nPort;
-    // "host:port" between "//" and the path: the address names its port.
-    const size_t start = address.find("//");
-    const size_t authority = start == std::string::npos ? 0 : start + 2;
-    const size_t end = address.find_first_of("/?", authority);
-    cracked.explicitPort =
-        address.substr(authority, end == std::string::npos ? end : end - authority).find(':') !=
-        std::string::npos;
+    // Read from the authority itself: "user:pw@host" names no port, and
+    // "[::1]:8080" does.
+    const std::optional<uint16_t> port = ExplicitPort(address);
+    if (port == uint16_t{0}) {
+        return std::nullopt;
+    }
+    cracked.explicitPort = port.has_value();
+    if (port) {
+        cracked.port = *port;
+    }
     return cracked;
 }
 
@@ -106,7 +118,9 @@ bool Win32Platform::SplitsAddress(const std::string& address) {
     return Crack(address).has_value();
 }
 
-std::unique_ptr<HttpRequest> Win32Platform::OpenHttp(const std::string& address, HttpMode mode) {
+std::unique_ptr<HttpRequest> Win32Platform::OpenHttp(const std::string& address, HttpMode mode,
+                                                     uint32_t* error) {
+    *error = 0;
     const auto cracked = Crack(address);
     if (!cracked || !internet_) {
         return nullptr;
@@ -119,31 +133,28 @@ std::unique_ptr<HttpRequest> Win32Platform::OpenHttp(const std::string& address,
     UniqueInternet connection(::InternetConnectA(internet_.get(), cracked->host.c_str(), port,
                                                  nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
     if (!connection) {
+        *error = ::GetLastError();
         return nullptr;
     }
     UniqueInternet request(::HttpOpenRequestA(connection.get(), "GET", cracked->path.c_str(),
                                               "HTTP/1.0", nullptr, nullptr,
                                               secure ? kSecureFlags : kPlainFlags, 0));
     if (!request) {
+        *error = ::GetLastError();
         return nullptr;
     }
-    for (int attempt = 0;; ++attempt) {
-        if (::HttpSendRequestA(request.get(), nullptr, 0, nullptr, 0)) {
-            break;
-        }
-        if (::GetLastError() != ERROR_INTERNET_INVALID_CA || attempt == kCertificateRetries) {
-            return nullptr;
-        }
-        DWORD flags = 0;
-        DWORD size = sizeof flags;
-        ::InternetQueryOptionA(request.get(), INTERNET_OPTION_SECURITY_FLAGS, &flags, &size);
-        flags |= SECURITY_FLAG_IGNORE_UNKNOWN_CA;
-        ::InternetSetOptionA(request.get(), INTERNET_OPTION_SECURITY_FLAGS, &flags, sizeof flags);
+    if (!::HttpSendRequestA(request.get(), nullptr, 0, nullptr, 0)) {
+        // A certificate error (12037 date, 12038 name, 12045 or 12057
+        // authority) ends the request like any other failure.
+        *error = ::GetLastError();
+        return nullptr;
     }
     return std::make_unique<WinInetRequest>(std::move(connection), std::move(request));
 }
 
-std::unique_ptr<HttpRequest> Win32Platform::OpenAddress(const std::string& address, HttpMode mode) {
+std::unique_ptr<HttpRequest> Win32Platform::OpenAddress(const std::string& address, HttpMode mode,
+                                                        uint32_t* error) {
+    *error = 0;
     if (!internet_) {
         return nullptr;
     }
@@ -151,6 +162,7 @@ std::unique_ptr<HttpRequest> Win32Platform::OpenAddress(const std::string& addre
                                               mode == HttpMode::Secure ? kSecureFlags : kPlainFlags,
                                               0));
     if (!request) {
+        *error = ::GetLastError();
         return nullptr;
     }
     return std::make_unique<WinInetRequest>(UniqueInternet(), std::move(request));
@@ -164,8 +176,49 @@ void Win32Platform::PumpMessages() {
     }
 }
 
+namespace {
+
+// "S-1-5-21-...": the user this process runs as.
+std::string CurrentUserSid() {
+    UniqueHandle token;
+    HANDLE raw = nullptr;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &raw)) {
+        return {};
+    }
+    token.reset(raw);
+    DWORD size = 0;
+    ::GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
+    std::vector<char> buffer(size);
+    char* text = nullptr;
+    if (size == 0 || !::GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size) ||
+        !::ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text)) {
+        return {};
+    }
+    std::string sid = text;
+    ::LocalFree(text);
+    return sid;
+}
+
+} // namespace
+
 uint32_t Win32Platform::CreateDirectory(const std::string& path) {
-    return ::CreateDirectoryA(path.c_str(), nullptr) ? 0 : ::GetLastError();
+    // A protected list that the folder's files inherit: full access for the
+    // user, SYSTEM and the Administrators, nobody else.
+    const std::string user = CurrentUserSid();
+    if (user.empty()) {
+        return ::GetLastError() != 0 ? ::GetLastError()
+                                     : static_cast<uint32_t>(ERROR_ACCESS_DENIED);
+    }
+    const std::string sddl = "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;" + user + ")";
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1,
+                                                                &descriptor, nullptr)) {
+        return ::GetLastError();
+    }
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
+    const uint32_t error = ::CreateDirectoryA(path.c_str(), &attributes) ? 0 : ::GetLastError();
+    ::LocalFree(descriptor);
+    return error;
 }
 
 uint32_t Win32Platform::RemoveDirectory(const std::string& path) {
@@ -179,6 +232,21 @@ std::optional<uint64_t> Win32Platform::FreeBytes(const std::string& path, uint32
         return std::nullopt;
     }
     return available.QuadPart;
+}
+
+std::optional<std::string> Win32Platform::FullPath(const std::string& path) {
+    std::string full(MAX_PATH, '\0');
+    DWORD n =
+        ::GetFullPathNameA(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (n >= full.size()) {
+        full.resize(n);
+        n = ::GetFullPathNameA(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    }
+    if (n == 0 || n >= full.size()) {
+        return std::nullopt;
+    }
+    full.resize(n);
+    return full;
 }
 
 std::optional<std::vector<std::string>> Win32Platform::FixedDrives(uint32_t* error) {
@@ -208,25 +276,46 @@ std::unique_ptr<OutputFile> Win32Platform::CreateOutputFile(const std::string& p
     return std::make_unique<Win32OutputFile>(std::move(file));
 }
 
-std::optional<uint32_t> Win32Platform::FileCrc(const std::string& path) {
+namespace {
+
+// Every block of a whole file, in the look-up CRC's block size.
+template <typename Take> bool ReadBlocks(const std::string& path, Take take) {
     UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
-        return std::nullopt;
+        return false;
     }
     std::vector<char> block(65536);
-    uint32_t crc = 0;
     for (;;) {
         DWORD read = 0;
         if (!::ReadFile(file.get(), block.data(), static_cast<DWORD>(block.size()), &read,
                         nullptr)) {
-            return std::nullopt;
+            return false;
         }
         if (read == 0) {
-            return crc;
+            return true;
         }
-        crc = Crc32(crc, block.data(), read);
+        take(std::string_view(block.data(), read));
     }
+}
+
+} // namespace
+
+std::optional<uint32_t> Win32Platform::FileCrc(const std::string& path) {
+    uint32_t crc = 0;
+    if (!ReadBlocks(
+            path, [&](std::string_view bytes) { crc = Crc32(crc, bytes.data(), bytes.size()); })) {
+        return std::nullopt;
+    }
+    return crc;
+}
+
+std::optional<Sha256Digest> Win32Platform::FileSha256(const std::string& path) {
+    auto hash = verifier_.NewSha256();
+    if (!hash || !ReadBlocks(path, [&](std::string_view bytes) { hash->Add(bytes); })) {
+        return std::nullopt;
+    }
+    return hash->Finish();
 }
 
 std::unique_ptr<LogSink> Win32Platform::OpenReport(const std::string& path) {

@@ -14,6 +14,7 @@ namespace {
 
 // Referenced and variables files are small; anything larger is not one.
 constexpr LONGLONG kMaxTextFile = 16 * 1024 * 1024;
+constexpr DWORD kNetworkTimeoutMs = 30000;
 
 class ProcessWait final : public Waitable {
 public:
@@ -86,7 +87,17 @@ constexpr std::array<FolderVariable, 32> kFolderVariables = {{
 Win32Platform::Win32Platform(std::atomic<UINT>& instanceMessage, std::atomic<UINT>& trayMessage)
     : instanceMessage_(instanceMessage), trayMessage_(trayMessage),
       internet_(
-          ::InternetOpenA("Tarvel Updater", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0)) {}
+          ::InternetOpenA("Tarvel Updater", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0)) {
+    // A server that stops answering ends its request instead of holding the
+    // session: every request and download inherits these from the session.
+    if (internet_) {
+        for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
+                             INTERNET_OPTION_RECEIVE_TIMEOUT}) {
+            DWORD ms = kNetworkTimeoutMs;
+            ::InternetSetOptionA(internet_.get(), option, &ms, sizeof ms);
+        }
+    }
+}
 
 std::optional<std::string> Win32Platform::CommandLine() {
     const char* line = ::GetCommandLineA();
@@ -237,6 +248,26 @@ InstallResult Win32Platform::InstallFile(const std::string& source, const std::s
         return {error != 0 ? error : static_cast<uint32_t>(ERROR_GEN_FAILURE), false};
     }
     return {0, inUse != FALSE};
+}
+
+uint32_t Win32Platform::CopyFile(const std::string& source, const std::string& target) {
+    // Its bytes on the disk before it takes a target's place.
+    if (!::CopyFileA(source.c_str(), target.c_str(), FALSE)) {
+        return ::GetLastError();
+    }
+    UniqueHandle file(::CreateFileA(target.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file) {
+        ::FlushFileBuffers(file.get());
+    }
+    return 0;
+}
+
+uint32_t Win32Platform::MoveFile(const std::string& source, const std::string& target) {
+    return ::MoveFileExA(source.c_str(), target.c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
+               ? 0
+               : ::GetLastError();
 }
 
 std::unique_ptr<Waitable> Win32Platform::StartProcess(const std::string& commandLine,

@@ -8,6 +8,7 @@
 #include "common/win32/unique_handle.h"
 #include "common/win32/win32_registry.h"
 #include "updater/core/platform.h"
+#include "updater/win32/cng_verifier.h"
 #include "updater/win32/network_probe.h"
 
 namespace qlx::updater {
@@ -43,6 +44,8 @@ public:
     void RegisterMessage(const std::string& name) override;
     void BroadcastMessage(const std::string& name, uintptr_t wParam, intptr_t lParam) override;
     InstallResult InstallFile(const std::string& source, const std::string& target) override;
+    uint32_t CopyFile(const std::string& source, const std::string& target) override;
+    uint32_t MoveFile(const std::string& source, const std::string& target) override;
     std::unique_ptr<Waitable> StartProcess(const std::string& commandLine,
                                            const std::string& directory, uint32_t* error) override;
     std::unique_ptr<NamedEvent> OpenEvent(const std::string& name) override;
@@ -50,8 +53,10 @@ public:
 
     // The server exchange and the downloads (win32_internet.cpp).
     bool SplitsAddress(const std::string& address) override;
-    std::unique_ptr<HttpRequest> OpenHttp(const std::string& address, HttpMode mode) override;
-    std::unique_ptr<HttpRequest> OpenAddress(const std::string& address, HttpMode mode) override;
+    std::unique_ptr<HttpRequest> OpenHttp(const std::string& address, HttpMode mode,
+                                          uint32_t* error) override;
+    std::unique_ptr<HttpRequest> OpenAddress(const std::string& address, HttpMode mode,
+                                             uint32_t* error) override;
     uint64_t Milliseconds() override { return ::GetTickCount64(); }
     void Sleep(uint32_t ms) override { ::Sleep(ms); }
     void PumpMessages() override;
@@ -60,8 +65,11 @@ public:
     uint32_t RemoveDirectory(const std::string& path) override;
     std::optional<uint64_t> FreeBytes(const std::string& path, uint32_t* error) override;
     std::optional<std::vector<std::string>> FixedDrives(uint32_t* error) override;
+    std::optional<std::string> FullPath(const std::string& path) override;
     std::unique_ptr<OutputFile> CreateOutputFile(const std::string& path, uint32_t* error) override;
     std::optional<uint32_t> FileCrc(const std::string& path) override;
+    std::optional<Sha256Digest> FileSha256(const std::string& path) override;
+    SignatureVerifier& Verifier() override { return verifier_; }
     std::unique_ptr<LogSink> OpenReport(const std::string& path) override;
     NetworkProbe& Network() override { return network_; }
 
@@ -74,6 +82,7 @@ private:
     // One Internet session for the whole process.
     UniqueInternet internet_;
     Win32NetworkProbe network_;
+    CngVerifier verifier_;
 };
 
 } // namespace qlx::updater

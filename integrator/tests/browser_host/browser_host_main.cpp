@@ -3,7 +3,9 @@
 // does and plays scenarios, printing one line per pop-up:
 //   POPUP <scenario> <address> BLOCKED|LET-THROUGH <ms> [window state] (<why>)
 //
-// browser_host.exe [--no-helpers] [--key=ctrl|shift|alt] [--count=N] [--windows=N] scenario...
+// browser_host.exe [--no-helpers] [--key=ctrl|shift|alt] [--count=N] [--windows=N]
+//                  [--page=URL] scenario...
+// --page names the page of the window that opens the pop-ups.
 // Scenarios: script-popup link-click key-click chromeless internal-page
 //            blocking-off tray-absent late-tray tray-restart orphan-request stale-request
 //            short-navigation navigation stress timing concurrency
@@ -34,6 +36,7 @@ struct Options {
     WORD key = VK_CONTROL;
     int count = 20;
     int windows = 8;
+    std::string page = "http://news.example/article.html";
 };
 
 double Milliseconds(Clock::duration d) {
@@ -233,9 +236,8 @@ bool TrayProgramRunning() {
 
 std::unique_ptr<BrowserWindowThread> OpenAskingWindow(const Options& options) {
     auto asking = std::make_unique<BrowserWindowThread>(AskingWindow(), options.loadHelpers);
-    asking->Run([](Browser& browser, HWND) {
-        Navigate(browser, "http://news.example/article.html", "News article");
-    });
+    asking->Run(
+        [&options](Browser& browser, HWND) { Navigate(browser, options.page, "News article"); });
     return asking;
 }
 
@@ -398,6 +400,8 @@ int main(int argc, char** argv) {
             options.key = VK_CONTROL;
         } else if (arg.rfind("--windows=", 0) == 0) {
             options.windows = std::max(1, std::atoi(arg.c_str() + 10));
+        } else if (arg.rfind("--page=", 0) == 0) {
+            options.page = arg.substr(7);
         } else if (arg.rfind("--count=", 0) == 0) {
             options.count = std::max(1, std::atoi(arg.c_str() + 8));
         } else {

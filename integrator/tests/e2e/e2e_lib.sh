@@ -14,11 +14,13 @@ register_all() {
     run regsvr32 /s qlxi.dll || { echo "regsvr32 qlxi.dll failed" >&2; exit 1; }
 }
 
-# No tray program left over from an earlier run, factory settings, no history.
+# No tray program left over from an earlier run, factory settings, no
+# history, no allowed sites.
 fresh_tray_state() {
     kill_tray
     run reg delete 'HKCU\Software\Quellix' /f >/dev/null 2>&1
     run cmd /c del "%APPDATA%\\Quellix\\history.lst" >/dev/null 2>&1
+    run cmd /c del "%APPDATA%\\Quellix\\sites.lst" >/dev/null 2>&1
 }
 
 start_tray() {
@@ -53,6 +55,18 @@ option() { # name -> value as reg shows it (0x1, text...)
 }
 
 set_option_dword() { run reg add "$options_key" /v "$1" /t REG_DWORD /d "$2" /f >/dev/null; }
+
+# The tray program's data folder ("%APPDATA%\Quellix") as a Linux path.
+data_folder() {
+    run winepath -u "$(run cmd /c echo %APPDATA% | tr -d '\r')\\Quellix" | tr -d '\r'
+}
+
+# allow_sites SITE...: "sites.lst" holding these sites, as the user saved them.
+allow_sites() {
+    local data
+    data=$(data_folder) && mkdir -p "$data" || return 1
+    printf '%s\r\n' "$@" >"$data/sites.lst"
+}
 
 history_text() { run cmd /c type "%APPDATA%\\Quellix\\history.lst" 2>/dev/null | tr -d '\r'; }
 

@@ -201,10 +201,14 @@ std::string QlxPath() {
     return qlx::testing::BinDir() + "QLX.exe";
 }
 
-std::string HistoryFilePath() {
+std::string DataFilePath(const char* name) {
     char appData[MAX_PATH] = {};
     ::SHGetSpecialFolderPathA(nullptr, appData, CSIDL_APPDATA, TRUE);
-    return std::string(appData) + "\\Quellix\\history.lst";
+    return std::string(appData) + "\\Quellix\\" + name;
+}
+
+std::string HistoryFilePath() {
+    return DataFilePath("history.lst");
 }
 
 void ResetUserState() {
@@ -213,6 +217,7 @@ void ResetUserState() {
     registry.DeleteValue(RegRoot::CurrentUser, kRunKeyPath, "Quellix");
     registry.DeleteValue(RegRoot::LocalMachine, kRunKeyPath, "Quellix");
     ::DeleteFileA(HistoryFilePath().c_str());
+    ::DeleteFileA(DataFilePath("sites.lst").c_str());
 }
 
 HWND FindMainWindow(DWORD processId) {

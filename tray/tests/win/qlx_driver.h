@@ -16,8 +16,11 @@ inline constexpr const char* kMutex = "QuellixMutex";
 std::string QlxPath();
 // The text in double quotes, as a command line needs a path.
 std::string Quoted(const std::string& text);
-// The options key, the Run entries and the data folder's history file.
+// The options key, the Run entries and the data folder's history and
+// allowed sites.
 void ResetUserState();
+// A file of the data folder ("history.lst", "sites.lst").
+std::string DataFilePath(const char* name);
 std::string HistoryFilePath();
 
 // The program's hidden main window (the one with the history list).

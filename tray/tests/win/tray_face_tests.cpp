@@ -12,6 +12,7 @@
 #include <cctype>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 
 #include "tray/core/notification_rules.h"
 #include "tray/core/system_integration.h"
@@ -170,6 +171,12 @@ TEST_F(TrayFaceTest, TrayClickTogglesTheMainWindowAtTheLowerRightWithItsValues) 
     icon.hWnd = main;
     icon.uID = 3334;
     EXPECT_TRUE(::Shell_NotifyIconA(NIM_MODIFY, &icon));
+    // A taskbar made anew (Explorer restarted) starts empty; the program
+    // puts its icon back when the new one announces itself.
+    ASSERT_TRUE(::Shell_NotifyIconA(NIM_DELETE, &icon));
+    EXPECT_FALSE(::Shell_NotifyIconA(NIM_MODIFY, &icon));
+    ::PostMessageA(HWND_BROADCAST, ::RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+    EXPECT_TRUE(WaitUntil([&] { return ::Shell_NotifyIconA(NIM_MODIFY, &icon) != FALSE; }, 5000));
 
     ASSERT_TRUE(ClickTrayIcon(main));
     ASSERT_TRUE(WaitUntil([&] { return ::IsWindowVisible(main) != FALSE; }, 5000));
@@ -361,6 +368,56 @@ TEST_F(TrayFaceTest, TipsShowTheAddressAtTheirPlaceAndCloseAfterTheirTime) {
     EXPECT_FALSE(WaitUntil([&] { return !FindTips(tray.Id()).empty(); }, 1000));
     EXPECT_EQ(Value(main, kTotal), "15");
     service = {};
+    Exit();
+}
+
+// Waits while pumping this thread's messages, for a window of the test.
+bool PumpUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
+    return WaitUntil(
+        [&] {
+            MSG msg;
+            while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                ::TranslateMessage(&msg);
+                ::DispatchMessageA(&msg);
+            }
+            return condition();
+        },
+        timeoutMs);
+}
+
+TEST_F(TrayFaceTest, TipsLeaveTheKeyboardWithTheProgramTheUserTypesIn) {
+    SetOption("ShowToolTip_Time", RegData::Dword(2));
+    Start();
+    // Another program's window with an edit box, where the user types.
+    HWND page = ::CreateWindowExA(0, "#32770", "Typing", WS_POPUP | WS_CAPTION | WS_VISIBLE, 100,
+                                  100, 300, 120, nullptr, nullptr, nullptr, nullptr);
+    HWND edit = ::CreateWindowExA(0, "EDIT", "", WS_CHILD | WS_VISIBLE | WS_BORDER, 10, 10, 260, 24,
+                                  page, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(page && edit);
+    ::SetForegroundWindow(page);
+    ::SetFocus(edit);
+    ASSERT_TRUE(PumpUntil([&] { return ::GetForegroundWindow() == page; }, 5000));
+    auto typed = [&] {
+        char text[64] = {};
+        ::GetWindowTextA(edit, text, sizeof text);
+        return std::string(text);
+    };
+    auto service = Connect();
+    ASSERT_TRUE(service);
+    std::string expected;
+    for (WORD key : {'A', 'B'}) {
+        ASSERT_TRUE(Block(service.get(), L"http://www.example.com", L"http://ads.example.net/k"));
+        ASSERT_TRUE(PumpUntil([&] { return !FindTips(tray.Id()).empty(); }, 5000));
+        Key(key);
+        expected += static_cast<char>(tolower(key));
+        EXPECT_TRUE(PumpUntil([&] { return typed() == expected; }, 2000)) << typed();
+        EXPECT_EQ(::GetForegroundWindow(), page);
+        EXPECT_EQ(::GetFocus(), edit);
+    }
+    EXPECT_TRUE(PumpUntil([&] { return FindTips(tray.Id()).empty(); }, 5000));
+    EXPECT_EQ(::GetForegroundWindow(), page);
+    service = {};
+    ::DestroyWindow(page);
     Exit();
 }
 
@@ -796,6 +853,122 @@ TEST_F(TrayFaceTest, ReopenedPopupsReachTheBrowserObjectShapedByTheOptions) {
                   "MenuBar 0", "ToolBar 0", "Visible -1", "Released"}));
     Exit();
     RunAndWait(standIn + " /UnregServer");
+}
+
+std::string SitesFile() {
+    std::ifstream in(DataFilePath("sites.lst"), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool SitesFileIs(const std::string& text) {
+    return WaitUntil([&] { return SitesFile() == text; }, 5000);
+}
+
+// A list box item of another process (LB_GETTEXT is carried across); the
+// list holds its texts in UTF-16.
+std::wstring ListBoxItem(HWND list, int row) {
+    wchar_t text[256] = {};
+    ::SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+TEST_F(TrayFaceTest, AllowedSitesFromTheTipTheHistoryAndSettings) {
+    SetOption("ShowToolTip_Time", RegData::Dword(30));
+    Start();
+    auto service = Connect();
+    ASSERT_TRUE(service);
+
+    // The tip's "Allow this site": a named button that adds the opening
+    // page's site and closes the tip. Its pop-ups are let through from then on.
+    ASSERT_TRUE(Block(service.get(), L"http://www.example.com/page", L"http://ads.test/a"));
+    ASSERT_TRUE(WaitUntil([&] { return !FindTips(tray.Id()).empty(); }, 5000));
+    HWND tip = FindTips(tray.Id()).front();
+    EXPECT_EQ(ControlText(tip, 1069), "Allow this site");
+    EXPECT_TRUE(::IsWindowVisible(::GetDlgItem(tip, 1069)));
+    Press(tip, 1069);
+    EXPECT_TRUE(WaitUntil([&] { return !::IsWindow(tip); }, 5000));
+    EXPECT_TRUE(SitesFileIs("www.example.com\r\n"));
+    EXPECT_FALSE(Block(service.get(), L"http://www.example.com/other", L"http://ads.test/b"));
+    EXPECT_FALSE(Block(service.get(), L"https://deep.www.example.com", L"http://ads.test/c"));
+    EXPECT_EQ(Value(main, kTotal), "1");
+
+    // The history's command on the selected entry: on, then off again; the
+    // context menu from the keyboard (Shift+F10 sends WM_CONTEXTMENU at -1).
+    ASSERT_TRUE(Block(service.get(), L"http://news.test/a.html", L"http://ads.test/d"));
+    SelectRow(tray, main, 0);
+    ASSERT_TRUE(::PostMessageA(main, WM_COMMAND, 0x8010, 0));
+    EXPECT_TRUE(SitesFileIs("news.test\r\nwww.example.com\r\n"));
+    ASSERT_TRUE(::PostMessageA(main, WM_COMMAND, 0x8010, 0));
+    EXPECT_TRUE(SitesFileIs("www.example.com\r\n"));
+    ClickTrayIcon(main);
+    ASSERT_TRUE(WaitUntil([&] { return ::IsWindowVisible(main) != FALSE; }, 5000));
+    ::SetForegroundWindow(main);
+    ASSERT_TRUE(::PostMessageA(main, WM_CONTEXTMENU,
+                               reinterpret_cast<WPARAM>(::GetDlgItem(main, kList)), -1));
+    ASSERT_TRUE(WaitUntil([&] { return FindMenu(tray.Id()) != nullptr; }, 5000));
+    Key(VK_DOWN);
+    Key(VK_RETURN);
+    EXPECT_TRUE(SitesFileIs("news.test\r\nwww.example.com\r\n"));
+    EXPECT_FALSE(Block(service.get(), L"http://news.test/b.html", L"http://ads.test/e"));
+
+    // The Sites page: the sorted list, Add (a whole address is reduced to
+    // its host), Remove, and a bad entry refused with a message.
+    HWND dialog = OpenSettings(tray, main);
+    ASSERT_NE(dialog, nullptr);
+    RECT tabs{};
+    ::GetWindowRect(::GetDlgItem(dialog, kSettingsTabs), &tabs);
+    ClickAt({tabs.left + 150, (tabs.top + tabs.bottom) / 2}); // "Sites"
+    HWND sites = ::GetDlgItem(dialog, 108);
+    ASSERT_TRUE(WaitUntil([&] { return ::IsWindowVisible(sites) != FALSE; }, 5000));
+    HWND list = ::GetDlgItem(sites, 1091);
+    ASSERT_EQ(::SendMessageA(list, LB_GETCOUNT, 0, 0), 2);
+    EXPECT_EQ(ListBoxItem(list, 0), L"news.test");
+    EXPECT_EQ(ListBoxItem(list, 1), L"www.example.com");
+    EXPECT_EQ(ControlText(sites, 1094), "Add");
+    EXPECT_EQ(ControlText(sites, 1095), "Remove");
+
+    ::SendDlgItemMessageA(sites, 1093, WM_SETTEXT, 0,
+                          reinterpret_cast<LPARAM>("https://Mail.Example.org:8443/inbox?x"));
+    Press(sites, 1094);
+    EXPECT_TRUE(SitesFileIs("mail.example.org:8443\r\nnews.test\r\nwww.example.com\r\n"));
+    EXPECT_TRUE(WaitUntil([&] { return ::SendMessageA(list, LB_GETCOUNT, 0, 0) == 3; }, 5000));
+    EXPECT_EQ(EditText(sites, 1093), "");
+
+    const std::string before = SitesFile();
+    ::SendDlgItemMessageA(sites, 1093, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("bad site"));
+    Press(sites, 1094);
+    std::string message;
+    AnswerBox(tray, IDOK, &message);
+    EXPECT_NE(message.find("cannot contain spaces"), std::string::npos) << message;
+    EXPECT_EQ(SitesFile(), before);
+
+    // The site just added is shown selected; the user picks another alone.
+    EXPECT_EQ(::SendMessageA(list, LB_GETSEL, 0, 0), 1); // mail.example.org:8443
+    ::SendMessageA(list, LB_SETSEL, FALSE, -1);
+    ::SendMessageA(list, LB_SETSEL, TRUE, 1); // news.test
+    ::SendMessageA(sites, WM_COMMAND, MAKEWPARAM(1091, LBN_SELCHANGE),
+                   reinterpret_cast<LPARAM>(list));
+    EXPECT_EQ(::SendMessageA(list, LB_GETSELCOUNT, 0, 0), 1);
+    EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(sites, 1095)));
+    Press(sites, 1095);
+    EXPECT_TRUE(SitesFileIs("mail.example.org:8443\r\nwww.example.com\r\n")) << SitesFile();
+    Press(dialog, kSettingsOk);
+    ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(dialog); }, 5000));
+
+    EXPECT_TRUE(Block(service.get(), L"http://news.test/c.html", L"http://ads.test/f"));
+    EXPECT_FALSE(Block(service.get(), L"https://mail.example.org:8443/", L"http://ads.test/g"));
+    EXPECT_TRUE(Block(service.get(), L"http://mail.example.org/", L"http://ads.test/h"));
+    EXPECT_EQ(Value(main, kTotal), "4");
+    service = {};
+    Exit();
+    const History history = ReadHistoryFile();
+    std::vector<std::string> recorded;
+    for (const CHistoryEntry& entry : history) {
+        recorded.push_back(entry.siteAddress);
+    }
+    // Only the pop-ups blocked: none of a site while it was allowed.
+    EXPECT_EQ(recorded, (std::vector<std::string>{"http://www.example.com", "http://news.test",
+                                                  "http://news.test", "http://mail.example.org"}));
 }
 
 } // namespace

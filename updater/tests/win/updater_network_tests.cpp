@@ -11,7 +11,9 @@
 
 #include <windows.h>
 
+#include <bcrypt.h>
 #include <commctrl.h>
+#include <wincrypt.h>
 
 #include "common/win32/unique_handle.h"
 #include "updater/core/crc32.h"
@@ -62,6 +64,100 @@ int Asked(const std::string& part) {
 std::string FileLine(const std::string& name, const std::string& content, const std::string& path) {
     return "File: " + name + ", " + std::to_string(content.size()) + ", " +
            std::to_string(Crc32(content)) + ", " + Address(path) + "\r\n";
+}
+
+std::string Base64(const std::string& bytes) {
+    DWORD size = 0;
+    const auto* data = reinterpret_cast<const BYTE*>(bytes.data());
+    const DWORD flags = CRYPT_STRING_BASE64 | CRYPT_STRING_NOCRLF;
+    ::CryptBinaryToStringA(data, static_cast<DWORD>(bytes.size()), flags, nullptr, &size);
+    std::string text(size, '\0');
+    ::CryptBinaryToStringA(data, static_cast<DWORD>(bytes.size()), flags, text.data(), &size);
+    text.resize(size);
+    return text;
+}
+
+std::string FromBase64(const std::string& text) {
+    DWORD size = 0;
+    ::CryptStringToBinaryA(text.c_str(), 0, CRYPT_STRING_BASE64, nullptr, &size, nullptr, nullptr);
+    std::string bytes(size, '\0');
+    ::CryptStringToBinaryA(text.c_str(), 0, CRYPT_STRING_BASE64,
+                           reinterpret_cast<BYTE*>(bytes.data()), &size, nullptr, nullptr);
+    bytes.resize(size);
+    return bytes;
+}
+
+std::string Sha256(const std::string& bytes) {
+    BCRYPT_ALG_HANDLE alg = nullptr;
+    BCRYPT_HASH_HANDLE hash = nullptr;
+    std::string digest(32, '\0');
+    ::BCryptOpenAlgorithmProvider(&alg, BCRYPT_SHA256_ALGORITHM, nullptr, 0);
+    ::BCryptCreateHash(alg, &hash, nullptr, 0, nullptr, 0, 0);
+    ::BCryptHashData(hash, reinterpret_cast<PUCHAR>(const_cast<char*>(bytes.data())),
+                     static_cast<ULONG>(bytes.size()), 0);
+    ::BCryptFinishHash(hash, reinterpret_cast<PUCHAR>(digest.data()), 32, 0);
+    ::BCryptDestroyHash(hash);
+    ::BCryptCloseAlgorithmProvider(alg, 0);
+    return digest;
+}
+
+std::string Hex(const std::string& bytes) {
+    std::string hex;
+    char two[3];
+    for (unsigned char c : bytes) {
+        std::snprintf(two, sizeof two, "%02x", c);
+        hex += two;
+    }
+    return hex;
+}
+
+// `body` with its "Signature:" line, signed through CNG by the private key
+// the test script made with python3-cryptography (or by a key of its own).
+std::string Signed(const std::string& body, bool byTheTrustedKey = true) {
+    BCRYPT_ALG_HANDLE alg = nullptr;
+    BCRYPT_KEY_HANDLE key = nullptr;
+    EXPECT_EQ(::BCryptOpenAlgorithmProvider(&alg, BCRYPT_ECDSA_P256_ALGORITHM, nullptr, 0), 0);
+    if (byTheTrustedKey) {
+        const std::string raw = FromBase64(Env("QLX_TEST_SIGNING_RAW"));
+        EXPECT_EQ(raw.size(), 96u) << "run through updater_network_test.sh";
+        BCRYPT_ECCKEY_BLOB header{BCRYPT_ECDSA_PRIVATE_P256_MAGIC, 32};
+        std::string blob(reinterpret_cast<const char*>(&header), sizeof header);
+        blob += raw;
+        EXPECT_EQ(::BCryptImportKeyPair(alg, nullptr, BCRYPT_ECCPRIVATE_BLOB, &key,
+                                        reinterpret_cast<PUCHAR>(blob.data()),
+                                        static_cast<ULONG>(blob.size()), 0),
+                  0);
+    } else {
+        ::BCryptGenerateKeyPair(alg, &key, 256, 0);
+        ::BCryptFinalizeKeyPair(key, 0);
+    }
+    std::string digest = Sha256(body);
+    std::string signature(64, '\0');
+    ULONG size = 0;
+    EXPECT_EQ(::BCryptSignHash(key, nullptr, reinterpret_cast<PUCHAR>(digest.data()), 32,
+                               reinterpret_cast<PUCHAR>(signature.data()), 64, &size, 0),
+              0);
+    ::BCryptDestroyKey(key);
+    ::BCryptCloseAlgorithmProvider(alg, 0);
+    return body + "Signature: " + Base64(signature) + "\r\n";
+}
+
+using Files = std::vector<std::pair<std::string, std::string>>;
+
+std::string ManifestBody(const std::string& version, const Files& files,
+                         const std::string& product = "QLX") {
+    std::string body = "Product: " + product + "\r\nVersion: " + version + "\r\n";
+    for (const auto& [name, content] : files) {
+        body += "File: " + name + ", " + std::to_string(content.size()) + ", " +
+                Hex(Sha256(content)) + "\r\n";
+    }
+    return body;
+}
+
+// `manifest` served as `folder`/update.manifest: its "File" line.
+std::string ServeManifest(const std::string& folder, const std::string& manifest) {
+    Serve(folder + "/update.manifest", manifest);
+    return FileLine("update.manifest", manifest, folder + "/update.manifest");
 }
 
 bool Has(const std::vector<std::string>& lines, const std::string& line) {
@@ -134,16 +230,43 @@ TEST(UpdaterNetwork, CheckAnswersAndAFailingServer) {
     }
 }
 
-// TLS only, against a certificate that no authority signed: the updater
-// accepts it as the server protocol asks.
-TEST(UpdaterNetwork, SecureOnlyRequestOverTls) {
-    UpdaterSandbox box;
+// TLS against certificates of a throwaway authority that the system trusts
+// for the length of the test: only a valid certificate for this host is
+// accepted; each bad one is refused with its own error, and an https://
+// address never goes plain whatever UseSSL says.
+TEST(UpdaterNetwork, SecureRequestsAcceptOnlyAValidCertificate) {
+    ASSERT_EQ(Env("QLX_TEST_CA_TRUSTED"), "1") << "the test authority is not trusted";
     Serve("tls/u", "ReturnCode: 1\r\n");
-    EXPECT_EQ(box.Run("check -ProductVersion=1.2.3.4 -UseSSL=yes -Server=https://localhost:" +
-                      Env("QLX_UPDATE_TLS_PORT") + "/tls/u"),
-              24);
-    EXPECT_EQ(Asked("/tls/u?proto=3"), 1);
+    struct Case {
+        const char* port;
+        const char* ssl;
+        int32_t code;
+        const char* logLine;
+    } const cases[] = {
+        {"QLX_UPDATE_TLS_PORT", "yes", 24, nullptr},
+        {"QLX_UPDATE_TLS_PORT", "no", 24, nullptr},
+        {"QLX_UPDATE_WRONGHOST_PORT", "auto", -11,
+         "Error: the server's certificate is not trusted, error code: 12038."},
+        {"QLX_UPDATE_EXPIRED_PORT", "no", -11,
+         "Error: the server's certificate is not trusted, error code: 12037."},
+        {"QLX_UPDATE_UNKNOWNCA_PORT", "yes", -11,
+         "Error: the server's certificate is not trusted, error code: 12057."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.port) + " UseSSL=" + c.ssl);
+        UpdaterSandbox box;
+        const int before = Asked("/tls/u?proto=3");
+        EXPECT_EQ(box.Run(std::string("check -ProductVersion=1.2.3.4 -UseSSL=") + c.ssl +
+                          " -Server=https://localhost:" + Env(c.port) + "/tls/u"),
+                  c.code);
+        // A refused certificate ends the exchange before any request is sent.
+        EXPECT_EQ(Asked("/tls/u?proto=3") - before, c.code == 24 ? 1 : 0);
+        if (c.logLine) {
+            EXPECT_TRUE(Has(box.LogMessages(), c.logLine)) << c.logLine;
+        }
+    }
     // "yes" never falls back to plain: a plain server is not reached.
+    UpdaterSandbox box;
     Serve("tls/plain", "ReturnCode: 1\r\n");
     EXPECT_EQ(box.Run("check -ProductVersion=1.2.3.4 -UseSSL=yes -Server=" + Address("tls/plain")),
               -11);
@@ -158,15 +281,21 @@ TEST(UpdaterNetwork, UpdateDownloadsSkipsFilesByCrcRunsItsScriptAndWritesBack) {
     Serve("up/b.dll", b);
     Serve("up/update.script", script);
     Serve("up/version.dat", "1.2.4.0");
-    Serve("up/u", "ReturnCode: 0\r\nProductVersion: 1.2.4.0\r\nExpire: 600\r\nExpire: 1\r\n" +
-                      FileLine("a.dll", a, "up/a.dll") + FileLine("b.dll", b, "up/b.dll") +
-                      FileLine("version.dat", "1.2.4.0", "up/version.dat") +
-                      FileLine("update.script", script, "up/update.script"));
+    Serve("up/u",
+          "ReturnCode: 0\r\nProductVersion: 1.2.4.0\r\nExpire: 600\r\nExpire: 1\r\n" +
+              FileLine("a.dll", a, "up/a.dll") + FileLine("b.dll", b, "up/b.dll") +
+              FileLine("version.dat", "1.2.4.0", "up/version.dat") +
+              FileLine("update.script", script, "up/update.script") +
+              ServeManifest("up", Signed(ManifestBody("1.2.4.0", {{"a.dll", a},
+                                                                  {"b.dll", b},
+                                                                  {"version.dat", "1.2.4.0"},
+                                                                  {"update.script", script}}))));
     box.Write("version.dat", "1.2.3.4");
     ::CreateDirectoryA((box.Dir() + "app").c_str(), nullptr);
     ::CreateDirectoryA((box.Dir() + "cache").c_str(), nullptr);
     box.Write("cache\\b.dll", b);
-    EXPECT_EQ(box.Run("update -ProductVersion=@version.dat -VersionFile=version.dat -AppDir=\"" +
+    EXPECT_EQ(box.Run("update -ProductAbbreviation=QLX -ProductVersion=@version.dat "
+                      "-VersionFile=version.dat -AppDir=\"" +
                       box.Dir() + "app\" -LookupDir=\"" + box.Dir() +
                       "cache\" -Server=" + Address("up/u")),
               21);
@@ -178,15 +307,109 @@ TEST(UpdaterNetwork, UpdateDownloadsSkipsFilesByCrcRunsItsScriptAndWritesBack) {
     EXPECT_EQ(WorkingDirectoriesLeft(box), 0);
     EXPECT_TRUE(Has(box.LogMessages(), "Warning: more than one \"Expire\" keyword found in "
                                        "server's response. Line ingnored."));
+    // Checked with the key pair made by python3-cryptography, through CNG.
+    EXPECT_TRUE(
+        Has(box.LogMessages(), "Verified signature of update.manifest: QLX 1.2.4.0, 4 files."));
+    EXPECT_TRUE(
+        Has(box.LogMessages(), "Verified file: a.dll, 5000 bytes, SHA-256 " + Hex(Sha256(a))));
+}
+
+// Update sets that must not be trusted, with real signatures checked by
+// CNG: each ends with -18 and its log line, nothing installed or written
+// back, no working folder left.
+TEST(UpdaterNetwork, UntrustedSetsInstallNothing) {
+    const std::string a = "AAAA";
+    const std::string script = "copy a.dll %AppDir%\\a.dll\r\n";
+    const Files files{{"a.dll", a}, {"update.script", script}};
+    const std::string good = Signed(ManifestBody("1.2.4.0", files));
+    struct Case {
+        std::string name;
+        std::string manifest; // empty: none in the answer
+        std::string served;   // a.dll as the server sends it
+        std::string installed = "1.2.3.4";
+        bool keyless = false;
+        std::string logLine;
+    };
+    const auto altered = [&] {
+        std::string text = good;
+        text.replace(text.find("QLX"), 3, "QLY");
+        return text;
+    };
+    const Case cases[] = {
+        {"no manifest", "", a, "1.2.3.4", false,
+         "Update refused: update.manifest: the server's answer names none."},
+        {"without a signature", ManifestBody("1.2.4.0", files), a, "1.2.3.4", false,
+         "Update refused: update.manifest: no signature."},
+        {"signed by another key", Signed(ManifestBody("1.2.4.0", files), false), a, "1.2.3.4",
+         false,
+         "Update refused: update.manifest: the signature does not verify with any key of "
+         "update.key."},
+        {"altered after signing", altered(), a, "1.2.3.4", false,
+         "Update refused: update.manifest: the signature does not verify with any key of "
+         "update.key."},
+        {"a file altered with its size kept", good, "AAAB", "1.2.3.4", false,
+         "Update refused: a.dll: its SHA-256 " + Hex(Sha256("AAAB")) +
+             " is not the one of update.manifest."},
+        {"a body longer than declared", good, "AAAAA", "1.2.3.4", false,
+         "Update refused: a.dll: the server sends more than the declared 4 bytes."},
+        {"a body shorter than declared", good, "AAA", "1.2.3.4", false,
+         "Update refused: a.dll: the server sent 3 of the declared 4 bytes."},
+        {"a file not in the manifest", Signed(ManifestBody("1.2.4.0", {{"update.script", script}})),
+         a, "1.2.3.4", false, "Update refused: a.dll: it is not listed in update.manifest."},
+        {"an older version", good, a, "1.2.5.0", false,
+         "Update refused: update.manifest: its version 1.2.4.0 is not newer than the installed "
+         "1.2.5.0."},
+        {"a manifest version other than the answer's", Signed(ManifestBody("1.2.9.0", files)), a,
+         "1.2.3.4", false,
+         "Update refused: update.manifest: its version 1.2.9.0 is not the version 1.2.4.0 of "
+         "the server's answer."},
+        {"no update.key", good, a, "1.2.3.4", true,
+         "Fatal error: no update signing key (update.key); downloads are not trusted."},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string folder = "hostile" + std::to_string(n++);
+        Serve(folder + "/a.dll", c.served);
+        Serve(folder + "/update.script", script);
+        // The "File" line declares the real set's size, and the CRC of what
+        // is sent: a CRC is no protection.
+        Serve(folder + "/u",
+              std::string("ReturnCode: 0\r\nProductVersion: 1.2.4.0\r\nExpire: 600\r\n") +
+                  "File: a.dll, 4, " + std::to_string(Crc32(c.served)) + ", " +
+                  Address(folder + "/a.dll") + "\r\n" +
+                  FileLine("update.script", script, folder + "/update.script") +
+                  (c.manifest.empty() ? "" : ServeManifest(folder, c.manifest)));
+        UpdaterSandbox box;
+        if (c.keyless) {
+            ::DeleteFileA((box.Dir() + "update.key").c_str());
+        }
+        box.Write("version.dat", c.installed);
+        ::CreateDirectoryA((box.Dir() + "app").c_str(), nullptr);
+        EXPECT_EQ(
+            box.Run("update -ProductAbbreviation=QLX -ProductVersion=@version.dat -AppDir=\"" +
+                    box.Dir() + "app\" -Server=" + Address(folder + "/u")),
+            -18);
+        EXPECT_TRUE(Has(box.LogMessages(), c.logLine)) << c.logLine;
+        EXPECT_FALSE(box.Exists("app\\a.dll"));
+        EXPECT_EQ(box.Read("version.dat"), c.installed);
+        EXPECT_EQ(WorkingDirectoriesLeft(box), 0);
+        EXPECT_EQ(Asked(folder + "/u?"), c.keyless ? 0 : 1);
+    }
 }
 
 TEST(UpdaterNetwork, RefusedDownloadLeavesNothingBehind) {
     UpdaterSandbox box;
     Serve("refused/a.dll", "AAAA");
-    Serve("refused/u", "ReturnCode: 0\r\nProductVersion: 1.2.4.0\r\nExpire: 600\r\n" +
-                           FileLine("a.dll", "AAAA", "refused/a.dll") +
-                           FileLine("gone.dll", "G", "refused/gone.dll"));
-    EXPECT_EQ(box.Run("update -ProductVersion=1.2.3.4 -Server=" + Address("refused/u")), -16);
+    Serve("refused/u",
+          "ReturnCode: 0\r\nProductVersion: 1.2.4.0\r\nExpire: 600\r\n" +
+              FileLine("a.dll", "AAAA", "refused/a.dll") +
+              FileLine("gone.dll", "G", "refused/gone.dll") +
+              ServeManifest("refused", Signed(ManifestBody(
+                                           "1.2.4.0", {{"a.dll", "AAAA"}, {"gone.dll", "G"}}))));
+    EXPECT_EQ(box.Run("update -ProductAbbreviation=QLX -ProductVersion=1.2.3.4 -Server=" +
+                      Address("refused/u")),
+              -16);
     EXPECT_TRUE(Has(box.LogMessages(), "ERROR: file download HTTP status code 404."));
     EXPECT_EQ(WorkingDirectoriesLeft(box), 0);
 }
@@ -195,11 +418,14 @@ TEST(UpdaterNetwork, TerminationEventCancelsASlowDownload) {
     UpdaterSandbox box;
     const std::string big(400000, 'z');
     Serve("slowly/big.dat", big);
-    Serve("slowly/u", "ReturnCode: 0\r\nProductVersion: 1.2.4.0\r\nExpire: 600\r\n" +
-                          FileLine("big.dat", big, "slow/slowly/big.dat"));
+    Serve("slowly/u",
+          "ReturnCode: 0\r\nProductVersion: 1.2.4.0\r\nExpire: 600\r\n" +
+              FileLine("big.dat", big, "slow/slowly/big.dat") +
+              ServeManifest("slowly", Signed(ManifestBody("1.2.4.0", {{"big.dat", big}}))));
     ChildProcess updater;
     ASSERT_TRUE(
-        box.Start(updater, "update -ProductVersion=1.2.3.4 -Server=" + Address("slowly/u")));
+        box.Start(updater, "update -ProductAbbreviation=QLX -ProductVersion=1.2.3.4 -Server=" +
+                               Address("slowly/u")));
     ASSERT_TRUE(WaitUntil([] { return Asked("slow/slowly/big.dat") == 1; }, 20000));
     ::Sleep(300);
     EXPECT_EQ(CancelAndWait(updater), 26);
@@ -361,8 +587,10 @@ struct TrayListener {
 void ServeSlowUpdate(const std::string& folder) {
     const std::string big(400000, 'w');
     Serve(folder + "/big.dat", big);
-    Serve(folder + "/u", "ReturnCode: 0\r\nProductVersion: 1.2.4.0\r\nExpire: 600\r\n" +
-                             FileLine("big.dat", big, "slow/" + folder + "/big.dat"));
+    Serve(folder + "/u",
+          "ReturnCode: 0\r\nProductVersion: 1.2.4.0\r\nExpire: 600\r\n" +
+              FileLine("big.dat", big, "slow/" + folder + "/big.dat") +
+              ServeManifest(folder, Signed(ManifestBody("1.2.4.0", {{"big.dat", big}}))));
 }
 
 TEST(UpdaterWindows, AppearanceDecidesTheWindowsAndCancelEndsTheDownload) {
@@ -381,10 +609,10 @@ TEST(UpdaterWindows, AppearanceDecidesTheWindowsAndCancelEndsTheDownload) {
         TrayListener listener("QlxLook");
         TrayListener::heard = 0;
         ChildProcess updater;
-        ASSERT_TRUE(box.Start(updater, "update -ProductName=QlxLook -ProductVersion=1.2.3.4 "
-                                       "-Appearance=" +
-                                           c.appearance +
-                                           " -Server=" + Address("delay/" + folder + "/u")));
+        ASSERT_TRUE(box.Start(
+            updater, "update -ProductName=QlxLook -ProductAbbreviation=QLX -ProductVersion=1.2.3.4 "
+                     "-Appearance=" +
+                         c.appearance + " -Server=" + Address("delay/" + folder + "/u")));
         // The server holds its answer back: the updater is connecting.
         ASSERT_TRUE(WaitUntil([&] { return Asked("/delay/" + folder + "/u") == 1; }, 15000));
         ::Sleep(500);
@@ -426,7 +654,8 @@ TEST(UpdaterWindows, SecondStartChangesTheAppearance) {
     UpdaterSandbox box;
     ServeSlowUpdate("again");
     ChildProcess updater;
-    ASSERT_TRUE(box.Start(updater, "update -ProductName=QlxAgain -ProductVersion=1.2.3.4 "
+    ASSERT_TRUE(box.Start(updater, "update -ProductName=QlxAgain -ProductAbbreviation=QLX "
+                                   "-ProductVersion=1.2.3.4 "
                                    "-Appearance=Normal -Server=" +
                                        Address("again/u")));
     HWND progress = AwaitWindow(updater, kProgressBar);
@@ -478,16 +707,21 @@ TEST(UpdaterWindows, LanguageWindowListsPacksAndInstallsTheChosenOne) {
     const std::string script = "copy de.lng %AppDir%\\de.lng rebootnone langinstall\r\n";
     Serve("lang/de.lng", "Hallo");
     Serve("lang/update.script", script);
-    Serve("lang/u", "ReturnCode: 0\r\nProductVersion: 1.2.3.4\r\nExpire: 600\r\nLanguage: de, "
-                    "Deutsch\r\nLanguage: fr, Francais\r\n" +
-                        FileLine("de.lng", "Hallo", "lang/de.lng") +
-                        FileLine("update.script", script, "lang/update.script"));
+    Serve("lang/u",
+          "ReturnCode: 0\r\nProductVersion: 1.2.3.4\r\nExpire: 600\r\nLanguage: de, "
+          "Deutsch\r\nLanguage: fr, Francais\r\n" +
+              FileLine("de.lng", "Hallo", "lang/de.lng") +
+              FileLine("update.script", script, "lang/update.script") +
+              ServeManifest("lang", Signed(ManifestBody("1.2.3.4", {{"de.lng", "Hallo"},
+                                                                    {"update.script", script}}))));
     box.Write("language.dat", "en\r\n");
     ::CreateDirectoryA((box.Dir() + "app").c_str(), nullptr);
     ChildProcess updater;
-    ASSERT_TRUE(box.Start(updater, "configurelanguagepacks -ProductName=QlxLang -Appearance=Normal "
-                                   "-ProductVersion=1.2.3.4 -AppDir=\"" +
-                                       box.Dir() + "app\" -Server=" + Address("lang/u")));
+    ASSERT_TRUE(box.Start(
+        updater,
+        "configurelanguagepacks -ProductName=QlxLang -ProductAbbreviation=QLX -Appearance=Normal "
+        "-ProductVersion=1.2.3.4 -AppDir=\"" +
+            box.Dir() + "app\" -Server=" + Address("lang/u")));
     HWND window = AwaitWindow(updater, 502);
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(Text(window), "QlxLang - Choose your language");
@@ -518,6 +752,8 @@ TEST(UpdaterWindows, LanguageWindowListsPacksAndInstallsTheChosenOne) {
     EXPECT_EQ(box.Read("language.dat"), "de\r\nen\r\n");
     EXPECT_EQ(Asked("lang/u?"), 2);
     EXPECT_EQ(Asked("&lang=de"), 1);
+    EXPECT_TRUE(
+        Has(box.LogMessages(), "Verified file: de.lng, 5 bytes, SHA-256 " + Hex(Sha256("Hallo"))));
 }
 
 } // namespace

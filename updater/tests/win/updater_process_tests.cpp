@@ -57,9 +57,10 @@ TEST(UpdaterProcess, ExitCodesAndOptionsFromEverySource) {
           "Error: failed to open URL. See updater's error code for details."}},
         {{{"updater.dat", "[general]\r\nProductVersion=5.5.5.5\r\n"},
           {"more.dat", "[General]\r\nServer = 'http://127.0.0.1:9/second'\r\n"}},
-         std::string(kServer) + "-ProductVersion=1.1.1.1 \"@more.dat\" update",
+         // The program folder's updater.dat sets the version (v=5.5.5.5).
+         std::string(kServer) + "-ProductVersion=1.1.1.1 \"@more.dat\" check",
          -11,
-         {"Processing variables file: updater.dat", "Processing variables file: more.dat",
+         {"Processing variables file: more.dat",
           "Sending request:  "
           "http://127.0.0.1:9/update?proto=3&v=5.5.5.5&platform=nt&os_version=6.1."
           "7601.1.0",

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <regex>
 
 namespace qlx::updater::testing {
@@ -56,6 +57,10 @@ UpdaterSandbox::UpdaterSandbox() {
     ::CreateDirectoryA(dir_.c_str(), nullptr);
     EXPECT_TRUE(::CopyFileA((qlx::testing::BinDir() + "update.exe").c_str(),
                             (dir_ + "update.exe").c_str(), FALSE));
+    // The test's own signing key, when its script made one.
+    if (const char* key = std::getenv("QLX_TEST_UPDATE_KEY_LINE"); key && *key) {
+        Write("update.key", std::string("# test key\r\n") + key + "\r\n");
+    }
 }
 
 UpdaterSandbox::~UpdaterSandbox() {

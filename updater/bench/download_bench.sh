@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# update.exe against curl: a 50 MB file over loopback HTTP from the reference
+# update server, side by side. update.exe downloads it as part of a whole
+# signed update (2048-byte blocks, CRC-32 and SHA-256 on the way); the cost
+# of a session without the big file is measured too and taken off.
+#   download_bench.sh BUILD_DIR     (BUILD_DIR: build/windows)
+set -u
+ROOT=$(cd "$(dirname "$0")/../.." && pwd)
+BUILD=$(cd "${1:?usage: download_bench.sh BUILD_DIR}" && pwd)
+BIN=$BUILD/bin
+MB=${QLX_BENCH_MB:-50}
+work=$(mktemp -d "$BUILD/download-bench.XXXXXX")
+server=
+trap '[ -n "$server" ] && kill $server 2>/dev/null; rm -rf "$work"' EXIT
+key=$BUILD/keys/throwaway-update-key.pem
+mkdir -p "$work/big" "$work/small" "$work/sets" "$work/app"
+head -c $((MB * 1024 * 1024)) /dev/urandom >"$work/big/big.dat"
+printf 'x' >"$work/small/big.dat"
+make_set() { # folder: the server offers it as 1.0.0.1
+    rm -rf "$work/sets/1.0.0.1"
+    python3 "$ROOT/tools/update-server/make_update_set.py" --version 1.0.0.1 --out "$work/sets" \
+        --from "$work/$1" --key "$key" >/dev/null || exit 1
+}
+make_set small
+python3 "$ROOT/tools/update-server/update_server.py" "$work/sets" --port-file "$work/port" \
+    >/dev/null 2>&1 &
+server=$!
+for _ in $(seq 100); do [ -s "$work/port" ] && break; sleep 0.1; done
+port=$(cut -d' ' -f1 "$work/port")
+cp "$BIN/update.exe" "$BIN/update.key" "$work/app/"
+session() { # milliseconds of one whole update session
+    printf '1.0.0.0' >"$work/app/version.dat"
+    local start end
+    start=$(date +%s%N)
+    (cd "$work/app" && "$BUILD/wine-run" "$work/app/update.exe" update -ProductAbbreviation=QLX \
+        -ProductVersion=@version.dat -AppDir="$(echo "Z:$work/app" | tr / '\\')" \
+        -Server="http://127.0.0.1:$port/q/update" -Appearance=Stealth </dev/null >/dev/null 2>&1)
+    end=$(date +%s%N)
+    grep -q 'return code of 21' "$work/app/update.log" ||
+        { echo "bench: the update failed" >&2; tail "$work/app/update.log" >&2; exit 1; }
+    rm -f "$work/app/update.log"
+    echo $(((end - start) / 1000000))
+}
+"$BUILD/wine-run" cmd /c exit 0 >/dev/null 2>&1 # a wineserver that stays for both runs
+small_ms=$(session) || exit 1
+make_set big
+big_ms=$(session) || exit 1
+cmp -s "$work/big/big.dat" "$work/app/big.dat" || { echo "bench: big.dat not installed" >&2; exit 1; }
+url="http://127.0.0.1:$port/sets/1.0.0.1/big.dat"
+start=$(date +%s%N)
+curl -s -o "$work/curl.dat" "$url" || exit 1
+curl_ms=$((($(date +%s%N) - start) / 1000000))
+download_ms=$((big_ms - small_ms))
+[ $download_ms -gt 0 ] || download_ms=1
+[ $curl_ms -gt 0 ] || curl_ms=1
+awk -v mb="$MB" -v u="$download_ms" -v c="$curl_ms" -v s="$small_ms" -v b="$big_ms" 'BEGIN {
+    printf "  %d MB over loopback HTTP (reference server):\n", mb
+    printf "  update.exe: %.1f MB/s (session %d ms, %d ms of it without the file)\n", mb * 1000 / u, b, s
+    printf "  curl:       %.1f MB/s (%d ms)\n", mb * 1000 / c, c
+    printf "  update.exe takes %.1fx the time of curl (goal: 50 MB/s and at most 2x)\n", u / c
+}'

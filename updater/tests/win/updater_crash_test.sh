@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# All or nothing under Wine: update.exe runs an install script that replaces
+# five files of a program folder and is killed at a random moment, again and
+# again, until it was killed mid-run QLX_CRASH_KILLS times (200 unless set). After each kill the next
+# start of update.exe (a plain "check") undoes what was cut short; then every
+# file must be entirely the old version or, for all of them, the new one.
+set -u
+kills=${QLX_CRASH_KILLS:-200}
+dir=$(mktemp -d "$QLX_BIN_DIR/update-crash.XXXXXX")
+trap 'rm -rf "$dir"' EXIT
+cp "$QLX_BIN_DIR/update.exe" "$dir/"
+mkdir -p "$dir/new" "$dir/old"
+script=
+for i in 1 2 3 4 5; do
+    head -c $((300000 + i * 1000)) /dev/urandom >"$dir/old/f$i.dll"
+    head -c $((310000 + i * 1000)) /dev/urandom >"$dir/new/f$i.dll"
+    script+="copy new\\f$i.dll f$i.dll rebootnone"$'\r\n'
+done
+printf '%s' "$script" >"$dir/install.script"
+hashes() { (cd "$1" && sha256sum f1.dll f2.dll f3.dll f4.dll f5.dll | cut -d' ' -f1 | tr '\n' ' '); }
+old=$(hashes "$dir/old")
+new=$(hashes "$dir/new")
+run() { (cd "$dir" && exec "$QLX_WINE_RUN" "$dir/update.exe" "$@" </dev/null >/dev/null 2>&1); }
+reset() { cp "$dir"/old/f*.dll "$dir/"; rm -f "$dir"/*.qlxold "$dir"/*.qlxnew "$dir/update.journal"; }
+
+# One whole run first: how long an install takes here.
+reset
+start=$(date +%s%N)
+run executescript=install.script -Server=http://127.0.0.1:9/ -ProductVersion=1.0.0.0 -Appearance=Stealth
+full_ms=$((($(date +%s%N) - start) / 1000000))
+[ "$(hashes "$dir")" = "$new" ] || { echo "an install without a kill did not install"; exit 1; }
+echo "one install takes ${full_ms} ms"
+
+killed=0 olds=0 news=0 failures=0 n=0
+while [ "$killed" -lt "$kills" ] && [ "$n" -lt $((kills * 3)) ]; do
+    n=$((n + 1))
+    reset
+    (cd "$dir" && exec "$QLX_WINE_RUN" "$dir/update.exe" executescript=install.script \
+        -Server=http://127.0.0.1:9/ -ProductVersion=1.0.0.0 -Appearance=Stealth </dev/null >/dev/null 2>&1) &
+    pid=$!
+    sleep "$(awk -v r=$RANDOM -v ms="$full_ms" 'BEGIN { printf "%.3f", r / 32767 * ms / 1000 }')"
+    if kill -0 "$pid" 2>/dev/null; then
+        kill -KILL "$pid" 2>/dev/null
+        killed=$((killed + 1))
+    fi
+    wait "$pid" 2>/dev/null
+    # The next start, any verb: it restores first.
+    run check -Server=http://127.0.0.1:9/ -ProductVersion=1.0.0.0 -Appearance=Stealth
+    now=$(hashes "$dir")
+    if [ "$now" = "$old" ]; then
+        olds=$((olds + 1))
+    elif [ "$now" = "$new" ]; then
+        news=$((news + 1))
+    else
+        failures=$((failures + 1))
+        echo "run $n: a mix of old and new files"
+        (cd "$dir" && ls -la && cat update.log | tail -20)
+    fi
+done
+echo "$n runs, $killed killed mid-run: $olds left the old version, $news the new one, $failures a mix"
+[ "$failures" -eq 0 ] && [ "$killed" -ge "$kills" ]
