@@ -6,7 +6,13 @@
 ; objects only). Every COM server registers itself, each in its own view.
 ;
 ;   makensis -DVERSION=1.0.0.0 -DBIN_DIR=<64-bit bin> -DBIN32_DIR=<32-bit bin>
-;            -DTLB32=<32-bit quellix.tlb> -DOUT_FILE=<setup.exe> quellix.nsi
+;            -DTLB32=<32-bit quellix.tlb> -DSOURCE_DIR=<source tree>
+;            -DOUT_FILE=<setup.exe> quellix.nsi
+;
+; Edge and Chrome: the bridge qlxhost.exe and its host manifest, registered
+; per machine for both browsers, and the extension, announced to both through
+; their external-extension keys (the browsers fetch it from their stores) and
+; kept unpacked in "browser-extension" for loading by hand.
 ;
 ; Exit codes besides NSIS's own (0 done, 1 cancelled by the user, 2 aborted):
 ;   3  Quellix is running and the run is silent (nothing was changed)
@@ -29,6 +35,9 @@ ManifestSupportedOS all
 !ifndef TLB32
     !error "TLB32 is not defined"
 !endif
+!ifndef SOURCE_DIR
+    !error "SOURCE_DIR is not defined"
+!endif
 !ifndef OUT_FILE
     !error "OUT_FILE is not defined"
 !endif
@@ -45,6 +54,14 @@ ManifestSupportedOS all
 !define EXIT_PROGRAM_RUNNING 3
 !define EXIT_REGISTRATION_FAILED 4
 !define SYNCHRONIZE 0x00100000
+!define BRIDGE_HOST "com.quellix.bridge"
+!define EXTENSION_ID "nkmfncjapicelkhdcoipjghlpfmnjenf"
+!define CHROME_HOSTS_KEY "Software\Google\Chrome\NativeMessagingHosts\${BRIDGE_HOST}"
+!define EDGE_HOSTS_KEY "Software\Microsoft\Edge\NativeMessagingHosts\${BRIDGE_HOST}"
+!define CHROME_EXTENSION_KEY "Software\Google\Chrome\Extensions\${EXTENSION_ID}"
+!define EDGE_EXTENSION_KEY "Software\Microsoft\Edge\Extensions\${EXTENSION_ID}"
+!define CHROME_STORE_URL "https://clients2.google.com/service/update2/crx"
+!define EDGE_STORE_URL "https://edge.microsoft.com/extensionwebstorebase/v1/crx"
 
 Name "${PRODUCT}"
 OutFile "${OUT_FILE}"
@@ -138,6 +155,12 @@ Section "Quellix" SecMain
     File "${BIN_DIR}/server.dat"
     ; The keys that may sign an update set.
     File "${BIN_DIR}/update.key"
+    File "${BIN_DIR}/qlxhost.exe"
+    File "${SOURCE_DIR}/bridge/win32/${BRIDGE_HOST}.json"
+    SetOutPath "$INSTDIR\browser-extension"
+    File "${SOURCE_DIR}/browser-extension/manifest.json"
+    File "${SOURCE_DIR}/browser-extension/worker.js"
+    File "${SOURCE_DIR}/browser-extension/clicks.js"
     SetOutPath "$INSTDIR\x86"
     File "${BIN32_DIR}/qlxi.dll"
     File "${BIN32_DIR}/QLXEng.dll"
@@ -161,6 +184,15 @@ Section "Quellix" SecMain
         !insertmacro RUN_REGISTRATION '"$WINDIR\SysWOW64\regsvr32.exe" /s "$INSTDIR\x86\QLXEng.dll"' \
             "QLXEng.dll (32-bit)"
     ${EndIf}
+
+    ; Edge and Chrome find the bridge in the native view; they read their
+    ; external-extension keys from the 32-bit view.
+    WriteRegStr HKLM "${CHROME_HOSTS_KEY}" "" "$INSTDIR\${BRIDGE_HOST}.json"
+    WriteRegStr HKLM "${EDGE_HOSTS_KEY}" "" "$INSTDIR\${BRIDGE_HOST}.json"
+    SetRegView 32
+    WriteRegStr HKLM "${CHROME_EXTENSION_KEY}" "update_url" "${CHROME_STORE_URL}"
+    WriteRegStr HKLM "${EDGE_EXTENSION_KEY}" "update_url" "${EDGE_STORE_URL}"
+    SetRegView 64
 
     ; Shortcuts start in the program folder (SetOutPath above).
     CreateDirectory "$SMPROGRAMS\${PRODUCT}"
@@ -201,6 +233,13 @@ Section "Uninstall"
     DeleteRegKey HKCR "${SERVICE_TYPELIB_KEY}\win32"
     ExecWait '"$INSTDIR\QLX.exe" /UnregServer'
 
+    DeleteRegKey HKLM "${CHROME_HOSTS_KEY}"
+    DeleteRegKey HKLM "${EDGE_HOSTS_KEY}"
+    SetRegView 32
+    DeleteRegKey HKLM "${CHROME_EXTENSION_KEY}"
+    DeleteRegKey HKLM "${EDGE_EXTENSION_KEY}"
+    SetRegView 64
+
     RMDir /r "$SMPROGRAMS\${PRODUCT}"
     DeleteRegValue HKLM "${RUN_KEY}" "${PRODUCT}"
     DeleteRegValue HKCU "${RUN_KEY}" "${PRODUCT}"
@@ -228,6 +267,12 @@ Section "Uninstall"
     Delete "$INSTDIR\manual.chm"
     Delete "$INSTDIR\version.dat"
     Delete "$INSTDIR\server.dat"
+    Delete "$INSTDIR\qlxhost.exe"
+    Delete "$INSTDIR\${BRIDGE_HOST}.json"
+    Delete "$INSTDIR\browser-extension\manifest.json"
+    Delete "$INSTDIR\browser-extension\worker.js"
+    Delete "$INSTDIR\browser-extension\clicks.js"
+    RMDir "$INSTDIR\browser-extension"
     Delete "$INSTDIR\update.key"
     Delete "$INSTDIR\update.journal"
     ; What the programs leave in their folder: the update schedule of a

@@ -42,6 +42,12 @@ integrator_clsid='{BAA96B4B-D840-412F-B500-25C63B32FCBA}'
 engine_clsid='{3C58D447-43A1-40D1-890A-C4240FDCC404}'
 service_typelib='{41AF1B1D-44A7-4678-97AF-838F2C6BA296}'
 helper_key="HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects\\$integrator_clsid"
+bridge_host=com.quellix.bridge
+extension_id=nkmfncjapicelkhdcoipjghlpfmnjenf
+host_keys=("HKLM\\Software\\Google\\Chrome\\NativeMessagingHosts\\$bridge_host"
+           "HKLM\\Software\\Microsoft\\Edge\\NativeMessagingHosts\\$bridge_host")
+chrome_extension_key="HKLM\\Software\\Google\\Chrome\\Extensions\\$extension_id"
+edge_extension_key="HKLM\\Software\\Microsoft\\Edge\\Extensions\\$extension_id"
 history_file="$QLX_WINEPREFIX_OVERRIDE/drive_c/users/$(id -un)/AppData/Roaming/Quellix/history.lst"
 
 check() { # check <what> <command...>
@@ -57,6 +63,9 @@ blocked=0
 value() { # value <key> <name> [/reg:32] -> data as reg shows it
     run reg query "$1" /v "$2" ${3:-} 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"
 }
+default_value() { # default_value <key> -> its default value as reg shows it
+    run reg query "$1" /ve 2>/dev/null | tr -d '\r' | sed -n 's/^ *([^)]*) *REG_SZ *//p'
+}
 key_exists() { run reg query "$1" ${2:-} >/dev/null 2>&1; }
 key_gone() { ! key_exists "$@"; }
 same_file() { cmp -s "$1" "$2"; }
@@ -70,10 +79,10 @@ script() { # script <cscript.exe> <vbs> [args]: output without CRs
 
 # An older build: the same programs under an older version number.
 mkdir -p "$work/old"
-cp QLX.exe qlxi.dll QLXEng.dll update.exe update.key manual.chm server.dat "$work/old/"
+cp QLX.exe qlxi.dll QLXEng.dll update.exe update.key manual.chm server.dat qlxhost.exe "$work/old/"
 printf '0.9.0.0\r\n' >"$work/old/version.dat"
 "$QLX_MAKENSIS" -V1 -X"SetCompressor /FINAL zlib" -DVERSION=0.9.0.0 -DBIN_DIR="$work/old" \
-    -DBIN32_DIR="$QLX_X86_BIN_DIR" -DTLB32="$QLX_X86_TLB" -DOUT_FILE="$work/QuellixSetup-0.9.0.0.exe" \
+    -DBIN32_DIR="$QLX_X86_BIN_DIR" -DTLB32="$QLX_X86_TLB" -DSOURCE_DIR="$QLX_SOURCE_DIR" -DOUT_FILE="$work/QuellixSetup-0.9.0.0.exe" \
     "$QLX_SOURCE_DIR/installer/quellix.nsi" || exit 2
 
 run "$work/QuellixSetup-0.9.0.0.exe" /S
@@ -95,9 +104,26 @@ check "the current setup installs over the older build (exit code $?)" [ $? -eq 
 check "the history is kept over the upgrade" same_file "$history_file" "$work/history.before"
 check "the counters are kept over the upgrade" [ "$(option PopupBlockedTotal_Count)" = "$(printf 0x%x $blocked)" ]
 
-for f in QLX.exe qlxi.dll QLXEng.dll update.exe update.key manual.chm version.dat server.dat; do
+for f in QLX.exe qlxi.dll QLXEng.dll update.exe update.key manual.chm version.dat server.dat qlxhost.exe; do
     check "$f is installed from this build" same_file "$program_dir/$f" "$f"
 done
+for f in manifest.json worker.js clicks.js; do
+    check "browser-extension\\$f is installed" \
+        same_file "$program_dir/browser-extension/$f" "$QLX_SOURCE_DIR/browser-extension/$f"
+done
+check "the bridge's host manifest is installed" \
+    same_file "$program_dir/$bridge_host.json" "$QLX_SOURCE_DIR/bridge/win32/$bridge_host.json"
+
+# Edge and Chrome: the bridge for both, per machine; the extension announced
+# to both through their external-extension keys (32-bit view).
+for key in "${host_keys[@]}"; do
+    check "$key names the installed host manifest" \
+        [ "$(default_value "$key")" = "$program_dir_win\\$bridge_host.json" ]
+done
+check "Chrome's external-extension key" [ "$(value "$chrome_extension_key" update_url /reg:32)" = \
+    "https://clients2.google.com/service/update2/crx" ]
+check "Edge's external-extension key" [ "$(value "$edge_extension_key" update_url /reg:32)" = \
+    "https://edge.microsoft.com/extensionwebstorebase/v1/crx" ]
 for f in qlxi.dll QLXEng.dll; do
     check "x86\\$f is the 32-bit build" same_file "$program_dir/x86/$f" "$QLX_X86_BIN_DIR/$f"
 done
@@ -161,6 +187,18 @@ echo "$out"
 expect_line "$out" '^POPUP script-popup http://ads.example/popup.html BLOCKED' \
     "the installed integrator and tray program block a script pop-up"
 blocked=$((blocked + 1))
+# The installed bridge, as Chrome starts it, through the installed tray program.
+/usr/bin/python3 -c 'import json, struct, sys
+q = json.dumps({"id": 1, "browser": "chrome", "opener": {"title": "T", "url": "http://127.0.0.1/"},
+                "target": "http://127.0.0.1/ad.html", "click": None,
+                "window": {"type": "normal", "left": 0, "top": 0, "width": 9, "height": 9}}).encode()
+sys.stdout.buffer.write(struct.pack("<I", len(q)) + q)' >"$work/question.bin"
+out=$("$QLX_WINE_RUN" "$program_dir_win\\qlxhost.exe" "chrome-extension://$extension_id/" \
+    <"$work/question.bin" | tail -c +5)
+echo "$out"
+check "the installed bridge blocks a Chrome pop-up through the installed tray program" \
+    grep -q '"verdict":"block"' <<<"$out"
+blocked=$((blocked + 1))
 # A 32-bit browser: the 32-bit integrator from the 32-bit view, asking the
 # 64-bit tray program.
 if qlx_runs_32bit; then
@@ -208,6 +246,11 @@ done
 check "the popup service's type library is unregistered" key_gone "HKCR\\TypeLib\\$service_typelib"
 check "the browser-helper key is gone, 64-bit view" key_gone "$helper_key"
 check32 "the browser-helper key is gone, 32-bit view" key_gone "$helper_key" /reg:32
+for key in "${host_keys[@]}"; do
+    check "$key is gone" key_gone "$key"
+done
+check "Chrome's external-extension key is gone" key_gone "$chrome_extension_key" /reg:32
+check "Edge's external-extension key is gone" key_gone "$edge_extension_key" /reg:32
 check "the user's history is kept" same_file "$history_file" "$work/history.used"
 check "the user's settings are kept" [ "$(option PopupBlockedTotal_Count)" = "$(printf 0x%x $blocked)" ]
 if [ $status -eq 0 ]; then

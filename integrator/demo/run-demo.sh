@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The pop-up blocking demo: Quellix installed by its setup program (silently)
 # into a Wine prefix of the demo's own, and the browser host of the test tree
-# playing pages that open windows. For each pop-up it
+# playing pages that open windows, then the same pages in headless Chromium
+# with the Quellix extension. For each pop-up it
 # prints whether it was blocked or let through and why; at the end the tray
 # program is ended the way a user ends it, and the history and counters it
 # saved are shown. Last, the installed program updates itself from a local
@@ -87,6 +88,11 @@ start_tray
 show script-popup chromeless link-click key-click internal-page
 show --key=shift key-click
 echo "  (the last one held Shift; the configured override key is Ctrl)"
+
+say "the same pages in headless Chromium, through the Quellix extension and qlxhost.exe"
+QLX_BRIDGE_EXE="${QLX_TRAY_EXE%\\*}\\qlxhost.exe" \
+    /usr/bin/python3 "$QLX_SOURCE_DIR/integrator/demo/chromium_demo.py" || status=1
+echo "  (the bridge reports chrome.exe as the pop-up's process)"
 
 say "ending QLX.exe through its exit question"
 exit_tray
