@@ -113,7 +113,7 @@ bool RealAceLabels(std::string_view host) {
             // Nor may the letters have hyphens third and fourth, as an
             // "xn--" label itself has.
             const std::string decoded = HostToUnicode(label);
-            if (decoded == label || decoded.substr(2, 2) == "--" ||
+            if (decoded == label || (decoded.size() >= 4 && decoded.compare(2, 2, "--") == 0) ||
                 std::all_of(decoded.begin(), decoded.end(),
                             [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
                 return false;

@@ -55,6 +55,8 @@ TEST(AllowedSites, WhatTheUserTypesIsReducedToOneForm) {
         {"xn--xn--xn--", "", SiteError::BadCharacter},
         {"xn--abc-", "", SiteError::BadCharacter},
         {"xn--xn--n---xbcvjkmpa", "", SiteError::BadCharacter},
+        {"xn---", "", SiteError::BadCharacter},
+        {"a.xn--.b", "", SiteError::BadCharacter},
         {"XN--BCHER-KVA.example", "xn--bcher-kva.example", SiteError::None},
     };
     for (const Case& c : cases) {
