@@ -3,6 +3,7 @@
 // with the version file's check, and the clean-up at the end.
 #include <algorithm>
 #include <utility>
+#include <vector>
 
 #include "common/core/text.h"
 #include "updater/core/crc32.h"
@@ -17,6 +18,9 @@ namespace qlx::updater {
 namespace {
 
 constexpr uint32_t kBlockBytes = 2048;
+constexpr size_t kChunkBytes = 32 * kBlockBytes;
+constexpr uint32_t kChecksEveryBlocks = 16;
+constexpr uint64_t kProgressEveryMs = 100;
 constexpr uint32_t kEmptyReadPauseMs = 10;
 constexpr uint32_t kAlreadyExists = 183;
 constexpr int kNameAttempts = 16;
@@ -148,18 +152,46 @@ bool UpdateEngine::Download(const DownloadFile& want, const std::string& path,
     uint64_t fileBytes = 0;
     uint32_t crc = 0;
     int failures = 0;
-    // The windows hear of a change only: a notification crosses threads and
-    // costs more than reading a block.
+    // The blocks are read 2048 bytes at a time, but hashed and written a
+    // chunk at a time: under Wine each hash or write call costs as much as
+    // the read itself.
+    std::vector<char> chunk(kChunkBytes);
+    size_t pending = 0;
+    const auto flush = [&]() -> uint32_t {
+        const std::string_view bytes(chunk.data(), pending);
+        pending = 0;
+        crc = Crc32(crc, bytes.data(), bytes.size());
+        hash->Add(bytes);
+        // A full disk must not leave a short file that counts as downloaded.
+        return file->Write(bytes);
+    };
+    // The windows hear of a change only, and a few times a second: a
+    // notification crosses threads and costs more than reading a block.
     std::pair<int, int> shown{-1, -1};
-    char block[kBlockBytes];
-    for (;;) {
+    uint64_t shownAt = 0;
+    const auto progress = [&](bool last) {
+        const std::pair<int, int> percent{Percent(roundBytes_, sessionTotal_),
+                                          Percent(fileBytes, want.size)};
+        const uint64_t now = platform_.Milliseconds();
+        if (percent != shown && (last || shown.first < 0 || now - shownAt >= kProgressEveryMs)) {
+            shown = percent;
+            shownAt = now;
+            windows_.Progress(percent.first, percent.second);
+        }
+    };
+    for (uint32_t blocks = 0;; ++blocks) {
         // Never more than the declared size; once it is reached, one byte
         // more tells a longer body from a whole one.
         const uint64_t left = want.size - fileBytes;
         const uint32_t ask =
             left == 0 ? 1 : static_cast<uint32_t>(std::min<uint64_t>(kBlockBytes, left));
+        if (pending + ask > chunk.size()) {
+            if (const uint32_t failure = flush(); failure != 0) {
+                return WriteFailed(path, failure);
+            }
+        }
         uint32_t read = 0;
-        const bool ok = request->Read(block, ask, &read, &error);
+        const bool ok = request->Read(chunk.data() + pending, ask, &read, &error);
         if (ok && read == 0) {
             break;
         }
@@ -170,40 +202,40 @@ bool UpdateEngine::Download(const DownloadFile& want, const std::string& path,
             Refuse(want.name, "the server sends more than the declared " +
                                   std::to_string(want.size) + " bytes");
         }
-        platform_.PumpMessages();
         if (!ok && ++failures >= kReadFailuresLimit) {
             Log("ERROR: InternetReadFile keeps failing during file download, error code: " +
                 std::to_string(error) + ".");
             throw UpdaterFailure{kNetworkFailure};
         }
-        if (!ok || read == 0) {
-            platform_.Sleep(kEmptyReadPauseMs);
-        } else {
+        const bool gotBytes = ok && read != 0;
+        if (gotBytes) {
             read = std::min(read, ask);
             failures = 0;
+            pending += read;
             fileBytes += read;
             roundBytes_ += read;
-            crc = Crc32(crc, block, read);
-            hash->Add(std::string_view(block, read));
-            const std::pair<int, int> percent{Percent(roundBytes_, sessionTotal_),
-                                              Percent(fileBytes, want.size)};
-            if (percent != shown) {
-                shown = percent;
-                windows_.Progress(percent.first, percent.second);
-            }
-            // A full disk must not leave a short file that counts as downloaded.
-            if (const uint32_t failure = file->Write(std::string_view(block, read)); failure != 0) {
-                Log("Fatal error: can't write file: " + path +
-                    ", error code: " + std::to_string(failure));
-                returnCode_ = kLocalFileNotCreated;
-                return false;
+        }
+        // The messages, the clock and the termination event every few
+        // blocks, and at once when a read brought nothing: under Wine each
+        // of them is a call to the Wine server.
+        if (!gotBytes || blocks % kChecksEveryBlocks == 0) {
+            platform_.PumpMessages();
+            progress(false);
+            CheckSessionTime();
+            if (platform_.TerminationSignalled()) {
+                cancelled_ = true;
+                break;
             }
         }
-        CheckSessionTime();
-        if (platform_.TerminationSignalled()) {
-            cancelled_ = true;
-            break;
+        if (!gotBytes) {
+            platform_.Sleep(kEmptyReadPauseMs);
         }
+    }
+    if (!cancelled_) {
+        if (const uint32_t failure = flush(); failure != 0) {
+            return WriteFailed(path, failure);
+        }
+        progress(true);
     }
     request.reset();
     file.reset();
@@ -231,6 +263,12 @@ bool UpdateEngine::Download(const DownloadFile& want, const std::string& path,
     }
     CheckVersionFile(path);
     return true;
+}
+
+bool UpdateEngine::WriteFailed(const std::string& path, uint32_t error) {
+    Log("Fatal error: can't write file: " + path + ", error code: " + std::to_string(error));
+    returnCode_ = kLocalFileNotCreated;
+    return false;
 }
 
 void UpdateEngine::Refuse(const std::string& file, const std::string& reason) {

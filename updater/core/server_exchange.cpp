@@ -195,7 +195,13 @@ void UpdateEngine::WriteNetworkReport() {
 }
 
 bool UpdateEngine::ProcessUpdateResponse(bool firstRound) {
-    if (firstRound && !SelectWorkingDirectory(TotalDownloadSize(response_))) {
+    const std::optional<uint64_t> total = TotalDownloadSize(response_);
+    if (!total) {
+        Log(kSizesOverflow);
+        returnCode_ = kGeneralFailure;
+        return false;
+    }
+    if (firstRound && !SelectWorkingDirectory(*total)) {
         Log("Fatal error: not enough disk space. Exiting.");
         returnCode_ = kNoDiskSpace;
         return false;

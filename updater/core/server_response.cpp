@@ -63,6 +63,15 @@ std::optional<DownloadFile> FileOf(const ResponseRecord& record) {
     return DownloadFile{record.values[0], *size, *crc, record.values[3]};
 }
 
+// Adds `size` unless the sum would wrap.
+bool AddSize(uint64_t& total, uint64_t size) {
+    if (size > std::numeric_limits<uint64_t>::max() - total) {
+        return false;
+    }
+    total += size;
+    return true;
+}
+
 } // namespace
 
 ServerResponse ParseServerResponse(std::string_view body) {
@@ -139,12 +148,12 @@ int32_t EvaluateCheckResponse(const ServerResponse& response) {
     return DecimalValue(trimmed);
 }
 
-uint64_t TotalDownloadSize(const ServerResponse& response) {
+std::optional<uint64_t> TotalDownloadSize(const ServerResponse& response) {
     uint64_t total = 0;
     for (const ResponseRecord& record : response) {
         if (EqualsNoCase(record.keyword, "File")) {
-            if (const auto file = FileOf(record)) {
-                total += file->size;
+            if (const auto file = FileOf(record); file && !AddSize(total, file->size)) {
+                return std::nullopt;
             }
         }
     }
@@ -188,7 +197,11 @@ UpdateRound ReadUpdateRound(const ServerResponse& response, bool firstRound) {
             }
         } else if (EqualsNoCase(record.keyword, "File")) {
             if (auto file = FileOf(record)) {
-                offer.totalSize += file->size;
+                if (!AddSize(offer.totalSize, file->size)) {
+                    offer.returnCode = -18;
+                    offer.log.push_back(kSizesOverflow);
+                    return round;
+                }
                 offer.files.push_back(std::move(*file));
             } else {
                 offer.log.push_back("Warning: malformed \"File\" line in server's response. "

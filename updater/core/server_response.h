@@ -16,6 +16,9 @@ inline constexpr size_t kMaxResponseBytes = 65535;
 // Reads from a server that fail this many times in a row end the request: a
 // connection that keeps failing would otherwise hold the session for ever.
 inline constexpr int kReadFailuresLimit = 200;
+// An update answer asks again after each round of downloads; a server that
+// keeps asking ends the session after this many rounds.
+inline constexpr int kMaxUpdateRounds = 64;
 
 struct ResponseRecord {
     std::string keyword;
@@ -69,13 +72,17 @@ struct UpdateOffer {
 };
 
 // The sum of the download sizes of every well-formed "File" line: the room
-// the session needs before it looks at "ReturnCode".
-uint64_t TotalDownloadSize(const ServerResponse& response);
+// the session needs before it looks at "ReturnCode". None when the sum does
+// not fit in 64 bits: no real update is that large.
+std::optional<uint64_t> TotalDownloadSize(const ServerResponse& response);
 
 // Reads "ReturnCode", then the files, "Expire" and (in the first round
 // only) the new identity values. A round that goes on has returnCode 21;
 // one that names no file, or (first round) no new version, logs why and
-// stays at 21 with `proceed` false.
+// stays at 21 with `proceed` false. Sizes that add up past 64 bits end the
+// session with -18.
+inline constexpr const char* kSizesOverflow =
+    "Fatal error: the file sizes in server's response add up to more than 2^64 bytes. Exiting.";
 struct UpdateRound {
     UpdateOffer offer;
     bool proceed = false;

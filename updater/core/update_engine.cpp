@@ -374,7 +374,13 @@ void UpdateEngine::HandleServer(const std::string& server) {
         break;
     case kUpdate:
     case kGetLanguage:
-        for (bool first = true; ProcessUpdateResponse(first); first = false) {
+        for (int rounds = 1; ProcessUpdateResponse(rounds == 1); ++rounds) {
+            if (rounds == kMaxUpdateRounds) {
+                Log("Fatal error: the server asked for more than " +
+                    std::to_string(kMaxUpdateRounds) + " rounds of downloads. Exiting.");
+                returnCode_ = kGeneralFailure;
+                break;
+            }
             // The files downloaded so far are found there by their CRC.
             options_.Set("LookupDir", workDir_, workDir_);
             SendRequest(address);

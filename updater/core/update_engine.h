@@ -119,6 +119,8 @@ private:
     void VerifyManifest(std::vector<DownloadFile>& files);
     // The keys of "update.key"; logs and ends the session when there are none.
     bool LoadUpdateKeys();
+    // Logs a write that failed and sets the code; false, for the caller to return.
+    bool WriteFailed(const std::string& path, uint32_t error);
     // Logs why a file is not trusted, removes the downloads and throws -18.
     [[noreturn]] void Refuse(const std::string& file, const std::string& reason);
     void DeleteDownloads();

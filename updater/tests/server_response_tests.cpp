@@ -95,6 +95,37 @@ TEST(ServerResponseTest, UpdateRounds) {
     EXPECT_EQ(TotalDownloadSize(ParseServerResponse("ReturnCode: 1\n" + files)), 150u);
 }
 
+TEST(ServerResponseTest, FileSizesThatAddUpPast64BitsAreBadInput) {
+    const std::string max = "18446744073709551615";
+    const auto file = [](const std::string& size) {
+        return "File: f" + size + ", " + size + ", 1, http://127.0.0.1/f\n";
+    };
+    const struct {
+        std::string files;
+        std::optional<uint64_t> total;
+    } cases[] = {
+        {file(max), UINT64_MAX},
+        {file(max) + file("0"), UINT64_MAX},
+        {file("18446744073709551614") + file("1"), UINT64_MAX},
+        {file(max) + file("1"), std::nullopt},
+        {file("9223372036854775808") + file("9223372036854775808"), std::nullopt},
+        {file("18446744073709551616"), 0}, // not a size: the line is malformed
+    };
+    for (const auto& c : cases) {
+        const std::string body = "ReturnCode: 0\nProductVersion: 1.2.3.4\n" + c.files;
+        EXPECT_EQ(TotalDownloadSize(ParseServerResponse(body)), c.total) << c.files;
+        const UpdateRound round = ReadUpdateRound(ParseServerResponse(body), true);
+        if (c.total) {
+            EXPECT_EQ(round.offer.totalSize, *c.total) << c.files;
+        } else {
+            EXPECT_EQ(round.offer.returnCode, -18) << c.files;
+            EXPECT_FALSE(round.proceed);
+            ASSERT_FALSE(round.offer.log.empty());
+            EXPECT_EQ(round.offer.log.back(), kSizesOverflow);
+        }
+    }
+}
+
 TEST(Crc32Test, KnownValuesAndPiecewiseContinuation) {
     EXPECT_EQ(Crc32(""), 0u);
     EXPECT_EQ(Crc32("123456789"), 0xCBF43926u);

@@ -262,6 +262,26 @@ TEST(ServerSession, ChecksUpdatesAndTheirFailures) {
              EXPECT_EQ(rig.Requests("plain http://s/f/a.dll"), 1);
              EXPECT_EQ(rig.Requests("plain http://s/f/c.dll"), 1);
          }},
+        {"a server that keeps asking for more rounds is left after the last one",
+         "update",
+         [] {
+             std::string body = "ReturnCode: 0\r\nProductVersion: 1.2.4.0\r\n";
+             for (int i = 0; i <= kMaxUpdateRounds; ++i) {
+                 body += FileLine("f" + std::to_string(i) + ".dll", "F");
+             }
+             return body;
+         }(),
+         [](ServerRig& rig) {
+             for (int i = 0; i <= kMaxUpdateRounds; ++i) {
+                 rig.Serve("f" + std::to_string(i) + ".dll", "F");
+             }
+         },
+         kGeneralFailure,
+         {"Fatal error: the server asked for more than 64 rounds of downloads. Exiting."},
+         [](ServerRig& rig) {
+             EXPECT_EQ(rig.Requests("plain http://s/u"), kMaxUpdateRounds);
+             EXPECT_FALSE(rig.platform.dirs.count(kWork));
+         }},
         {"the first of two Expire lines counts",
          "update",
          "ReturnCode: 0\r\nProductVersion: 1.2.4.0\r\nExpire: 1\r\nExpire: 1000\r\n" +

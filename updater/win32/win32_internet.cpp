@@ -1,5 +1,6 @@
 // The update server exchange over WinINet, and the files and folders of the
 // downloads.
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <vector>
@@ -41,11 +42,22 @@ public:
     }
 
     bool Read(char* buffer, uint32_t size, uint32_t* read, uint32_t* error) override {
+        // Asking what is there lets WinINet fill its own buffer with one
+        // receive, from which the next small reads are served; without it,
+        // Wine's WinINet receives from the socket for every read.
+        if (available_ == 0) {
+            DWORD available = 0;
+            if (::InternetQueryDataAvailable(request_.get(), &available, 0, 0)) {
+                available_ = available;
+            }
+        }
         DWORD got = 0;
         if (!::InternetReadFile(request_.get(), buffer, size, &got)) {
             *error = ::GetLastError();
+            available_ = 0;
             return false;
         }
+        available_ -= std::min<DWORD>(available_, got);
         *read = got;
         return true;
     }
@@ -54,6 +66,7 @@ private:
     // The request closes before its connection.
     UniqueInternet connection_;
     UniqueInternet request_;
+    DWORD available_ = 0;
 };
 
 class Win32OutputFile final : public OutputFile {
