@@ -23,8 +23,8 @@ expect() {
 }
 exists() { "$QLX_WINE_RUN" reg query "HKCR\\$1" </dev/null >/dev/null 2>&1; }
 
-"$QLX_WINE_RUN" regsvr32 /s QLXEng.dll </dev/null >/dev/null 2>&1 || bad "regsvr32 failed"
-module=$(in_wine winepath -w "$QLX_BIN_DIR/QLXEng.dll")
+"$QLX_WINE_RUN" regsvr32.exe /s QLXEng.dll </dev/null >/dev/null 2>&1 || bad "regsvr32 failed"
+module=$(in_wine winepath.exe -w "$QLX_BIN_DIR/QLXEng.dll")
 
 expect "AppID\\$APPID" "" "WexafelEngine"
 expect "AppID\\WexafelEngine.DLL" "AppID" "$APPID"
@@ -44,14 +44,14 @@ expect "TypeLib\\$LIBID\\1.0" "" "WexafelEngine 1.0 Type Library"
 expect "TypeLib\\$LIBID\\1.0\\409\\win64" "" "$module"
 exists "CLSID\\$CLSID\\Programmable" && ok "Programmable" || bad "Programmable missing"
 
-if "$QLX_WINE_RUN" cscript //nologo "$(in_wine winepath -w "$QLX_SOURCE_DIR/engine/tests/engine_check.vbs")" \
+if "$QLX_WINE_RUN" cscript //nologo "$(in_wine winepath.exe -w "$QLX_SOURCE_DIR/engine/tests/engine_check.vbs")" \
     </dev/null 2>/dev/null | tr -d '\r'; then
     ok "cscript client"
 else
     bad "cscript client"
 fi
 
-"$QLX_WINE_RUN" regsvr32 /u /s QLXEng.dll </dev/null >/dev/null 2>&1 || bad "regsvr32 /u failed"
+"$QLX_WINE_RUN" regsvr32.exe /u /s QLXEng.dll </dev/null >/dev/null 2>&1 || bad "regsvr32 /u failed"
 for key in "CLSID\\$CLSID" "WXEngine.WXEngine" "WXEngine.WXEngine.1" "AppID\\$APPID" \
            "AppID\\WexafelEngine.DLL" "TypeLib\\$LIBID"; do
     exists "$key" && bad "$key still there" || ok "$key removed"
@@ -61,6 +61,6 @@ for key in AppID CLSID; do
 done
 
 # Leave the engine registered for the other tests and for manual use.
-"$QLX_WINE_RUN" regsvr32 /s QLXEng.dll </dev/null >/dev/null 2>&1
+"$QLX_WINE_RUN" regsvr32.exe /s QLXEng.dll </dev/null >/dev/null 2>&1
 echo "$failures failure(s)"
 [ "$failures" -eq 0 ]

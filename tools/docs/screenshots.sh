@@ -38,7 +38,7 @@ run reg add 'HKCU\Software\Quellix\Options' /v ShowToolTip_Time /t REG_DWORD /d 
 run reg add 'HKCU\Software\Quellix\Options' /v minibar_dx /t REG_DWORD /d 300 /f >/dev/null
 run reg add 'HKCU\Software\Quellix\Options' /v minibar_dy /t REG_DWORD /d 40 /f >/dev/null
 # A few allowed sites, one of them beyond ASCII (stored in its xn-- form).
-data=$(run winepath -u "$(run cmd /c echo %APPDATA% | tr -d '\r')\\Quellix" | tr -d '\r')
+data=$(run winepath.exe -u "$(run cmd /c echo %APPDATA% | tr -d '\r')\\Quellix" | tr -d '\r')
 mkdir -p "$data"
 printf '%s\r\n' mail.example.com =intranet:8080 xn--bcher-kva.example >"$data/sites.lst"
 

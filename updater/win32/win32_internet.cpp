@@ -21,10 +21,6 @@ namespace {
 // issued by an authority the system trusts.
 constexpr DWORD kPlainFlags = INTERNET_FLAG_RELOAD;
 constexpr DWORD kSecureFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_SECURE;
-constexpr DWORD kIgnoreFlags =
-    INTERNET_FLAG_IGNORE_CERT_CN_INVALID | INTERNET_FLAG_IGNORE_CERT_DATE_INVALID |
-    INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTP | INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS;
-static_assert((kPlainFlags & kIgnoreFlags) == 0 && (kSecureFlags & kIgnoreFlags) == 0);
 
 class WinInetRequest final : public HttpRequest {
 public:

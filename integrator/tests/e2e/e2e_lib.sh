@@ -11,7 +11,7 @@ options_key='HKCU\Software\Quellix\Options'
 
 register_all() {
     run QLX.exe /RegServer || { echo "QLX.exe /RegServer failed" >&2; exit 1; }
-    run regsvr32 /s qlxi.dll || { echo "regsvr32 qlxi.dll failed" >&2; exit 1; }
+    run regsvr32.exe /s qlxi.dll || { echo "regsvr32 qlxi.dll failed" >&2; exit 1; }
 }
 
 # No tray program left over from an earlier run, factory settings, no
@@ -58,7 +58,7 @@ set_option_dword() { run reg add "$options_key" /v "$1" /t REG_DWORD /d "$2" /f 
 
 # The tray program's data folder ("%APPDATA%\Quellix") as a Linux path.
 data_folder() {
-    run winepath -u "$(run cmd /c echo %APPDATA% | tr -d '\r')\\Quellix" | tr -d '\r'
+    run winepath.exe -u "$(run cmd /c echo %APPDATA% | tr -d '\r')\\Quellix" | tr -d '\r'
 }
 
 # allow_sites SITE...: "sites.lst" holding these sites, as the user saved them.

@@ -11,13 +11,13 @@ IE='HKCU\Software\Microsoft\Internet Explorer\New Windows'
 
 cd "$QLX_BIN_DIR" || exit 2
 restore() {
-    run winecfg /v win7 >/dev/null 2>&1
+    run winecfg.exe /v win7 >/dev/null 2>&1
     run reg delete "$IE" /f >/dev/null 2>&1
 }
 trap restore EXIT
 
 set_xp() { # service pack text
-    run winecfg /v winxp64 >/dev/null 2>&1 || fail "winecfg"
+    run winecfg.exe /v winxp64 >/dev/null 2>&1 || fail "winecfg"
     run reg add "$NT" /v CurrentVersion /d 5.1 /f >/dev/null || fail "CurrentVersion"
     run reg add "$NT" /v CSDVersion /d "$1" /f >/dev/null || fail "CSDVersion"
 }
