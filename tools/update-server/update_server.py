@@ -3,7 +3,7 @@
 update sets kept under a directory, over HTTP and (with a certificate) HTTPS,
 on 127.0.0.1 only.
 
-    update_server.py ROOT [--port N] [--port-file F] [--tls-port N --cert C --key K]
+    update_server.py ROOT [--port N] [--port-file F] [--tls-port N --cert C --key K] [--static]
 
 ROOT holds one directory per update set, named after its version (as
 make_update_set.py builds them), each with the set's files and "set.lst"
@@ -13,6 +13,13 @@ offered ("ReturnCode: 0", "ProductVersion", "Expire" and a "File" line per
 file, downloaded from /sets/<version>/<name> of the same scheme, host and
 port); with none newer the answer is "ReturnCode: 1". Every request line is
 appended to ROOT/requests.log. Standard library only.
+
+With --static (the updater's tests) ROOT's files are served as they are at
+every path, so that a test can lay out any response or file it wants to be
+sent. Two prefixes shape the sending: a path under /slow/ is sent in pieces
+of 2048 bytes with pauses, so that a test can cancel a download half-way,
+and one under /delay/ is answered after a pause, so that a test sees the
+updater waiting.
 """
 import argparse
 import http.server
@@ -20,9 +27,13 @@ import os
 import ssl
 import sys
 import threading
+import time
 import urllib.parse
 
 EXPIRE_SECONDS = 600
+SLOW_PIECE_BYTES = 2048
+SLOW_PAUSE_SECONDS = 0.05
+DELAY_SECONDS = 1.5
 
 
 def version_key(text):
@@ -70,7 +81,7 @@ def answer(root, query, base_address):
     return "\r\n".join(lines) + "\r\n"
 
 
-def make_handler(root, scheme):
+def make_handler(root, scheme, static=False):
     class Handler(http.server.SimpleHTTPRequestHandler):
         protocol_version = "HTTP/1.0"
 
@@ -83,6 +94,8 @@ def make_handler(root, scheme):
         def do_GET(self):
             with open(os.path.join(root, "requests.log"), "a") as log:
                 log.write(self.path + "\n")
+            if static:
+                return self.send_static()
             address = urllib.parse.urlsplit(self.path)
             if address.path.startswith("/sets/"):
                 self.path = address.path[len("/sets"):]
@@ -96,11 +109,35 @@ def make_handler(root, scheme):
             self.end_headers()
             self.wfile.write(body)
 
+        def send_static(self):
+            if self.path.startswith("/delay/"):
+                time.sleep(DELAY_SECONDS)
+                self.path = self.path[len("/delay"):]
+            if not self.path.startswith("/slow/"):
+                return super().do_GET()
+            name = os.path.join(root, urllib.parse.urlsplit(self.path[len("/slow/"):]).path)
+            try:
+                with open(name, "rb") as f:
+                    data = f.read()
+            except OSError:
+                return self.send_error(404)
+            self.send_response(200)
+            self.send_header("Content-Length", str(len(data)))
+            self.end_headers()
+            for at in range(0, len(data), SLOW_PIECE_BYTES):
+                try:
+                    self.wfile.write(data[at:at + SLOW_PIECE_BYTES])
+                    self.wfile.flush()
+                except OSError:
+                    return
+                time.sleep(SLOW_PAUSE_SECONDS)
+
     return Handler
 
 
-def serve(root, port, scheme, context=None):
-    server = http.server.ThreadingHTTPServer(("127.0.0.1", port), make_handler(root, scheme))
+def serve(root, port, scheme, context=None, static=False):
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", port),
+                                             make_handler(root, scheme, static))
     if context:
         server.socket = context.wrap_socket(server.socket, server_side=True)
     threading.Thread(target=server.serve_forever, daemon=True).start()
@@ -115,12 +152,14 @@ def main():
     parser.add_argument("--tls-port", type=int, default=0)
     parser.add_argument("--cert")
     parser.add_argument("--key")
+    parser.add_argument("--static", action="store_true",
+                        help="serve ROOT's files as they are at every path (for tests)")
     args = parser.parse_args()
-    ports = [str(serve(args.root, args.port, "http"))]
+    ports = [str(serve(args.root, args.port, "http", static=args.static))]
     if args.cert and args.key:
         context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
         context.load_cert_chain(args.cert, args.key)
-        ports.append(str(serve(args.root, args.tls_port, "https", context)))
+        ports.append(str(serve(args.root, args.tls_port, "https", context, args.static)))
     if args.port_file:
         with open(args.port_file + ".tmp", "w") as f:
             f.write(" ".join(ports))

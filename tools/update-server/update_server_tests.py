@@ -11,6 +11,7 @@ import subprocess
 import sys
 import tempfile
 import unittest
+import urllib.error
 import urllib.request
 import zlib
 
@@ -120,6 +121,19 @@ class UpdateServerTest(unittest.TestCase):
         lines = self.ask("1.0.0.1", "https", port, client)
         self.assertIn("File: version.dat,7,%d,https://localhost:%d/sets/1.0.0.2/version.dat"
                       % (zlib.crc32(b"1.0.0.2"), port), lines)
+
+    def test_static_mode_sends_files_as_they_are_whole_slowly_or_late(self):
+        write(os.path.join(self.sets, "answer.txt"), b"ReturnCode: 1\r\n")
+        write(os.path.join(self.sets, "big.dat"), bytes(range(256)) * 20)
+        port = update_server.serve(self.sets, 0, "http", static=True)
+        for path, data in (("/answer.txt?v=1.0.0.0", b"ReturnCode: 1\r\n"),
+                           ("/slow/big.dat?x=1", bytes(range(256)) * 20),
+                           ("/delay/answer.txt", b"ReturnCode: 1\r\n")):
+            with self.subTest(path=path):
+                with urllib.request.urlopen("http://127.0.0.1:%d%s" % (port, path)) as got:
+                    self.assertEqual(got.read(), data)
+        with self.assertRaises(urllib.error.HTTPError):
+            urllib.request.urlopen("http://127.0.0.1:%d/slow/none.dat" % port)
 
 
 if __name__ == "__main__":

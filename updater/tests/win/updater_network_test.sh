@@ -18,11 +18,14 @@ cleanup() {
 }
 trap cleanup EXIT
 trap 'exit 1' INT TERM HUP
-serve() { # port-file [cert key]
-    /usr/bin/python3 "$QLX_SOURCE_DIR/updater/tests/win/update_server.py" "$work/root" "$@" \
-        >>"$work/server.log" 2>&1 &
+serve() { # port-file [cert key]: the reference server, sending the files a test lays out
+    local tls=()
+    [ $# -eq 3 ] && tls=(--cert "$2" --key "$3")
+    /usr/bin/python3 "$QLX_SOURCE_DIR/tools/update-server/update_server.py" "$work/root" --static \
+        --port-file "$1" "${tls[@]}" >>"$work/server.log" 2>&1 &
     pids+=($!)
 }
+tls_port() { cut -d' ' -f2 "$work/port-$1"; }
 /usr/bin/python3 "$QLX_SOURCE_DIR/tools/update-server/test_certificates.py" "$work/tls" ||
     { echo "test certificates not made" >&2; exit 1; }
 if [ "$(id -u)" -eq 0 ] && command -v update-ca-certificates >/dev/null; then
@@ -46,10 +49,10 @@ for _ in $(seq 100); do ready && break; sleep 0.1; done
 ready || { echo "update server did not start" >&2; cat "$work/server.log" >&2; exit 1; }
 # The windows' cases have a run of their own on a screen.
 export GTEST_FILTER="${GTEST_FILTER:--UpdaterWindows.*}"
-export QLX_UPDATE_SERVER_PORT=$(cat "$work/port")
-export QLX_UPDATE_TLS_PORT=$(cat "$work/port-good")
-export QLX_UPDATE_WRONGHOST_PORT=$(cat "$work/port-wronghost")
-export QLX_UPDATE_EXPIRED_PORT=$(cat "$work/port-expired")
-export QLX_UPDATE_UNKNOWNCA_PORT=$(cat "$work/port-unknownca")
+export QLX_UPDATE_SERVER_PORT=$(cut -d' ' -f1 "$work/port")
+export QLX_UPDATE_TLS_PORT=$(tls_port good)
+export QLX_UPDATE_WRONGHOST_PORT=$(tls_port wronghost)
+export QLX_UPDATE_EXPIRED_PORT=$(tls_port expired)
+export QLX_UPDATE_UNKNOWNCA_PORT=$(tls_port unknownca)
 export QLX_UPDATE_SERVER_ROOT="Z:$(echo "$work/root" | tr / '\\')"
 "$QLX_WINE_RUN" "$QLX_BIN_DIR/updater_network_tests.exe" "$@"
