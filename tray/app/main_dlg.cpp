@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "skin/accessible.h"
@@ -300,18 +301,18 @@ void CMainDlg::SetUpControls() {
     // The time column shows a whole time in the list's font; the addresses
     // take the rest of the row.
     const int timeWidth = ListView_GetStringWidth(list, "0000-00-00 00:00:00") + 14;
-    column.cx = timeWidth > 70 ? timeWidth : 70;
+    column.cx = std::max(timeWidth, Scale(70));
     column.pszText = time;
     ::SendMessageA(list, LVM_INSERTCOLUMNA, 0, reinterpret_cast<LPARAM>(&column));
     RECT client{};
     ::GetClientRect(list, &client);
     const int rest = client.right - column.cx - ::GetSystemMetrics(SM_CXVSCROLL);
-    column.cx = rest > 150 ? rest : 150;
+    column.cx = std::max(rest, Scale(150));
     column.pszText = popup;
     ::SendMessageA(list, LVM_INSERTCOLUMNA, 1, reinterpret_cast<LPARAM>(&column));
 
-    buttonFaces_.Reset(skin::LoadImageStrip(module, IDB_BUTTON_FACE, 88));
-    closeFaces_.Reset(skin::LoadImageStrip(module, 184, 15));
+    buttonFaces_.Reset(skin::LoadImageStrip(module, IDB_BUTTON_FACE, 88, Dpi()));
+    closeFaces_.Reset(skin::LoadImageStrip(module, 184, 15, Dpi()));
     const std::pair<int, UINT> buttons[] = {
         {IDC_OPEN, IDS_OPEN}, {IDC_REMOVE, IDS_REMOVE}, {IDC_CLEAR, IDS_CLEAR}};
     for (const auto& [control, text] : buttons) {
@@ -453,10 +454,10 @@ void CMainDlg::RefreshToggleStrip() {
     const CSettings& settings = app_.Settings();
     const auto bitmaps = ToggleStripBitmaps(settings.BlockPopup, settings.ShowMiniBar);
     skin::TabStripLook look;
-    look.textIndent = 24;
+    look.textIndent = Scale(24);
     look.itemsAreButtons = true;
     for (size_t i = 0; i < bitmaps.size(); ++i) {
-        toggleFaces_[i].Reset(skin::LoadImageStrip(app_.Instance(), bitmaps[i], 148));
+        toggleFaces_[i].Reset(skin::LoadImageStrip(app_.Instance(), bitmaps[i], 148, Dpi()));
         look.faces[i] = toggleFaces_[i].list;
     }
     HWND strip = Item(IDC_TOGGLE_STRIP);

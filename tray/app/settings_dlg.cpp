@@ -262,8 +262,9 @@ void CSettingsAdvanced::OnCommand(int control, int code) {
 CSettingsDlg::CSettingsDlg(HINSTANCE module, CSettings& settings, const CSettings& defaults,
                            SiteListOwner* sites)
     : module_(module), settings_(settings), defaults_(defaults),
-      buttonFaces_(skin::LoadImageStrip(module, IDB_SMALL_BUTTON_FACE, 72)),
-      closeFaces_(skin::LoadImageStrip(module, 184, 15)),
+      buttonFaces_(
+          skin::LoadImageStrip(module, IDB_SMALL_BUTTON_FACE, 72, skin::WindowDpi(nullptr))),
+      closeFaces_(skin::LoadImageStrip(module, 184, 15, skin::WindowDpi(nullptr))),
       general_(module, settings, buttonFaces_.list), advanced_(module, settings) {
     if (sites) {
         sites_ = std::make_unique<CSettingsSites>(module, settings, *sites, buttonFaces_.list);
