@@ -321,12 +321,12 @@ void CMainDlg::SetUpControls() {
     }
 
     HWND toggle = ::GetDlgItem(Window(), IDC_TOGGLE_STRIP);
-    TabCtrl_SetItemSize(toggle, 148, 26);
+    TabCtrl_SetItemSize(toggle, Scale(148), Scale(26));
     skin::AddTabItems(toggle, {"Enable Blocking", "Show Minibar"});
     skin::MakeTabStrip(toggle, {{}, nullptr, 24, true});
 
     HWND menu = ::GetDlgItem(Window(), IDC_MENU_STRIP);
-    TabCtrl_SetItemSize(menu, 59, 40);
+    TabCtrl_SetItemSize(menu, Scale(59), Scale(40));
     std::vector<std::string> menuTexts;
     for (UINT id :
          {IDS_MENU_ABOUT, IDS_MENU_HELP, IDS_MENU_UPDATE, IDS_MENU_SETTINGS, IDS_MENU_LAST_POPUP}) {
@@ -338,7 +338,7 @@ void CMainDlg::SetUpControls() {
     skin::MakeTabStrip(menu, {{}, menuIcons_.list, 0, true});
 
     HWND exit = ::GetDlgItem(Window(), IDC_EXIT_STRIP);
-    TabCtrl_SetItemSize(exit, 92, 24);
+    TabCtrl_SetItemSize(exit, Scale(92), Scale(24));
     skin::AddTabItems(exit, {skin::LoadString(module, IDS_MENU_EXIT)});
     exitIcon_.Reset(IconList(module, {208}));
     skin::MakeTabStrip(exit, {{}, exitIcon_.list, 0, true});

@@ -330,7 +330,7 @@ BOOL CSettingsDlg::OnInit() {
     skin::MakeImageButton(Item(IDC_SETTINGS_CLOSE), closeFaces_.list, false);
 
     HWND tabs = Item(IDC_SETTINGS_TABS);
-    TabCtrl_SetItemSize(tabs, 62, 22);
+    TabCtrl_SetItemSize(tabs, Scale(62), Scale(22));
     skin::AddTabItems(tabs, sites_ ? std::vector<std::string>{"General", "Advnced", "Sites"}
                                    : std::vector<std::string>{"General", "Advnced"});
     skin::MakeTabStrip(tabs, {});

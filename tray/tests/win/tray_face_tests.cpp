@@ -1156,6 +1156,13 @@ TEST_F(TrayFaceTest, TextsFitTheirControlsAndTheSplashHasItsShape) {
     EXPECT_GE(::SendMessageA(list, LVM_GETCOLUMNWIDTH, 0, 0),
               TextWidth(RemoteItemText(tray.Handle(), list, 0, 0)) + 12);
     EXPECT_TRUE(::SendMessageA(list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0) & LVS_EX_LABELTIP);
+    Exit();
+}
+
+TEST_F(TrayFaceTest, StripItemsHoldTheirWholeNames) {
+    ASSERT_TRUE(StartTray(tray));
+    main = FindMainWindow(tray.Id());
+    ASSERT_TRUE(WaitUntil([&] { return Value(main, kToday) == "0"; }, 10000));
     // Every item of the strips, read with its place through MSAA.
     for (int strip : {1000, 1014, 1015}) {
         auto object = AccessibleOf(::GetDlgItem(main, strip));
