@@ -335,10 +335,10 @@ BOOL CSettingsDlg::OnInit() {
                                    : std::vector<std::string>{"General", "Advnced"});
     skin::MakeTabStrip(tabs, {});
     skin::SetAccessibleName(tabs, "Pages");
-    general_.Create(Window(), kPageX, kPageY);
-    advanced_.Create(Window(), kPageX, kPageY);
+    general_.Create(Window(), Scale(kPageX), Scale(kPageY));
+    advanced_.Create(Window(), Scale(kPageX), Scale(kPageY));
     if (sites_) {
-        sites_->Create(Window(), kPageX, kPageY);
+        sites_->Create(Window(), Scale(kPageX), Scale(kPageY));
     }
     // The keyboard goes from the tab strip into the page shown, then to the
     // buttons below it.
