@@ -1,5 +1,6 @@
 #include "skin/skin_bitmap.h"
 
+#include "common/core/dpi_scale.h"
 #include "skin/paint.h"
 
 #include <vector>
@@ -60,15 +61,99 @@ HRGN RegionFromBitmap(HBITMAP bitmap, COLORREF key) {
     return ::ExtCreateRegion(nullptr, static_cast<DWORD>(data.size()), header);
 }
 
-HIMAGELIST LoadImageStrip(HINSTANCE module, int bitmapId, int cellWidth) {
-    return ImageList_LoadImageA(module, MAKEINTRESOURCEA(bitmapId), cellWidth, 0, kTransparent,
-                                IMAGE_BITMAP, LR_CREATEDIBSECTION);
+int WindowDpi(HWND window) {
+    // Windows 10 1607 and later; older systems have one DPI for the screen.
+    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+    static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFn>(reinterpret_cast<void*>(
+        ::GetProcAddress(::GetModuleHandleA("user32.dll"), "GetDpiForWindow")));
+    if (window && getDpiForWindow) {
+        if (const UINT dpi = getDpiForWindow(window)) {
+            return static_cast<int>(dpi);
+        }
+    }
+    const int dpi = ::GetDeviceCaps(WindowDc(nullptr).get(), LOGPIXELSY);
+    return dpi > 0 ? dpi : kBaseDpi;
+}
+
+namespace {
+
+HBITMAP LoadBitmapResource(HINSTANCE module, int id) {
+    return static_cast<HBITMAP>(
+        ::LoadImageA(module, MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+}
+
+} // namespace
+
+HBITMAP LoadArt(HINSTANCE module, int bitmapId, int dpi) {
+    int percent = ArtScaleForDpi(dpi);
+    UniqueBitmap art(LoadBitmapResource(module, ArtResourceId(bitmapId, percent)));
+    if (!art && percent != 100) {
+        percent = 100; // a bitmap drawn at 100% only
+        art.reset(LoadBitmapResource(module, bitmapId));
+    }
+    BITMAP info{};
+    if (!art || !::GetObjectA(art.get(), sizeof info, &info)) {
+        return nullptr;
+    }
+    // Drawn for this DPI, or resized from the DPI it was drawn for.
+    const int drawnFor = kBaseDpi * percent / 100;
+    if (dpi == drawnFor) {
+        return art.release();
+    }
+    const int width = ::MulDiv(info.bmWidth, dpi, drawnFor);
+    const int height = ::MulDiv(info.bmHeight, dpi, drawnFor);
+    WindowDc screen(nullptr);
+    BITMAPINFO format{};
+    format.bmiHeader.biSize = sizeof format.bmiHeader;
+    format.bmiHeader.biWidth = width;
+    format.bmiHeader.biHeight = height;
+    format.bmiHeader.biPlanes = 1;
+    format.bmiHeader.biBitCount = 24;
+    format.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    UniqueBitmap sized(
+        ::CreateDIBSection(screen.get(), &format, DIB_RGB_COLORS, &bits, nullptr, 0));
+    UniqueMemoryDc from(::CreateCompatibleDC(screen.get()));
+    UniqueMemoryDc to(::CreateCompatibleDC(screen.get()));
+    if (!sized || !from || !to) {
+        return nullptr;
+    }
+    {
+        SelectedObject source(from.get(), art.get());
+        SelectedObject target(to.get(), sized.get());
+        // Whole pixels only: a blend would leave half-magenta edges.
+        ::SetStretchBltMode(to.get(), COLORONCOLOR);
+        ::StretchBlt(to.get(), 0, 0, width, height, from.get(), 0, 0, info.bmWidth, info.bmHeight,
+                     SRCCOPY);
+    }
+    return sized.release();
+}
+
+HIMAGELIST LoadImageStrip(HINSTANCE module, int bitmapId, int cellWidth, int dpi) {
+    UniqueBitmap strip(LoadArt(module, bitmapId, dpi));
+    BITMAP info{};
+    if (!strip || !::GetObjectA(strip.get(), sizeof info, &info)) {
+        return nullptr;
+    }
+    // As many cells as the strip holds at 96 DPI, whatever rounding the
+    // drawing at this DPI did.
+    const int scaledCell = ScaleForDpi(cellWidth, dpi);
+    const int cells = scaledCell > 0 ? (info.bmWidth + scaledCell / 2) / scaledCell : 0;
+    if (cells <= 0) {
+        return nullptr;
+    }
+    HIMAGELIST list =
+        ImageList_Create(info.bmWidth / cells, info.bmHeight, ILC_COLOR24 | ILC_MASK, cells, 0);
+    if (list && ImageList_AddMasked(list, strip.get(), kTransparent) < 0) {
+        ImageList_Destroy(list);
+        return nullptr;
+    }
+    return list;
 }
 
 bool Surface::Apply(HWND window, HINSTANCE module, int bitmapId, bool keepSize) {
     Reset();
-    bitmap_.reset(static_cast<HBITMAP>(
-        ::LoadImageA(module, MAKEINTRESOURCEA(bitmapId), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+    bitmap_.reset(LoadArt(module, bitmapId, WindowDpi(window)));
     BITMAP info{};
     if (!bitmap_ || !::GetObjectA(bitmap_.get(), sizeof info, &info)) {
         Reset();

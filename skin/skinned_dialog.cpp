@@ -1,9 +1,12 @@
 #include "skin/skinned_dialog.h"
 
+#include "common/core/dpi_scale.h"
 #include "common/win32/gdi.h"
 #include "skin/button.h"
 #include "skin/menu.h"
 #include "skin/paint.h"
+
+#include <algorithm>
 
 namespace qlx::skin {
 
@@ -29,6 +32,7 @@ INT_PTR CALLBACK SkinnedDialog::Proc(HWND window, UINT message, WPARAM wParam, L
     if (message == WM_INITDIALOG) {
         ::SetWindowLongPtrA(window, DWLP_USER, lParam);
         reinterpret_cast<SkinnedDialog*>(lParam)->window_ = window;
+        reinterpret_cast<SkinnedDialog*>(lParam)->dpi_ = WindowDpi(window);
     }
     auto* self = reinterpret_cast<SkinnedDialog*>(::GetWindowLongPtrA(window, DWLP_USER));
     return self ? self->Dispatch(message, wParam, lParam) : FALSE;
@@ -82,6 +86,12 @@ INT_PTR SkinnedDialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
         const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
         return DrawImageButton(item) || SkinMenu::Draw(item);
     }
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
+    case WM_DPICHANGED:
+        ChangeDpi(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+        return TRUE;
     case WM_MEASUREITEM:
         return SkinMenu::Measure(*reinterpret_cast<MEASUREITEMSTRUCT*>(lParam));
     case WM_NCDESTROY:
@@ -99,21 +109,68 @@ void SkinnedDialog::Paint(HDC dc) {
         return;
     }
     if (caption_->icon) {
-        ::DrawIconEx(dc, caption_->iconAt.x, caption_->iconAt.y, caption_->icon, caption_->iconSize,
-                     caption_->iconSize, 0, nullptr, DI_NORMAL);
+        ::DrawIconEx(dc, Scale(caption_->iconAt.x), Scale(caption_->iconAt.y), caption_->icon,
+                     Scale(caption_->iconSize), Scale(caption_->iconSize), 0, nullptr, DI_NORMAL);
     }
-    DrawWindowText(window_, dc, caption_->text, HighContrast() ? Ink() : caption_->colour,
-                   caption_->format);
+    const RECT text{Scale(caption_->text.left), Scale(caption_->text.top),
+                    Scale(caption_->text.right), Scale(caption_->text.bottom)};
+    DrawWindowText(window_, dc, text, HighContrast() ? Ink() : caption_->colour, caption_->format);
+}
+
+int SkinnedDialog::Scale(int pixels) const {
+    return ScaleForDpi(pixels, dpi_);
+}
+
+void SkinnedDialog::ChangeDpi(int dpi, const RECT& suggested) {
+    if (dpi <= 0 || dpi == dpi_) {
+        return;
+    }
+    // The font the dialog has, at the new DPI, for the window and its controls.
+    LOGFONTA look{};
+    const auto current = reinterpret_cast<HFONT>(::SendMessageA(window_, WM_GETFONT, 0, 0));
+    if (current && ::GetObjectA(current, sizeof look, &look)) {
+        look.lfHeight = ::MulDiv(look.lfHeight, dpi, dpi_);
+        UniqueFont font(::CreateFontIndirectA(&look));
+        if (font) {
+            ::SendMessageA(window_, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
+            for (HWND child = ::GetWindow(window_, GW_CHILD); child;
+                 child = ::GetWindow(child, GW_HWNDNEXT)) {
+                ::SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
+            }
+            font_ = std::move(font); // the old one is no longer selected anywhere
+        }
+    }
+    dpi_ = dpi;
+    ::SetWindowPos(window_, nullptr, suggested.left, suggested.top,
+                   suggested.right - suggested.left, suggested.bottom - suggested.top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+    if (skinModule_) {
+        ApplySkin(skinModule_, skinBitmap_, skinKeepsSize_);
+    }
+    const std::vector<Place> places = places_;
+    LayOut(places);
+    OnDpiChanged();
+    ::RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 bool SkinnedDialog::ApplySkin(HINSTANCE module, int bitmapId, bool keepSize) {
+    skinModule_ = module;
+    skinBitmap_ = bitmapId;
+    skinKeepsSize_ = keepSize;
     return surface_.Apply(window_, module, bitmapId, keepSize);
 }
 
 void SkinnedDialog::LayOut(std::span<const Place> places) {
     for (const Place& place : places) {
-        ::SetWindowPos(Item(place.control), nullptr, place.x, place.y, place.width, place.height,
-                       SWP_NOZORDER | SWP_NOACTIVATE);
+        ::SetWindowPos(Item(place.control), nullptr, Scale(place.x), Scale(place.y),
+                       Scale(place.width), Scale(place.height), SWP_NOZORDER | SWP_NOACTIVATE);
+        const auto known = std::find_if(places_.begin(), places_.end(),
+                                        [&](const Place& p) { return p.control == place.control; });
+        if (known != places_.end()) {
+            *known = place;
+        } else {
+            places_.push_back(place);
+        }
     }
 }
 

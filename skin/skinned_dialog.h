@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <span>
+#include <vector>
 
 #include "skin/skin_bitmap.h"
 
@@ -41,6 +42,9 @@ public:
     virtual ~SkinnedDialog();
 
     HWND Window() const { return window_; }
+    // The window's DPI, and pixels at 96 DPI scaled to it.
+    int Dpi() const { return dpi_; }
+    int Scale(int pixels) const;
     // A modeless dialog owned by `owner`; null on failure.
     HWND Create(HINSTANCE module, int dialogId, HWND owner);
     // A modal dialog; EndDialog's result, or -1 on failure.
@@ -59,12 +63,17 @@ protected:
     // After the background bitmap (extra art).
     virtual void PaintBackground(HDC /*dc*/) {}
     virtual void OnDestroyed() {}
+    // After the window moved to a monitor of another DPI and the skin, the
+    // font and the places were redone: art of the window's own to reload.
+    virtual void OnDpiChanged() {}
 
-    // Shape and background from `bitmapId`; sizes the window unless `keepSize`.
+    // Shape and background from `bitmapId` at the window's DPI; sizes the
+    // window unless `keepSize`.
     bool ApplySkin(HINSTANCE module, int bitmapId, bool keepSize = false);
     void SetCaptionLook(const CaptionLook& look) { caption_ = look; }
     // The background of a window without a bitmap is the skin's paper.
     void UsePaperBackground() { paper_ = true; }
+    // Places given at 96 DPI, scaled to the window's.
     void LayOut(std::span<const Place> places);
     template <size_t N> void LayOut(const Place (&places)[N]) { LayOut(std::span(places)); }
     // Ends a modal dialog with `result`; destroys a modeless one.
@@ -79,11 +88,19 @@ protected:
 private:
     static INT_PTR CALLBACK Proc(HWND, UINT, WPARAM, LPARAM);
     INT_PTR Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
+    void ChangeDpi(int dpi, const RECT& suggested);
 
     HWND window_ = nullptr;
     bool modal_ = false;
     bool paper_ = false;
     std::optional<CaptionLook> caption_;
+    int dpi_ = 96;
+    // What a change of DPI redoes: the skin, and every place laid out.
+    HINSTANCE skinModule_ = nullptr;
+    int skinBitmap_ = 0;
+    bool skinKeepsSize_ = false;
+    std::vector<Place> places_;
+    UniqueFont font_;
 };
 
 } // namespace qlx::skin

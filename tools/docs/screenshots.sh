@@ -3,7 +3,8 @@
 # build tree's X server (Xvfb) from the real QLX.exe:
 #   screenshots.sh BUILD_TREE OUTPUT_FOLDER
 # writes main-window.png, minibar.png, minibar-compact.png, minibar-menu.png,
-# tip.png, settings-general.png, settings-advanced.png and settings-sites.png. The program is
+# tip.png, settings-general.png, settings-advanced.png, settings-sites.png, and at 150%
+# main-window-150.png and settings-general-150.png. The program is
 # driven from outside as in the tests; a few pop-ups are blocked through its popup service by a
 # script client.
 set -euo pipefail
@@ -99,3 +100,36 @@ sleep 0.5
 drive exit-tray
 wait $tray || true
 trap - EXIT
+
+# The main window and Settings at 150%: Wine takes LogPixels when its server
+# starts, so the server is restarted around these two pictures.
+scaled() { # LogPixels, or "" for the default
+    if [ -n "$1" ]; then
+        run reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null
+    else
+        run reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >/dev/null 2>&1 || true
+    fi
+    "$QLX_WINESERVER" -k || true
+    "$QLX_WINESERVER" -w
+    qlx_wine_prepare
+}
+scaled 144
+trap 'kill $tray 2>/dev/null || true; scaled ""' EXIT
+"$QLX_WINE64" QLX.exe </dev/null >/dev/null 2>&1 &
+tray=$!
+drive wait-mutex
+sleep 3.5
+drive show-main
+drive place main 700 200
+sleep 0.5
+shoot_window main-window-150 main
+drive command 32779 # Settings
+sleep 0.5
+read -r sx sy _ _ < <(drive rect settings | tr -d '\r')
+shoot_window settings-general-150 settings
+xdotool mousemove "$((sx + 426))" "$((sy + 576))" click 1 # Ok, at 150%
+sleep 0.5
+drive exit-tray
+wait $tray || true
+trap - EXIT
+scaled ""

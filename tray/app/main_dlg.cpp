@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "skin/accessible.h"
@@ -300,18 +301,18 @@ void CMainDlg::SetUpControls() {
     // The time column shows a whole time in the list's font; the addresses
     // take the rest of the row.
     const int timeWidth = ListView_GetStringWidth(list, "0000-00-00 00:00:00") + 14;
-    column.cx = timeWidth > 70 ? timeWidth : 70;
+    column.cx = std::max(timeWidth, Scale(70));
     column.pszText = time;
     ::SendMessageA(list, LVM_INSERTCOLUMNA, 0, reinterpret_cast<LPARAM>(&column));
     RECT client{};
     ::GetClientRect(list, &client);
     const int rest = client.right - column.cx - ::GetSystemMetrics(SM_CXVSCROLL);
-    column.cx = rest > 150 ? rest : 150;
+    column.cx = std::max(rest, Scale(150));
     column.pszText = popup;
     ::SendMessageA(list, LVM_INSERTCOLUMNA, 1, reinterpret_cast<LPARAM>(&column));
 
-    buttonFaces_.Reset(skin::LoadImageStrip(module, IDB_BUTTON_FACE, 88));
-    closeFaces_.Reset(skin::LoadImageStrip(module, 184, 15));
+    buttonFaces_.Reset(skin::LoadImageStrip(module, IDB_BUTTON_FACE, 88, Dpi()));
+    closeFaces_.Reset(skin::LoadImageStrip(module, 184, 15, Dpi()));
     const std::pair<int, UINT> buttons[] = {
         {IDC_OPEN, IDS_OPEN}, {IDC_REMOVE, IDS_REMOVE}, {IDC_CLEAR, IDS_CLEAR}};
     for (const auto& [control, text] : buttons) {
@@ -320,12 +321,12 @@ void CMainDlg::SetUpControls() {
     }
 
     HWND toggle = ::GetDlgItem(Window(), IDC_TOGGLE_STRIP);
-    TabCtrl_SetItemSize(toggle, 148, 26);
+    TabCtrl_SetItemSize(toggle, Scale(148), Scale(26));
     skin::AddTabItems(toggle, {"Enable Blocking", "Show Minibar"});
     skin::MakeTabStrip(toggle, {{}, nullptr, 24, true});
 
     HWND menu = ::GetDlgItem(Window(), IDC_MENU_STRIP);
-    TabCtrl_SetItemSize(menu, 59, 40);
+    TabCtrl_SetItemSize(menu, Scale(59), Scale(40));
     std::vector<std::string> menuTexts;
     for (UINT id :
          {IDS_MENU_ABOUT, IDS_MENU_HELP, IDS_MENU_UPDATE, IDS_MENU_SETTINGS, IDS_MENU_LAST_POPUP}) {
@@ -337,7 +338,7 @@ void CMainDlg::SetUpControls() {
     skin::MakeTabStrip(menu, {{}, menuIcons_.list, 0, true});
 
     HWND exit = ::GetDlgItem(Window(), IDC_EXIT_STRIP);
-    TabCtrl_SetItemSize(exit, 92, 24);
+    TabCtrl_SetItemSize(exit, Scale(92), Scale(24));
     skin::AddTabItems(exit, {skin::LoadString(module, IDS_MENU_EXIT)});
     exitIcon_.Reset(IconList(module, {208}));
     skin::MakeTabStrip(exit, {{}, exitIcon_.list, 0, true});
@@ -453,10 +454,10 @@ void CMainDlg::RefreshToggleStrip() {
     const CSettings& settings = app_.Settings();
     const auto bitmaps = ToggleStripBitmaps(settings.BlockPopup, settings.ShowMiniBar);
     skin::TabStripLook look;
-    look.textIndent = 24;
+    look.textIndent = Scale(24);
     look.itemsAreButtons = true;
     for (size_t i = 0; i < bitmaps.size(); ++i) {
-        toggleFaces_[i].Reset(skin::LoadImageStrip(app_.Instance(), bitmaps[i], 148));
+        toggleFaces_[i].Reset(skin::LoadImageStrip(app_.Instance(), bitmaps[i], 148, Dpi()));
         look.faces[i] = toggleFaces_[i].list;
     }
     HWND strip = Item(IDC_TOGGLE_STRIP);

@@ -43,8 +43,8 @@ bool CMiniBar::Create(HWND mainWindow) {
     }
     const ScreenPoint place = MiniBarPosition(::GetSystemMetrics(SM_CXFULLSCREEN),
                                               settings_.minibar_dx, settings_.minibar_dy);
-    ::SetWindowPos(Window(), HWND_TOPMOST, place.x, place.y, kMiniBarWidth, kMiniBarHeight,
-                   SWP_NOACTIVATE);
+    ::SetWindowPos(Window(), HWND_TOPMOST, place.x, place.y, Scale(kMiniBarWidth),
+                   Scale(kMiniBarHeight), SWP_NOACTIVATE);
     // A place off every monitor (after undocking, or a changed display)
     // comes back onto the nearest one; one partly off stays as stored.
     KeepOnAMonitor(Window());
@@ -87,7 +87,7 @@ void CMiniBar::Paint(HDC dc) {
 BOOL CMiniBar::OnInit() {
     ::SetWindowTextA(Window(), skin::LoadString(module_, IDS_PRODUCT_NAME).c_str());
     for (size_t i = 0; i < kFaces.size(); ++i) {
-        faces_[i].Reset(skin::LoadImageStrip(module_, kFaces[i].bitmap, kFaces[i].width));
+        faces_[i].Reset(skin::LoadImageStrip(module_, kFaces[i].bitmap, kFaces[i].width, Dpi()));
     }
     tips_.Create(Window());
     for (const ButtonPlace& place : MiniBarLayout(false, settings_.BlockPopup)) {
@@ -106,7 +106,8 @@ void CMiniBar::ApplyLayout() {
         HWND button = ::GetDlgItem(Window(), place.control);
         // What the compact shape cuts off is hidden, so the keyboard skips it.
         const bool shown = !compact_ || place.x < kCompactWidth;
-        ::SetWindowPos(button, nullptr, place.x, place.y, place.width, place.height,
+        ::SetWindowPos(button, nullptr, Scale(place.x), Scale(place.y), Scale(place.width),
+                       Scale(place.height),
                        SWP_NOZORDER | SWP_NOACTIVATE | (shown ? SWP_SHOWWINDOW : SWP_HIDEWINDOW));
         skin::SetButtonFaces(button, faces_[FaceIndex(place.bitmap)].list);
         // The tip is also the button's text, for readers.

@@ -262,8 +262,9 @@ void CSettingsAdvanced::OnCommand(int control, int code) {
 CSettingsDlg::CSettingsDlg(HINSTANCE module, CSettings& settings, const CSettings& defaults,
                            SiteListOwner* sites)
     : module_(module), settings_(settings), defaults_(defaults),
-      buttonFaces_(skin::LoadImageStrip(module, IDB_SMALL_BUTTON_FACE, 72)),
-      closeFaces_(skin::LoadImageStrip(module, 184, 15)),
+      buttonFaces_(
+          skin::LoadImageStrip(module, IDB_SMALL_BUTTON_FACE, 72, skin::WindowDpi(nullptr))),
+      closeFaces_(skin::LoadImageStrip(module, 184, 15, skin::WindowDpi(nullptr))),
       general_(module, settings, buttonFaces_.list), advanced_(module, settings) {
     if (sites) {
         sites_ = std::make_unique<CSettingsSites>(module, settings, *sites, buttonFaces_.list);
@@ -329,15 +330,15 @@ BOOL CSettingsDlg::OnInit() {
     skin::MakeImageButton(Item(IDC_SETTINGS_CLOSE), closeFaces_.list, false);
 
     HWND tabs = Item(IDC_SETTINGS_TABS);
-    TabCtrl_SetItemSize(tabs, 62, 22);
+    TabCtrl_SetItemSize(tabs, Scale(62), Scale(22));
     skin::AddTabItems(tabs, sites_ ? std::vector<std::string>{"General", "Advnced", "Sites"}
                                    : std::vector<std::string>{"General", "Advnced"});
     skin::MakeTabStrip(tabs, {});
     skin::SetAccessibleName(tabs, "Pages");
-    general_.Create(Window(), kPageX, kPageY);
-    advanced_.Create(Window(), kPageX, kPageY);
+    general_.Create(Window(), Scale(kPageX), Scale(kPageY));
+    advanced_.Create(Window(), Scale(kPageX), Scale(kPageY));
     if (sites_) {
-        sites_->Create(Window(), kPageX, kPageY);
+        sites_->Create(Window(), Scale(kPageX), Scale(kPageY));
     }
     // The keyboard goes from the tab strip into the page shown, then to the
     // buttons below it.

@@ -16,7 +16,9 @@
 #include <functional>
 #include <map>
 
+#include "common/core/dpi_scale.h"
 #include "common/win32/com_ptr.h"
+#include "common/win32/gdi.h"
 #include "common/win32/text_conv.h"
 #include "tray/core/notification_rules.h"
 #include "tray/core/system_integration.h"
@@ -1125,6 +1127,12 @@ TEST_F(TrayFaceTest, TextsFitTheirControlsAndTheSplashHasItsShape) {
     ::DeleteObject(shape);
     main = FindMainWindow(tray.Id());
     ASSERT_TRUE(WaitUntil([&] { return Value(main, kToday) == "0"; }, 10000));
+    // The window and its skin have the screen's scale.
+    const int dpi = WindowDc(nullptr) ? ::GetDeviceCaps(WindowDc(nullptr).get(), LOGPIXELSY) : 96;
+    RECT frame{};
+    ::GetWindowRect(main, &frame);
+    EXPECT_EQ(frame.right - frame.left, ScaleForDpi(320, dpi)) << dpi;
+    EXPECT_EQ(frame.bottom - frame.top, ScaleForDpi(404, dpi)) << dpi;
     // The manifest asks for per-monitor scaling: the system tells each
     // window its monitor's scale instead of stretching a bitmap of it.
     using ContextOf = HANDLE(WINAPI*)(HWND);
@@ -1148,6 +1156,13 @@ TEST_F(TrayFaceTest, TextsFitTheirControlsAndTheSplashHasItsShape) {
     EXPECT_GE(::SendMessageA(list, LVM_GETCOLUMNWIDTH, 0, 0),
               TextWidth(RemoteItemText(tray.Handle(), list, 0, 0)) + 12);
     EXPECT_TRUE(::SendMessageA(list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0) & LVS_EX_LABELTIP);
+    Exit();
+}
+
+TEST_F(TrayFaceTest, StripItemsHoldTheirWholeNames) {
+    ASSERT_TRUE(StartTray(tray));
+    main = FindMainWindow(tray.Id());
+    ASSERT_TRUE(WaitUntil([&] { return Value(main, kToday) == "0"; }, 10000));
     // Every item of the strips, read with its place through MSAA.
     for (int strip : {1000, 1014, 1015}) {
         auto object = AccessibleOf(::GetDlgItem(main, strip));
