@@ -1148,6 +1148,12 @@ TEST_F(TrayFaceTest, TextsFitTheirControlsAndTheSplashHasItsShape) {
     EXPECT_GE(::SendMessageA(list, LVM_GETCOLUMNWIDTH, 0, 0),
               TextWidth(RemoteItemText(tray.Handle(), list, 0, 0)) + 12);
     EXPECT_TRUE(::SendMessageA(list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0) & LVS_EX_LABELTIP);
+    // Time, pop-up and the browser's process, whose usual names fit whole.
+    EXPECT_EQ(::SendMessageA(ListView_GetHeader(list), HDM_GETITEMCOUNT, 0, 0), 3);
+    for (const char* process : {"chrome.exe", "msedge.exe", "iexplore.exe"}) {
+        EXPECT_GE(::SendMessageA(list, LVM_GETCOLUMNWIDTH, 2, 0), TextWidth(process) + 12)
+            << process;
+    }
     // Every item of the strips, read with its place through MSAA.
     for (int strip : {1000, 1014, 1015}) {
         auto object = AccessibleOf(::GetDlgItem(main, strip));
