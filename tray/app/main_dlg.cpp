@@ -309,7 +309,7 @@ void CMainDlg::SetUpControls() {
     RECT client{};
     ::GetClientRect(list, &client);
     const int rest = client.right - column.cx - processWidth - ::GetSystemMetrics(SM_CXVSCROLL);
-    column.cx = rest > 150 ? rest : 150;
+    column.cx = rest > 60 ? rest : 60;
     column.pszText = popup;
     ::SendMessageA(list, LVM_INSERTCOLUMNA, 1, reinterpret_cast<LPARAM>(&column));
     column.cx = processWidth > 60 ? processWidth : 60;

@@ -1154,6 +1154,12 @@ TEST_F(TrayFaceTest, TextsFitTheirControlsAndTheSplashHasItsShape) {
         EXPECT_GE(::SendMessageA(list, LVM_GETCOLUMNWIDTH, 2, 0), TextWidth(process) + 12)
             << process;
     }
+    // All three stand inside the list, beside its vertical scroll bar.
+    LRESULT columns = 0;
+    for (int column = 0; column < 3; ++column) {
+        columns += ::SendMessageA(list, LVM_GETCOLUMNWIDTH, column, 0);
+    }
+    EXPECT_LE(columns + ::GetSystemMetrics(SM_CXVSCROLL), ClientWidth(list));
     // Every item of the strips, read with its place through MSAA.
     for (int strip : {1000, 1014, 1015}) {
         auto object = AccessibleOf(::GetDlgItem(main, strip));
