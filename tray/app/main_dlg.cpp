@@ -296,20 +296,26 @@ void CMainDlg::SetUpControls() {
     ListView_SetTextColor(list, skin::Ink());
     char time[] = "Time";
     char popup[] = "Popup";
+    char process[] = "Process";
     LVCOLUMNA column{};
     column.mask = LVCF_TEXT | LVCF_WIDTH;
-    // The time column shows a whole time in the list's font; the addresses
-    // take the rest of the row.
+    // The time column shows a whole time in the list's font, the process
+    // column a browser's usual program name; the addresses take the rest of
+    // the row.
     const int timeWidth = ListView_GetStringWidth(list, "0000-00-00 00:00:00") + 14;
     column.cx = std::max(timeWidth, Scale(70));
     column.pszText = time;
     ::SendMessageA(list, LVM_INSERTCOLUMNA, 0, reinterpret_cast<LPARAM>(&column));
+    const int processWidth = ListView_GetStringWidth(list, "iexplore.exe") + 14;
     RECT client{};
     ::GetClientRect(list, &client);
-    const int rest = client.right - column.cx - ::GetSystemMetrics(SM_CXVSCROLL);
-    column.cx = std::max(rest, Scale(150));
+    const int rest = client.right - column.cx - processWidth - ::GetSystemMetrics(SM_CXVSCROLL);
+    column.cx = std::max(rest, Scale(60));
     column.pszText = popup;
     ::SendMessageA(list, LVM_INSERTCOLUMNA, 1, reinterpret_cast<LPARAM>(&column));
+    column.cx = std::max(processWidth, Scale(60));
+    column.pszText = process;
+    ::SendMessageA(list, LVM_INSERTCOLUMNA, 2, reinterpret_cast<LPARAM>(&column));
 
     buttonFaces_.Reset(skin::LoadImageStrip(module, IDB_BUTTON_FACE, 88, Dpi()));
     closeFaces_.Reset(skin::LoadImageStrip(module, 184, 15, Dpi()));
@@ -383,7 +389,9 @@ void CMainDlg::FillRow(NMLVDISPINFOA& info) {
         return;
     }
     const CHistoryEntry& entry = history[EntryOfRow(row, history.size())];
-    const std::string& text = info.item.iSubItem == 0 ? entry.time : entry.popupAddress;
+    const std::string& text = info.item.iSubItem == 0   ? entry.time
+                              : info.item.iSubItem == 1 ? entry.popupAddress
+                                                        : entry.process;
     if (info.item.pszText && info.item.cchTextMax > 0) {
         lstrcpynA(info.item.pszText, text.c_str(), info.item.cchTextMax);
     }

@@ -145,11 +145,11 @@ bool CQlxApp::StartNormally() {
 }
 
 bool CQlxApp::RecordBlockedPopup(std::string_view parentAddress, std::string_view popupAddress,
-                                 const PopupGeometry& geometry) {
+                                 const PopupGeometry& geometry, std::string_view process) {
     const bool shown = mainDlg_ && mainDlg_->Window();
     return tray::RecordBlockedPopup(settings_, clock_, shown ? mainDlg_->Notifier() : nullptr,
                                     shown ? mainDlg_.get() : nullptr, parentAddress, popupAddress,
-                                    geometry, &sites_.sites);
+                                    geometry, &sites_.sites, process);
 }
 
 SiteEdit CQlxApp::AllowSite(std::string_view typed, HWND owner) {

@@ -39,7 +39,7 @@ public:
     // The factory values ("Defaults" of the settings dialog).
     const CSettings& Defaults() const { return defaults_; }
     bool RecordBlockedPopup(std::string_view parentAddress, std::string_view popupAddress,
-                            const PopupGeometry& geometry) override;
+                            const PopupGeometry& geometry, std::string_view process) override;
 
     // The allowed sites, read at start and after every change; the popup
     // service looks them up in memory.

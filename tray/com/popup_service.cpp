@@ -97,8 +97,8 @@ public:
     STDMETHODIMP get_Enable(VARIANT_BOOL* pVal) override {
         return Option(pVal, [](const CSettings& s) { return s.BlockPopup; });
     }
-    STDMETHODIMP Block(BSTR, BSTR bstrParentURL, BSTR bstrPopupURL, BSTR, ULONG Left, ULONG Top,
-                       ULONG Width, ULONG Height, VARIANT_BOOL* pVal) override {
+    STDMETHODIMP Block(BSTR, BSTR bstrParentURL, BSTR bstrPopupURL, BSTR bstrProcess, ULONG Left,
+                       ULONG Top, ULONG Width, ULONG Height, VARIANT_BOOL* pVal) override {
         if (!pVal) {
             return E_POINTER;
         }
@@ -107,8 +107,9 @@ public:
             if (g_host) {
                 const std::string parent = BstrToAnsi(bstrParentURL);
                 const std::string popup = BstrToAnsi(bstrPopupURL);
+                const std::string process = BstrToAnsi(bstrProcess);
                 *pVal = ToVariantBool(
-                    g_host->RecordBlockedPopup(parent, popup, {Left, Top, Width, Height}));
+                    g_host->RecordBlockedPopup(parent, popup, {Left, Top, Width, Height}, process));
             }
             return S_OK;
         });

@@ -19,7 +19,7 @@ public:
     virtual ~PopupServiceHost() = default;
     virtual CSettings& Settings() = 0;
     virtual bool RecordBlockedPopup(std::string_view parentAddress, std::string_view popupAddress,
-                                    const PopupGeometry& geometry) = 0;
+                                    const PopupGeometry& geometry, std::string_view process) = 0;
 };
 
 // Set before the class object is registered; lives until it is revoked.

@@ -73,7 +73,10 @@ private:
 };
 
 // Parses whitespace-separated decimal numbers; all of `out` must be filled.
-template <typename T, size_t N> bool ParseNumbers(std::string_view line, T (&out)[N]) {
+// Without `rest` nothing may follow them; with it, the trimmed text after
+// them is handed back there.
+template <typename T, size_t N>
+bool ParseNumbers(std::string_view line, T (&out)[N], std::string_view* rest = nullptr) {
     for (size_t i = 0; i < N; ++i) {
         line = TrimBlanks(line);
         const char* first = line.data();
@@ -98,7 +101,12 @@ template <typename T, size_t N> bool ParseNumbers(std::string_view line, T (&out
         }
         line.remove_prefix(static_cast<size_t>(ptr - line.data()));
     }
-    return TrimBlanks(line).empty();
+    line = TrimBlanks(line);
+    if (rest != nullptr) {
+        *rest = line;
+        return true;
+    }
+    return line.empty();
 }
 
 } // namespace
@@ -111,7 +119,12 @@ std::string WriteHistoryText(const History& history) {
     std::string text = std::to_string(history.size()) + "\n";
     for (const auto& e : history) {
         text += std::to_string(e.left) + " " + std::to_string(e.top) + " " +
-                std::to_string(e.width) + " " + std::to_string(e.height) + "\n";
+                std::to_string(e.width) + " " + std::to_string(e.height);
+        if (!e.process.empty()) {
+            text += " ";
+            text += e.process;
+        }
+        text += "\n";
         text += e.siteAddress + "\n";
         text += e.popupAddress + "\n";
         text += e.time + "\n";
@@ -136,7 +149,8 @@ HistoryReading ReadHistory(std::string_view text) {
     for (int64_t i = 0; i < count[0]; ++i) {
         auto numbers = lines.NextNonBlank();
         uint32_t geometry[4] = {0, 0, 0, 0};
-        if (!numbers || !ParseNumbers(*numbers, geometry)) {
+        std::string_view process;
+        if (!numbers || !ParseNumbers(*numbers, geometry, &process)) {
             return stop();
         }
         CHistoryEntry entry;
@@ -144,6 +158,7 @@ HistoryReading ReadHistory(std::string_view text) {
         entry.top = geometry[1];
         entry.width = geometry[2];
         entry.height = geometry[3];
+        entry.process = process;
         if (!lines.SkipTwoBlankLines()) {
             auto site = lines.NextNonBlank();
             auto popup = site ? lines.NextNonBlank() : std::nullopt;

@@ -2,7 +2,8 @@
 // The tray program's record of blocked pop-ups and its file "history.lst":
 // the entry count on the first line, then four lines per entry, oldest
 // first: "left top width height", the site address, the pop-up address and
-// the time.
+// the time. The browser's process name, when known, follows the four
+// numbers on their line ("10 20 300 200 chrome.exe").
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -20,6 +21,7 @@ struct CHistoryEntry {
     uint32_t top = 0;
     uint32_t width = 0;
     uint32_t height = 0;
+    std::string process = {}; // the browser's program file name; empty when unknown
 
     bool operator==(const CHistoryEntry&) const = default;
 };

@@ -16,7 +16,7 @@ bool IsBrowserInternalPage(std::string_view popupAddress) {
 bool RecordBlockedPopup(CSettings& settings, const Clock& clock, PopupNotifier* notifier,
                         StatisticsView* view, std::string_view parentAddress,
                         std::string_view popupAddress, const PopupGeometry& geometry,
-                        const AllowedSites* allowed) {
+                        const AllowedSites* allowed, std::string_view process) {
     if (IsBrowserInternalPage(popupAddress)) {
         return false;
     }
@@ -39,6 +39,8 @@ bool RecordBlockedPopup(CSettings& settings, const Clock& clock, PopupNotifier* 
     entry.top = geometry.top;
     entry.width = geometry.width;
     entry.height = geometry.height;
+    // The name shares the geometry line of "history.lst": it must not break it.
+    entry.process = TrimBlanks(process.substr(0, process.find_first_of("\r\n")));
     settings.history.push_back(std::move(entry));
     ++settings.PopupBlockedToday_Count;
     ++settings.PopupBlockedTotal_Count;

@@ -50,10 +50,11 @@ bool IsBrowserInternalPage(std::string_view popupAddress);
 // scheme and host, notifies (unless notifications are suppressed), appends
 // a history entry, counts it in both counters and refreshes the view.
 // Returns whether it was recorded. `notifier`, `view` and `allowed` may be
-// null while those parts are absent.
+// null while those parts are absent. `process` is the reporting browser's
+// program file name (trimmed; line breaks in it are cut off).
 bool RecordBlockedPopup(CSettings& settings, const Clock& clock, PopupNotifier* notifier,
                         StatisticsView* view, std::string_view parentAddress,
                         std::string_view popupAddress, const PopupGeometry& geometry,
-                        const AllowedSites* allowed = nullptr);
+                        const AllowedSites* allowed = nullptr, std::string_view process = {});
 
 } // namespace qlx::tray

@@ -27,6 +27,38 @@ TEST(HistoryFileTest, TwoEntriesMakeNineLinesAndReadBackEqual) {
     EXPECT_EQ(ReadHistoryText(text), h);
 }
 
+TEST(HistoryFileTest, TheBrowsersProcessRidesOnTheGeometryLine) {
+    struct Case {
+        const char* process;
+        const char* geometryLine;
+    };
+    const Case cases[] = {
+        {"", "10 20 300 200\n"},
+        {"chrome.exe", "10 20 300 200 chrome.exe\n"},
+        {"My Browser.exe", "10 20 300 200 My Browser.exe\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.process);
+        History h = {
+            Entry("http://a.example.com", "http://a.example.com/p", "2026-12-07 10:00:00", 1),
+            Entry("http://b.example.com", "http://b.example.com/q", "2026-12-07 10:00:05", 10)};
+        h[0].left = 10, h[0].top = 20, h[0].width = 300, h[0].height = 200;
+        h[0].process = c.process;
+        h[1].process = c.process;
+        const std::string text = WriteHistoryText(h);
+        EXPECT_EQ(LineCount(text), 9u);
+        EXPECT_EQ(text.substr(2, std::string_view(c.geometryLine).size()), c.geometryLine);
+        EXPECT_EQ(ReadHistoryText(text), h);
+    }
+    // Files written before the name was kept read with no process; blanks
+    // around the name are not part of it.
+    const History earlier = ReadHistoryText("1\n1 2 3 4\ns\np\nt\n");
+    ASSERT_EQ(earlier.size(), 1u);
+    EXPECT_EQ(earlier[0].process, "");
+    EXPECT_EQ(ReadHistoryText("1\n1 2 3 4 \t msedge.exe \r\ns\np\nt\n").at(0).process,
+              "msedge.exe");
+}
+
 TEST(HistoryFileTest, EmptyAddressesDoNotShiftLaterEntries) {
     History h = {Entry("", "", "2026-12-07 10:00:00", 1),
                  Entry("http://b.example.com", "http://b.example.com/x", "2026-12-07 11:00:00", 5),

@@ -59,6 +59,22 @@ TEST_F(RecordBlockedPopupTest, RecordsCountsNotifiesAndRefreshes) {
     EXPECT_EQ(view.todayShown, std::vector<uint32_t>{1});
 }
 
+TEST_F(RecordBlockedPopupTest, KeepsTheBrowsersProcessOnOneLine) {
+    const struct {
+        std::string_view given, kept;
+    } cases[] = {{"chrome.exe", "chrome.exe"},
+                 {"  My Browser.exe \t", "My Browser.exe"},
+                 {"msedge.exe\r\n5\nx", "msedge.exe"},
+                 {"", ""}};
+    for (const auto& c : cases) {
+        settings.history.clear();
+        EXPECT_TRUE(RecordBlockedPopup(settings, clock, nullptr, nullptr, "http://a.example", "p",
+                                       {}, nullptr, c.given));
+        ASSERT_EQ(settings.history.size(), 1u);
+        EXPECT_EQ(settings.history[0].process, c.kept) << c.given;
+    }
+}
+
 TEST_F(RecordBlockedPopupTest, RefusesTheBrowsersInternalPages) {
     EXPECT_FALSE(Record("http://a.example.com/", "res://shdoclc.dll/navcancl.htm"));
     EXPECT_FALSE(Record("http://a.example.com/", "about:NavigationCanceled"));

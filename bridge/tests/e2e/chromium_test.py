@@ -57,6 +57,15 @@ def wait(predicate, seconds):
 
 try:
     tray.start()
+    def process_of(history, tag):
+        # An entry is four lines: the window's numbers and the process, the
+        # site, the pop-up and the time.
+        lines = history.split("\n")[1:]
+        for i in range(0, len(lines) - 3, 4):
+            if lines[i + 2].endswith("/ad.html?%s" % tag):
+                return lines[i].split(None, 4)[4] if len(lines[i].split()) > 4 else ""
+        return None
+
     started = time.monotonic()
     browser = Chromium(work, launcher, popup_blocking=(group == "chromium-blocker"))
     print("measured: Chromium with the extension ready in %.1f s" % browser.startup_seconds)
@@ -81,6 +90,8 @@ try:
         history = history_text()
         for tag in ("onload", "onload2", "shift"):
             check(history.count("/ad.html?%s\n" % tag) == 1, "history.lst holds ?%s once" % tag)
+            check(process_of(history, tag) == "chrome.exe",
+                  "history.lst names chrome.exe as the process of ?%s" % tag)
         for tag in ("ctrl", "link"):
             check("?%s\n" % tag not in history, "history.lst has no ?%s" % tag)
         check(history.startswith("3\n") and option("PopupBlockedTotal_Count") == "0x3"
@@ -135,6 +146,8 @@ try:
                "Quellix blocks that pop-under", "popunder")
         check(tray.exit(), "QLX.exe ends through its exit question")
         history = history_text()
+        check(process_of(history, "popunder") == "chrome.exe",
+              "history.lst names chrome.exe as the pop-under's process")
         check(history.count("/ad.html?popunder\n") == 1 and history.startswith("1\n")
               and option("PopupBlockedTotal_Count") == "0x1",
               "history.lst and the counters show the pop-under once")

@@ -1156,6 +1156,18 @@ TEST_F(TrayFaceTest, TextsFitTheirControlsAndTheSplashHasItsShape) {
     EXPECT_GE(::SendMessageA(list, LVM_GETCOLUMNWIDTH, 0, 0),
               TextWidth(RemoteItemText(tray.Handle(), list, 0, 0)) + 12);
     EXPECT_TRUE(::SendMessageA(list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0) & LVS_EX_LABELTIP);
+    // Time, pop-up and the browser's process, whose usual names fit whole.
+    EXPECT_EQ(::SendMessageA(ListView_GetHeader(list), HDM_GETITEMCOUNT, 0, 0), 3);
+    for (const char* process : {"chrome.exe", "msedge.exe", "iexplore.exe"}) {
+        EXPECT_GE(::SendMessageA(list, LVM_GETCOLUMNWIDTH, 2, 0), TextWidth(process) + 12)
+            << process;
+    }
+    // All three stand inside the list, beside its vertical scroll bar.
+    LRESULT columns = 0;
+    for (int column = 0; column < 3; ++column) {
+        columns += ::SendMessageA(list, LVM_GETCOLUMNWIDTH, column, 0);
+    }
+    EXPECT_LE(columns + ::GetSystemMetrics(SM_CXVSCROLL), ClientWidth(list));
     Exit();
 }
 
