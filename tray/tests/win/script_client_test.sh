@@ -51,7 +51,7 @@ count=$(run reg query 'HKCU\Software\Quellix\Options' | tr -d '\r' | grep -c 'RE
 history=$(run cmd /c type "%APPDATA%\\Quellix\\history.lst" | tr -d '\r')
 echo "$history"
 [ "$(echo "$history" | sed -n 1p)" = "1" ] || { echo "FAIL: history count" >&2; status=1; }
-[ "$(echo "$history" | sed -n 2p)" = "10 20 300 200" ] || { echo "FAIL: history geometry" >&2; status=1; }
+[ "$(echo "$history" | sed -n 2p)" = "10 20 300 200 explorer.exe" ] || { echo "FAIL: history geometry and process" >&2; status=1; }
 [ "$(echo "$history" | sed -n 3p)" = "http://www.example.com" ] || { echo "FAIL: history site" >&2; status=1; }
 [ "$(echo "$history" | sed -n 4p)" = "http://ads.example.net/p?x=1" ] || { echo "FAIL: history pop-up" >&2; status=1; }
 exit $status
