@@ -37,7 +37,7 @@ qlx_wine_prepare() {
         if [ ! -f "$WINEPREFIX/.qlx-ready-2" ]; then
             echo "wine-env: creating prefix $WINEPREFIX" >&2
             rm -rf "$WINEPREFIX"
-            "$QLX_WINE64" wineboot -i </dev/null >/dev/null 2>&1 9>&-
+            "$QLX_WINE64" wineboot.exe -i </dev/null >/dev/null 2>&1 9>&-
             if [ -z "${QLX_WINE_DISPLAY:-}" ]; then
                 "$QLX_WINE64" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f \
                     </dev/null >/dev/null 2>&1 9>&-
