@@ -94,6 +94,26 @@ void SetButtonFaces(HWND button, HIMAGELIST faces) {
     ::InvalidateRect(button, nullptr, FALSE);
 }
 
+void ReloadFaces(HWND window, ImageListOwner& faces, HIMAGELIST fresh) {
+    if (!fresh) {
+        return; // the old art still beats none
+    }
+    struct Change {
+        HIMAGELIST old, faces;
+    } change{faces.list, fresh};
+    ::EnumChildWindows(
+        window,
+        [](HWND child, LPARAM param) -> BOOL {
+            const auto& c = *reinterpret_cast<const Change*>(param);
+            if (static_cast<HIMAGELIST>(::GetPropA(child, kFacesProp)) == c.old) {
+                SetButtonFaces(child, c.faces);
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&change));
+    faces.Reset(fresh);
+}
+
 bool DrawImageButton(const DRAWITEMSTRUCT& item) {
     if (item.CtlType != ODT_BUTTON) {
         return false;

@@ -90,7 +90,15 @@ INT_PTR SkinnedDialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
 #define WM_DPICHANGED 0x02E0
 #endif
     case WM_DPICHANGED:
-        ChangeDpi(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+        ChangeDpi(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+        return TRUE;
+#ifndef WM_DPICHANGED_AFTERPARENT
+#define WM_DPICHANGED_AFTERPARENT 0x02E3
+#endif
+    case WM_DPICHANGED_AFTERPARENT:
+        // A page inside another dialog follows its window to the new scale;
+        // where it stands is its parent's to say.
+        ChangeDpi(WindowDpi(window_), nullptr);
         return TRUE;
     case WM_MEASUREITEM:
         return SkinMenu::Measure(*reinterpret_cast<MEASUREITEMSTRUCT*>(lParam));
@@ -121,13 +129,16 @@ int SkinnedDialog::Scale(int pixels) const {
     return ScaleForDpi(pixels, dpi_);
 }
 
-void SkinnedDialog::ChangeDpi(int dpi, const RECT& suggested) {
+void SkinnedDialog::ChangeDpi(int dpi, const RECT* suggested) {
     if (dpi <= 0 || dpi == dpi_) {
         return;
     }
     // The font the dialog has, at the new DPI, for the window and its controls.
     LOGFONTA look{};
-    const auto current = reinterpret_cast<HFONT>(::SendMessageA(window_, WM_GETFONT, 0, 0));
+    // A dialog keeps answering WM_GETFONT with its template's font: after a
+    // first change the font to scale from is the one made for the last DPI.
+    const HFONT current =
+        font_ ? font_.get() : reinterpret_cast<HFONT>(::SendMessageA(window_, WM_GETFONT, 0, 0));
     if (current && ::GetObjectA(current, sizeof look, &look)) {
         look.lfHeight = ::MulDiv(look.lfHeight, dpi, dpi_);
         UniqueFont font(::CreateFontIndirectA(&look));
@@ -141,9 +152,11 @@ void SkinnedDialog::ChangeDpi(int dpi, const RECT& suggested) {
         }
     }
     dpi_ = dpi;
-    ::SetWindowPos(window_, nullptr, suggested.left, suggested.top,
-                   suggested.right - suggested.left, suggested.bottom - suggested.top,
-                   SWP_NOZORDER | SWP_NOACTIVATE);
+    if (suggested) {
+        ::SetWindowPos(window_, nullptr, suggested->left, suggested->top,
+                       suggested->right - suggested->left, suggested->bottom - suggested->top,
+                       SWP_NOZORDER | SWP_NOACTIVATE);
+    }
     if (skinModule_) {
         ApplySkin(skinModule_, skinBitmap_, skinKeepsSize_);
     }

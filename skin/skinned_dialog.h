@@ -88,7 +88,8 @@ protected:
 private:
     static INT_PTR CALLBACK Proc(HWND, UINT, WPARAM, LPARAM);
     INT_PTR Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
-    void ChangeDpi(int dpi, const RECT& suggested);
+    // `suggested`: the system's new window rectangle; null for a child.
+    void ChangeDpi(int dpi, const RECT* suggested);
 
     HWND window_ = nullptr;
     bool modal_ = false;

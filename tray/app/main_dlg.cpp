@@ -298,24 +298,13 @@ void CMainDlg::SetUpControls() {
     char popup[] = "Popup";
     char process[] = "Process";
     LVCOLUMNA column{};
-    column.mask = LVCF_TEXT | LVCF_WIDTH;
-    // The time column shows a whole time in the list's font, the process
-    // column a browser's usual program name; the addresses take the rest of
-    // the row.
-    const int timeWidth = ListView_GetStringWidth(list, "0000-00-00 00:00:00") + 14;
-    column.cx = std::max(timeWidth, Scale(70));
-    column.pszText = time;
-    ::SendMessageA(list, LVM_INSERTCOLUMNA, 0, reinterpret_cast<LPARAM>(&column));
-    const int processWidth = ListView_GetStringWidth(list, "iexplore.exe") + 14;
-    RECT client{};
-    ::GetClientRect(list, &client);
-    const int rest = client.right - column.cx - processWidth - ::GetSystemMetrics(SM_CXVSCROLL);
-    column.cx = std::max(rest, Scale(60));
-    column.pszText = popup;
-    ::SendMessageA(list, LVM_INSERTCOLUMNA, 1, reinterpret_cast<LPARAM>(&column));
-    column.cx = std::max(processWidth, Scale(60));
-    column.pszText = process;
-    ::SendMessageA(list, LVM_INSERTCOLUMNA, 2, reinterpret_cast<LPARAM>(&column));
+    column.mask = LVCF_TEXT;
+    WPARAM index = 0;
+    for (char* text : {time, popup, process}) {
+        column.pszText = text;
+        ::SendMessageA(list, LVM_INSERTCOLUMNA, index++, reinterpret_cast<LPARAM>(&column));
+    }
+    SizeColumns();
 
     buttonFaces_.Reset(skin::LoadImageStrip(module, IDB_BUTTON_FACE, 88, Dpi()));
     closeFaces_.Reset(skin::LoadImageStrip(module, 184, 15, Dpi()));
@@ -326,13 +315,12 @@ void CMainDlg::SetUpControls() {
         skin::MakeImageButton(::GetDlgItem(Window(), control), buttonFaces_.list, true);
     }
 
+    SizeStrips();
     HWND toggle = ::GetDlgItem(Window(), IDC_TOGGLE_STRIP);
-    TabCtrl_SetItemSize(toggle, Scale(148), Scale(26));
     skin::AddTabItems(toggle, {"Enable Blocking", "Show Minibar"});
     skin::MakeTabStrip(toggle, {{}, nullptr, 24, true});
 
     HWND menu = ::GetDlgItem(Window(), IDC_MENU_STRIP);
-    TabCtrl_SetItemSize(menu, Scale(59), Scale(40));
     std::vector<std::string> menuTexts;
     for (UINT id :
          {IDS_MENU_ABOUT, IDS_MENU_HELP, IDS_MENU_UPDATE, IDS_MENU_SETTINGS, IDS_MENU_LAST_POPUP}) {
@@ -344,7 +332,6 @@ void CMainDlg::SetUpControls() {
     skin::MakeTabStrip(menu, {{}, menuIcons_.list, 0, true});
 
     HWND exit = ::GetDlgItem(Window(), IDC_EXIT_STRIP);
-    TabCtrl_SetItemSize(exit, Scale(92), Scale(24));
     skin::AddTabItems(exit, {skin::LoadString(module, IDS_MENU_EXIT)});
     exitIcon_.Reset(IconList(module, {208}));
     skin::MakeTabStrip(exit, {{}, exitIcon_.list, 0, true});
@@ -368,6 +355,35 @@ void CMainDlg::SetUpControls() {
     for (int id : {IDC_LAST_POPUP_VALUE, IDC_POPUPED_AT_VALUE, IDC_TODAY_VALUE, IDC_TOTAL_VALUE}) {
         SetItemText(id, none);
     }
+}
+
+void CMainDlg::SizeColumns() {
+    // The time column shows a whole time in the list's font, the process
+    // column a browser's usual program name; the addresses take the rest of
+    // the row.
+    HWND list = Item(IDC_HISTORY_LIST);
+    const int time = std::max(ListView_GetStringWidth(list, "0000-00-00 00:00:00") + 14, Scale(70));
+    const int processWidth = ListView_GetStringWidth(list, "iexplore.exe") + 14;
+    RECT client{};
+    ::GetClientRect(list, &client);
+    const int rest = client.right - time - processWidth - ::GetSystemMetrics(SM_CXVSCROLL);
+    ListView_SetColumnWidth(list, 0, time);
+    ListView_SetColumnWidth(list, 1, std::max(rest, Scale(60)));
+    ListView_SetColumnWidth(list, 2, std::max(processWidth, Scale(60)));
+}
+
+void CMainDlg::SizeStrips() {
+    TabCtrl_SetItemSize(Item(IDC_TOGGLE_STRIP), Scale(148), Scale(26));
+    TabCtrl_SetItemSize(Item(IDC_MENU_STRIP), Scale(59), Scale(40));
+    TabCtrl_SetItemSize(Item(IDC_EXIT_STRIP), Scale(92), Scale(24));
+}
+
+void CMainDlg::OnDpiChanged() {
+    skin::ReloadFaces(Window(), buttonFaces_,
+                      skin::LoadImageStrip(app_.Instance(), IDB_BUTTON_FACE, 88, Dpi()));
+    skin::ReloadFaces(Window(), closeFaces_, skin::LoadImageStrip(app_.Instance(), 184, 15, Dpi()));
+    SizeStrips();
+    SizeColumns();
 }
 
 void CMainDlg::RefreshValues() {

@@ -68,6 +68,11 @@ private:
     bool OnNotify(const NMHDR& header, INT_PTR* result) override;
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR* result) override;
     void SetUpControls();
+    // Sizes that follow the window's DPI: set at the start and after a move
+    // to a monitor of another scale.
+    void SizeColumns();
+    void SizeStrips();
+    void OnDpiChanged() override;
     void RunCommand(UINT id);
     void OnStrip(int strip);
     void OnTrayClick();

@@ -354,6 +354,21 @@ BOOL CSettingsDlg::OnInit() {
     return TRUE;
 }
 
+void CSettingsDlg::OnDpiChanged() {
+    skin::ReloadFaces(Window(), buttonFaces_,
+                      skin::LoadImageStrip(module_, IDB_SMALL_BUTTON_FACE, 72, Dpi()));
+    skin::ReloadFaces(Window(), closeFaces_, skin::LoadImageStrip(module_, 184, 15, Dpi()));
+    TabCtrl_SetItemSize(Item(IDC_SETTINGS_TABS), Scale(62), Scale(22));
+    // The pages follow on their own (WM_DPICHANGED_AFTERPARENT); their
+    // places on the dialog are the dialog's.
+    for (HWND page : {general_.Window(), advanced_.Window(), sites_ ? sites_->Window() : nullptr}) {
+        if (page) {
+            ::SetWindowPos(page, nullptr, Scale(kPageX), Scale(kPageY), 0, 0,
+                           SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        }
+    }
+}
+
 void CSettingsDlg::ShowPage(int tab) {
     ::ShowWindow(general_.Window(), tab == 0 ? SW_SHOW : SW_HIDE);
     ::ShowWindow(advanced_.Window(), tab == 1 ? SW_SHOW : SW_HIDE);

@@ -96,6 +96,7 @@ private:
     bool OnNotify(const NMHDR& header, INT_PTR* result) override;
     void ShowPage(int tab);
     void OnDefaults();
+    void OnDpiChanged() override;
 
     HINSTANCE module_;
     CSettings& settings_;

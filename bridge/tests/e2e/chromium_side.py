@@ -26,6 +26,11 @@ PAGES = {
         <div id=spot onclick="window.open('/ad.html?' + location.search.slice(1))">anywhere</div>
         <a id=blank target=_blank href="/article.html">an article in a new tab</a>
         <script>blank.href += "?" + location.search.slice(1)</script>""",
+    # A window without toolbar and menu bar, opened by a click.
+    "/popup.html": """<title>Small window</title><style>div{margin:10px;padding:20px;
+        background:#eee}</style>
+        <div id=spot onclick="window.open('/ad.html?' + location.search.slice(1), '',
+            'popup,width=320,height=240')">a small window</div>""",
     "/article.html": "<title>Article</title><p>An article the user asked for.",
     # An advertisement that takes its time: its load event comes only after
     # its picture, and it reports that load to the server.

@@ -98,6 +98,23 @@ try:
               and option("PopupBlockedToday_Count") == "0x3",
               "three entries and both counters at 3")
 
+        # A small window of an allowed site is let through and, with
+        # Normalization on (its default), becomes a normal window: its tab
+        # moves out of the popup window.
+        run("cmd", "/c", "echo 127.0.0.1>%APPDATA%\\Quellix\\sites.lst")
+        tray.start()
+        v = case("popup.html", "normal", "#spot")
+        expect(v, False, "the popup service let it through",
+               "a small window of an allowed site is let through",
+               "normal")
+        check(v is not None and v["normalWindow"], "the verdict asks for a normal window: %s" % v)
+        url = "%s/ad.html?normal" % base
+        kinds = lambda: [w["type"] for w in browser.windows() if url in w["urls"]]  # noqa: E731
+        check(wait(lambda: kinds() == ["normal"], 5),
+              "the small window let through is now a normal window: %s" % browser.windows())
+        tray.exit()
+        run("cmd", "/c", "del", r"%APPDATA%\Quellix\sites.lst")
+
         set_option("BlockPopup", 0)
         tray.start()
         expect(case("click.html", "off", "#spot"), False, "switched off",

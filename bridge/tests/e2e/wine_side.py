@@ -101,10 +101,11 @@ class Tray:
 
 
 def fresh_tray_state():
-    """No tray program, factory settings, no history."""
+    """No tray program, factory settings, no history, no allowed sites."""
     Tray().kill()
     run("reg", "delete", r"HKCU\Software\Quellix", "/f")
-    run("cmd", "/c", "del", r"%APPDATA%\Quellix\history.lst")
+    for name in ("history.lst", "sites.lst"):
+        run("cmd", "/c", "del", "%APPDATA%\\Quellix\\" + name)
 
 
 def frame(payload):

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The main window at 150% and 200% (LogPixels 144 and 192): its size scales
+# The main window and Settings at 150% and 200% (LogPixels 144 and 192): their sizes scale
 # and every text fits its control. One prefix of its own serves both scales;
 # Wine reads LogPixels (HKCU\Control Panel\Desktop) when its server starts.
 set -euo pipefail

@@ -262,8 +262,16 @@ bool ExitTray(qlx::testing::ChildProcess& process, DWORD* exitCode) {
     if (!main || !::PostMessageA(main, WM_COMMAND, kExitCommand, 0)) {
         return false;
     }
+    // A box answered just before may still be closing: the exit question is
+    // the one with a Yes button.
     HWND box = nullptr;
-    if (!WaitForMessageBox(process.Id(), 10000, &box) || !PressButton(box, IDYES)) {
+    const bool asked = qlx::testing::WaitUntil(
+        [&] {
+            box = FindMessageBox(process.Id());
+            return box != nullptr && ::GetDlgItem(box, IDYES) != nullptr;
+        },
+        10000);
+    if (!asked || !PressButton(box, IDYES)) {
         return false;
     }
     return process.WaitForExit(20000, exitCode);

@@ -1194,6 +1194,71 @@ TEST_F(TrayFaceTest, StripItemsHoldTheirWholeNames) {
     Exit();
 }
 
+// A control's text as it shows: "&" marks the next letter and takes no room.
+std::string ShownText(HWND control) {
+    char text[MAX_PATH] = {};
+    ::GetWindowTextA(control, text, sizeof text);
+    std::string shown;
+    for (const char* c = text; *c; ++c) {
+        if (*c != '&' || *++c == '&') {
+            shown.push_back(*c);
+        }
+        if (!*c) {
+            break;
+        }
+    }
+    return shown;
+}
+
+TEST_F(TrayFaceTest, TextsFitEveryPageOfSettings) {
+    Start();
+    HWND settings = OpenSettings(tray, main);
+    ASSERT_NE(settings, nullptr);
+    const int dpi = WindowDc(nullptr) ? ::GetDeviceCaps(WindowDc(nullptr).get(), LOGPIXELSY) : 96;
+    RECT frame{};
+    ::GetWindowRect(settings, &frame);
+    EXPECT_EQ(frame.right - frame.left, ScaleForDpi(490, dpi)) << dpi;
+    EXPECT_EQ(frame.bottom - frame.top, ScaleForDpi(408, dpi)) << dpi;
+    RECT tabs{};
+    ::GetWindowRect(::GetDlgItem(settings, kSettingsTabs), &tabs);
+    const struct {
+        int page;
+        int tabMiddle; // at 100%
+    } pages[] = {{kGeneralPage, 31}, {kAdvancedPage, 93}, {108, 155}};
+    for (const auto& page : pages) {
+        SCOPED_TRACE(page.page);
+        ClickAt({tabs.left + ScaleForDpi(page.tabMiddle, dpi), (tabs.top + tabs.bottom) / 2});
+        HWND shown = ::GetDlgItem(settings, page.page);
+        ASSERT_TRUE(WaitUntil([&] { return ::IsWindowVisible(shown) != FALSE; }, 5000));
+        int checked = 0;
+        for (HWND child = ::GetWindow(shown, GW_CHILD); child;
+             child = ::GetWindow(child, GW_HWNDNEXT)) {
+            char cls[32] = {};
+            ::GetClassNameA(child, cls, sizeof cls);
+            const std::string text = ShownText(child);
+            if (!::IsWindowVisible(child) || text.empty() ||
+                (std::string(cls) != "Static" && std::string(cls) != "Button")) {
+                continue;
+            }
+            // A check box's text stands beside its box.
+            const LONG type = ::GetWindowLongA(child, GWL_STYLE) & BS_TYPEMASK;
+            const bool box =
+                std::string(cls) == "Button" && (type == BS_AUTOCHECKBOX || type == BS_CHECKBOX);
+            EXPECT_LE(TextWidth(text) + (box ? ScaleForDpi(16, dpi) : 0), ClientWidth(child))
+                << text;
+            ++checked;
+        }
+        EXPECT_GE(checked, 2);
+    }
+    for (int button : {kSettingsOk, kSettingsCancel, kSettingsDefaults}) {
+        HWND item = ::GetDlgItem(settings, button);
+        EXPECT_LE(TextWidth(ShownText(item)) + 4, ClientWidth(item)) << button;
+    }
+    Press(settings, kSettingsOk);
+    ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(settings); }, 5000));
+    Exit();
+}
+
 TEST_F(TrayFaceTest, HighContrastDropsTheSkinForTheSystemColours) {
     for (bool contrast : {false, true}) {
         SCOPED_TRACE(contrast);
