@@ -1,17 +1,15 @@
-// The session's downloads: the working directory with room for them, the
-// files already present in a look-up directory, the download of one file
-// with the version file's check, and the clean-up at the end.
+// The session's downloads: the working folder with room for them, the
+// files already present in a look-up folder, the signed manifest, the
+// download and verification of one file, and the clean-up at the end.
+#include "updater/core/download_session.h"
+
 #include <algorithm>
 #include <utility>
-#include <vector>
 
 #include "common/core/text.h"
 #include "updater/core/crc32.h"
 #include "updater/core/download_plan.h"
 #include "updater/core/return_codes.h"
-#include "updater/core/text_files.h"
-#include "updater/core/update_engine.h"
-#include "updater/core/version_check.h"
 
 namespace qlx::updater {
 
@@ -25,9 +23,17 @@ constexpr uint32_t kEmptyReadPauseMs = 10;
 constexpr uint32_t kAlreadyExists = 183;
 constexpr int kNameAttempts = 16;
 
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
+}
+
 } // namespace
 
-bool UpdateEngine::SelectWorkingDirectory(uint64_t need) {
+DownloadSession::DownloadSession(DownloadPlatform& platform, ServerExchange& exchange,
+                                 SessionGuard& guard, LogSink& log, UpdaterNotifications& windows)
+    : platform_(platform), exchange_(exchange), guard_(guard), log_(log), windows_(windows) {}
+
+bool DownloadSession::SelectWorkingDirectory(const std::string& base, uint64_t need) {
     // Always a folder this session made itself: one that existed already may
     // hold files planted by someone else, or be another session's.
     const std::string name = WorkingDirectoryName(platform_.Random());
@@ -57,7 +63,6 @@ bool UpdateEngine::SelectWorkingDirectory(uint64_t need) {
         }
         return free && *free > need;
     };
-    const std::string base = WorkingBase(options_.Value("TargetDir"), programDir_);
     std::string chosen = create(base);
     if (chosen.empty() || !roomy(chosen)) {
         const std::string candidate = chosen.empty() ? base : chosen;
@@ -85,12 +90,100 @@ bool UpdateEngine::SelectWorkingDirectory(uint64_t need) {
     return true;
 }
 
-void UpdateEngine::DropFilesPresent(std::vector<DownloadFile>& files) {
-    const std::vector<std::string> dirs = options_.Values("LookupDir");
+bool DownloadSession::NamesStayInside(const std::vector<DownloadFile>& files) {
+    const std::optional<std::string> workFull = platform_.FullPath(workDir_);
+    for (const DownloadFile& file : files) {
+        // The name by its rules, then where the system itself puts it.
+        const std::optional<std::string> full = platform_.FullPath(PathOf(file.name));
+        if (!IsSafeFileName(file.name) || !workFull || !full ||
+            !StartsWithNoCase(*full, *workFull + "\\")) {
+            Log("Fatal error: file name out of the working directory in server's response: " +
+                file.name + ". Exiting.");
+            return false;
+        }
+    }
+    return true;
+}
+
+void DownloadSession::BeginServer() {
+    keys_.clear();
+    manifest_.reset();
+}
+
+bool DownloadSession::LoadKeys(const std::string& programDir) {
+    const auto text = platform_.ReadTextFile(programDir + kUpdateKeyFile, nullptr);
+    std::vector<int> bad;
+    keys_ = ParseUpdateKeys(text.value_or(""), &bad);
+    for (int line : bad) {
+        Log("Warning: line " + std::to_string(line) + " of " + kUpdateKeyFile +
+            " is not a key, ignored.");
+    }
+    if (keys_.empty()) {
+        Log("Fatal error: no update signing key (update.key); downloads are not trusted.");
+        return false;
+    }
+    return true;
+}
+
+void DownloadSession::VerifyManifest(std::vector<DownloadFile>& files,
+                                     const ManifestExpectation& expected) {
+    const auto entry = std::find_if(files.begin(), files.end(), [](const DownloadFile& file) {
+        return EqualsNoCase(file.name, kManifestFile);
+    });
+    if (!manifest_) {
+        if (entry == files.end()) {
+            Refuse(kManifestFile, "the server's answer names none");
+        }
+        if (entry->size > kMaxManifestBytes) {
+            Refuse(kManifestFile, "it is larger than a manifest can be");
+        }
+        const std::string path = PathOf(kManifestFile);
+        if (const int32_t failure = Download(*entry, path, nullptr); failure != 0) {
+            throw UpdaterFailure{failure};
+        }
+        const auto text = platform_.ReadTextFile(path, nullptr);
+        std::string reason = "it cannot be read";
+        std::optional<Manifest> manifest;
+        if (text) {
+            manifest = ReadSignedManifest(*text, keys_, platform_.Verifier(), &reason);
+        }
+        if (manifest) {
+            reason = CheckManifestIdentity(*manifest, expected.product, expected.responseVersion,
+                                           expected.installedVersion, expected.mustBeNewer);
+        }
+        if (!reason.empty()) {
+            Refuse(kManifestFile, reason);
+        }
+        Log("Verified signature of " + std::string(kManifestFile) + ": " + manifest->product + " " +
+            manifest->version + ", " + std::to_string(manifest->files.size()) + " files.");
+        manifest_ = std::move(manifest);
+    }
+    // Signed once; later rounds find it in the working directory.
+    std::erase_if(files,
+                  [](const DownloadFile& file) { return EqualsNoCase(file.name, kManifestFile); });
+    for (const DownloadFile& file : files) {
+        const ManifestFile* listed = FindManifestFile(*manifest_, file.name);
+        if (!listed) {
+            Refuse(file.name, std::string("it is not listed in ") + kManifestFile);
+        }
+        if (listed->size != file.size) {
+            Refuse(file.name, "its size " + std::to_string(file.size) + " is not the size " +
+                                  std::to_string(listed->size) + " of " + kManifestFile);
+        }
+    }
+}
+
+void DownloadSession::StartRound(uint64_t totalBytes) {
+    roundTotal_ = totalBytes;
+    roundBytes_ = 0;
+}
+
+void DownloadSession::DropFilesPresent(std::vector<DownloadFile>& files,
+                                       const std::vector<std::string>& lookupDirs) {
     std::erase_if(files, [&](const DownloadFile& file) {
         const ManifestFile* listed = manifest_ ? FindManifestFile(*manifest_, file.name) : nullptr;
-        for (const std::string& dir : dirs) {
-            const std::string path = LookupPath(SubstituteVariables(dir, variables_), file.name);
+        for (const std::string& dir : lookupDirs) {
+            const std::string path = LookupPath(dir, file.name);
             if (!platform_.FileExists(path)) {
                 continue;
             }
@@ -103,7 +196,7 @@ void UpdateEngine::DropFilesPresent(std::vector<DownloadFile>& files) {
             // manifest's too: a CRC is easily forged.
             if (*crc == file.crc && listed && platform_.FileSha256(path) == listed->sha256) {
                 // The script finds its files in the working directory.
-                const std::string local = workDir_ + "\\" + file.name;
+                const std::string local = PathOf(file.name);
                 if (!EqualsNoCase(path, local) && platform_.CopyFile(path, local) == 0) {
                     filesToDelete_.push_back(local);
                 }
@@ -114,24 +207,22 @@ void UpdateEngine::DropFilesPresent(std::vector<DownloadFile>& files) {
     });
 }
 
-bool UpdateEngine::Download(const DownloadFile& want, const std::string& path,
-                            const Sha256Digest* sha256) {
+int32_t DownloadSession::Download(const DownloadFile& want, const std::string& path,
+                                  const Sha256Digest* sha256) {
     std::unique_ptr<HttpRequest> request;
     try {
-        request = OpenRequest(want.address);
+        request = exchange_.Open(want.address);
     } catch (const UpdaterFailure&) {
     }
     if (!request) {
         Log("Unable to open url " + want.address + " while downloading file " + path);
-        returnCode_ = kFileUrlNotOpened;
-        return false;
+        return kFileUrlNotOpened;
     }
     uint32_t error = 0;
     std::unique_ptr<OutputFile> file = platform_.CreateOutputFile(path, &error);
     if (!file) {
         Log("Fatal error: can't create file: " + path + ", error code: " + std::to_string(error));
-        returnCode_ = kLocalFileNotCreated;
-        return false;
+        return kLocalFileNotCreated;
     }
     filesToDelete_.push_back(path);
     // The status is that of the answer's head, known before its body.
@@ -149,9 +240,11 @@ bool UpdateEngine::Download(const DownloadFile& want, const std::string& path,
     if (!hash) {
         Refuse(want.name, "the system computes no SHA-256");
     }
+    SessionClock& clock = guard_.Clock();
     uint64_t fileBytes = 0;
     uint32_t crc = 0;
     int failures = 0;
+    bool cancelled = false;
     // The blocks are read 2048 bytes at a time, but hashed and written a
     // chunk at a time: under Wine each hash or write call costs as much as
     // the read itself.
@@ -170,9 +263,9 @@ bool UpdateEngine::Download(const DownloadFile& want, const std::string& path,
     std::pair<int, int> shown{-1, -1};
     uint64_t shownAt = 0;
     const auto progress = [&](bool last) {
-        const std::pair<int, int> percent{Percent(roundBytes_, sessionTotal_),
+        const std::pair<int, int> percent{Percent(roundBytes_, roundTotal_),
                                           Percent(fileBytes, want.size)};
-        const uint64_t now = platform_.Milliseconds();
+        const uint64_t now = clock.Milliseconds();
         if (percent != shown && (last || shown.first < 0 || now - shownAt >= kProgressEveryMs)) {
             shown = percent;
             shownAt = now;
@@ -219,19 +312,19 @@ bool UpdateEngine::Download(const DownloadFile& want, const std::string& path,
         // blocks, and at once when a read brought nothing: under Wine each
         // of them is a call to the Wine server.
         if (!gotBytes || blocks % kChecksEveryBlocks == 0) {
-            platform_.PumpMessages();
+            clock.PumpMessages();
             progress(false);
-            CheckSessionTime();
-            if (platform_.TerminationSignalled()) {
-                cancelled_ = true;
+            guard_.CheckTime();
+            if (guard_.Terminating()) {
+                cancelled = true;
                 break;
             }
         }
         if (!gotBytes) {
-            platform_.Sleep(kEmptyReadPauseMs);
+            clock.Sleep(kEmptyReadPauseMs);
         }
     }
-    if (!cancelled_) {
+    if (!cancelled) {
         if (const uint32_t failure = flush(); failure != 0) {
             return WriteFailed(path, failure);
         }
@@ -239,9 +332,9 @@ bool UpdateEngine::Download(const DownloadFile& want, const std::string& path,
     }
     request.reset();
     file.reset();
-    if (cancelled_) {
+    if (cancelled) {
         Log("Update canceled by user while downloading files.");
-        return false;
+        return kCancelled;
     }
     if (fileBytes != want.size) {
         Refuse(want.name, "the server sent " + std::to_string(fileBytes) + " of the declared " +
@@ -261,23 +354,24 @@ bool UpdateEngine::Download(const DownloadFile& want, const std::string& path,
         Log("Verified file: " + want.name + ", " + std::to_string(want.size) + " bytes, SHA-256 " +
             HexDigest(digest));
     }
-    CheckVersionFile(path);
-    return true;
+    if (fileCheck_) {
+        fileCheck_(path);
+    }
+    return 0;
 }
 
-bool UpdateEngine::WriteFailed(const std::string& path, uint32_t error) {
+int32_t DownloadSession::WriteFailed(const std::string& path, uint32_t error) {
     Log("Fatal error: can't write file: " + path + ", error code: " + std::to_string(error));
-    returnCode_ = kLocalFileNotCreated;
-    return false;
+    return kLocalFileNotCreated;
 }
 
-void UpdateEngine::Refuse(const std::string& file, const std::string& reason) {
+void DownloadSession::Refuse(const std::string& file, const std::string& reason) {
     Log("Update refused: " + file + ": " + reason + ".");
     DeleteDownloads();
     throw UpdaterFailure{kGeneralFailure};
 }
 
-void UpdateEngine::DeleteDownloads() {
+void DownloadSession::DeleteDownloads() {
     for (const std::string& file : filesToDelete_) {
         if (platform_.DeleteFile(file) != 0) {
             platform_.DebugOutput("File not deleted: " + file + "\r\n");
@@ -286,26 +380,7 @@ void UpdateEngine::DeleteDownloads() {
     filesToDelete_.clear();
 }
 
-void UpdateEngine::CheckVersionFile(const std::string& path) {
-    const std::string versionFile = options_.Value("VersionFile");
-    if (!IsVersionFile(path, versionFile)) {
-        return;
-    }
-    const std::string original = options_.Value("ProductVersion");
-    const std::string server = newVersion_.value_or("");
-    const std::optional<std::string> text = platform_.ReadTextFile(path, nullptr);
-    const std::optional<Version> downloaded =
-        text ? ParseVersionText(*text) : std::optional<Version>();
-    if (VersionCheckPasses(ParseVersionText(original), ParseVersionText(server), downloaded)) {
-        return;
-    }
-    Log("Version check failure: original version is " + original +
-        ", version in server response is " + server + ", version in downloaded " + versionFile +
-        " is " + (downloaded ? FormatVersion(*downloaded) : std::string()));
-    throw UpdaterFailure{kVersionCheckFailed};
-}
-
-void UpdateEngine::CleanUp() {
+void DownloadSession::CleanUp() {
     DeleteDownloads();
     for (const std::string& dir : dirsToRemove_) {
         platform_.RemoveDirectory(dir);
