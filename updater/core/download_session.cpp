@@ -4,6 +4,10 @@
 #include "updater/core/download_session.h"
 
 #include <algorithm>
+#include <array>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 #include <utility>
 
 #include "common/core/text.h"
@@ -26,6 +30,101 @@ constexpr int kNameAttempts = 16;
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
 }
+
+// The CRC, the SHA-256 and the file writes of a download, on a thread of
+// their own: the reading thread fills one chunk of a ring while this one
+// takes those filled before. Under Wine the hash costs about as much as the
+// 2048-byte reads themselves; side by side, the reads set the pace. The
+// ring lets the reader go on while the other thread waits for a core.
+class ChunkSink {
+public:
+    ChunkSink(OutputFile& file, Sha256Stream& hash) : file_(file), hash_(hash) {
+        for (Chunk& chunk : ring_) {
+            chunk.bytes.resize(kChunkBytes);
+        }
+        worker_ = std::thread([this] { Work(); });
+    }
+    ~ChunkSink() { Stop(); }
+    ChunkSink(const ChunkSink&) = delete;
+    ChunkSink& operator=(const ChunkSink&) = delete;
+
+    // The chunk the reading thread fills, kChunkBytes long.
+    char* Filling() { return ring_[filling_].bytes.data(); }
+    // Hands the `size` bytes filled over and goes on with the next chunk,
+    // once one is free; the error of a write that failed before (0 when none).
+    uint32_t HandOver(size_t size) {
+        std::unique_lock lock(mutex_);
+        if (error_ == 0 && size != 0) {
+            ring_[filling_].size = size;
+            ++queued_;
+            filling_ = (filling_ + 1) % ring_.size();
+            changed_.notify_all();
+        }
+        changed_.wait(lock, [this] { return queued_ < ring_.size() || error_ != 0; });
+        return error_;
+    }
+    // Waits for every chunk handed over; the first write error (0 when none).
+    uint32_t Drain() {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return queued_ == 0 || error_ != 0; });
+        return error_;
+    }
+    // Ends the thread, dropping what is not taken yet; nothing of the file
+    // or the hash is touched after.
+    void Stop() {
+        {
+            std::lock_guard lock(mutex_);
+            stopping_ = true;
+            changed_.notify_all();
+        }
+        if (worker_.joinable()) {
+            worker_.join();
+        }
+    }
+    // The CRC-32 of every byte taken; only after `Drain` or `Stop`.
+    uint32_t Crc() const { return crc_; }
+
+private:
+    struct Chunk {
+        std::vector<char> bytes;
+        size_t size = 0;
+    };
+
+    void Work() {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            changed_.wait(lock, [this] { return queued_ != 0 || stopping_; });
+            if (stopping_ || error_ != 0) {
+                return;
+            }
+            const size_t first = (filling_ + ring_.size() - queued_) % ring_.size();
+            const std::string_view bytes(ring_[first].bytes.data(), ring_[first].size);
+            lock.unlock();
+            crc_ = Crc32(crc_, bytes.data(), bytes.size());
+            hash_.Add(bytes);
+            // A full disk must not leave a short file that counts as downloaded.
+            const uint32_t error = file_.Write(bytes);
+            lock.lock();
+            error_ = error;
+            --queued_;
+            changed_.notify_all();
+        }
+    }
+
+    OutputFile& file_;
+    Sha256Stream& hash_;
+    std::array<Chunk, 8> ring_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    // Under the mutex: the reading thread's chunk, and how many chunks
+    // before it wait to be taken (the first of them may be being taken).
+    size_t filling_ = 0;
+    size_t queued_ = 0;
+    uint32_t error_ = 0;
+    bool stopping_ = false;
+    uint32_t crc_ = 0; // the worker's alone until it is drained
+    std::thread worker_;
+};
 
 } // namespace
 
@@ -242,21 +341,17 @@ int32_t DownloadSession::Download(const DownloadFile& want, const std::string& p
     }
     SessionClock& clock = guard_.Clock();
     uint64_t fileBytes = 0;
-    uint32_t crc = 0;
     int failures = 0;
     bool cancelled = false;
-    // The blocks are read 2048 bytes at a time, but hashed and written a
-    // chunk at a time: under Wine each hash or write call costs as much as
-    // the read itself.
-    std::vector<char> chunk(kChunkBytes);
+    // The blocks are read 2048 bytes at a time, and handed on to be hashed
+    // and written a chunk at a time: under Wine each hash or write call
+    // costs as much as the read itself.
+    ChunkSink sink(*file, *hash);
     size_t pending = 0;
-    const auto flush = [&]() -> uint32_t {
-        const std::string_view bytes(chunk.data(), pending);
+    const auto handOver = [&]() -> uint32_t {
+        const size_t size = pending;
         pending = 0;
-        crc = Crc32(crc, bytes.data(), bytes.size());
-        hash->Add(bytes);
-        // A full disk must not leave a short file that counts as downloaded.
-        return file->Write(bytes);
+        return sink.HandOver(size);
     };
     // The windows hear of a change only, and a few times a second: a
     // notification crosses threads and costs more than reading a block.
@@ -272,26 +367,31 @@ int32_t DownloadSession::Download(const DownloadFile& want, const std::string& p
             windows_.Progress(percent.first, percent.second);
         }
     };
+    const auto closeAll = [&] {
+        sink.Stop();
+        request.reset();
+        file.reset();
+    };
     for (uint32_t blocks = 0;; ++blocks) {
         // Never more than the declared size; once it is reached, one byte
         // more tells a longer body from a whole one.
         const uint64_t left = want.size - fileBytes;
         const uint32_t ask =
             left == 0 ? 1 : static_cast<uint32_t>(std::min<uint64_t>(kBlockBytes, left));
-        if (pending + ask > chunk.size()) {
-            if (const uint32_t failure = flush(); failure != 0) {
+        if (pending + ask > kChunkBytes) {
+            if (const uint32_t failure = handOver(); failure != 0) {
+                closeAll();
                 return WriteFailed(path, failure);
             }
         }
         uint32_t read = 0;
-        const bool ok = request->Read(chunk.data() + pending, ask, &read, &error);
+        const bool ok = request->Read(sink.Filling() + pending, ask, &read, &error);
         if (ok && read == 0) {
             break;
         }
         if (ok && left == 0) {
             // Closed first, so that the refusal can remove the file.
-            request.reset();
-            file.reset();
+            closeAll();
             Refuse(want.name, "the server sends more than the declared " +
                                   std::to_string(want.size) + " bytes");
         }
@@ -325,13 +425,18 @@ int32_t DownloadSession::Download(const DownloadFile& want, const std::string& p
         }
     }
     if (!cancelled) {
-        if (const uint32_t failure = flush(); failure != 0) {
+        uint32_t failure = handOver();
+        if (failure == 0) {
+            failure = sink.Drain();
+        }
+        if (failure != 0) {
+            closeAll();
             return WriteFailed(path, failure);
         }
         progress(true);
     }
-    request.reset();
-    file.reset();
+    closeAll();
+    const uint32_t crc = sink.Crc();
     if (cancelled) {
         Log("Update canceled by user while downloading files.");
         return kCancelled;

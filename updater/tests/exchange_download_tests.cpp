@@ -139,9 +139,10 @@ struct Rig {
     }
 };
 
-// Larger than two hand-over chunks, and no whole number of blocks.
+// More than the ring of hand-over chunks holds, and no whole number of
+// blocks.
 std::string Content() {
-    std::string text(150'000, '\0');
+    std::string text(600'011, '\0');
     for (size_t i = 0; i < text.size(); ++i) {
         text[i] = static_cast<char>('a' + (i * 7 + i / 3000) % 26);
     }
@@ -170,22 +171,22 @@ TEST(DownloadSessionTest, BodyIsReadToTheDeclaredSizeAndVerified) {
          Cut(content, {1, 2047, 5000, 61'000, 3, 65'536}),
          {},
          "returns 0",
-         "Verified file: a.dat, 150000 bytes, SHA-256 ",
+         "Verified file: a.dat, 600011 bytes, SHA-256 ",
          true,
          good},
         {"transient read failures", flaky, {}, "returns 0", "Downloaded file: " + path, true, good},
         {"one byte more than declared",
-         Cut(content + "x", {149'990}),
+         Cut(content + "x", {599'990}),
          {},
          "throws -18",
-         "Update refused: a.dat: the server sends more than the declared 150000 bytes.",
+         "Update refused: a.dat: the server sends more than the declared 600011 bytes.",
          false,
          good},
         {"one byte less than declared",
          Cut(content.substr(1), {70'000}),
          {},
          "throws -18",
-         "Update refused: a.dat: the server sent 149999 of the declared 150000 bytes.",
+         "Update refused: a.dat: the server sent 600010 of the declared 600011 bytes.",
          false,
          good},
         {"wrong CRC",
@@ -202,7 +203,7 @@ TEST(DownloadSessionTest, BodyIsReadToTheDeclaredSizeAndVerified) {
          "Update refused: a.dat: its SHA-256 ",
          false,
          Crc32(altered)},
-        {"disk fills", Cut(content, {}), [](Rig& rig) { rig.files.diskRoom = 100'000; },
+        {"disk fills", Cut(content, {}), [](Rig& rig) { rig.files.diskRoom = 300'000; },
          "returns -14", "Fatal error: can't write file: " + path + ", error code: 112", false,
          good},
         {"cancelled", Cut(content, {2048, 2048, 2048}),
