@@ -85,56 +85,24 @@ public:
                       LogSink& report) = 0;
 };
 
-class UpdaterPlatform {
+// The clock and the termination event, which every long step of a session
+// watches, and the engine thread's window messages.
+class SessionClock {
 public:
-    virtual ~UpdaterPlatform() = default;
-
-    // The process command line, when the system gives one.
-    virtual std::optional<std::string> CommandLine() = 0;
-    // The updater's own folder, ending with "\".
-    virtual std::string ProgramDirectory() = 0;
-    virtual qlx::Registry& SystemRegistry() = 0;
-
-    // A referenced file: attributes set to normal first, then read whole.
-    virtual std::optional<std::string> ReadReferencedFile(const std::string& path) = 0;
-    // The whole file, or nothing and the system's error code in `*error`
-    // (which may be null).
-    virtual std::optional<std::string> ReadTextFile(const std::string& path, uint32_t* error) = 0;
-    // Replaces the file's content whole, so that a crash leaves the old or
-    // the new content: 0 or the system's error code.
-    virtual uint32_t ReplaceTextFile(const std::string& path, std::string_view text) = 0;
-    virtual bool FileExists(const std::string& path) = 0;
-    // 0, or the system's error code.
-    virtual uint32_t DeleteFile(const std::string& path) = 0;
-
-    // The special-folder variables ("CSIDL_..." names) that resolve.
-    virtual std::vector<std::pair<std::string, std::string>> FolderVariables() = 0;
-    virtual OsVersion GetOsVersion() = 0;
-
-    // The cross-process termination event: 0 or the error code.
-    virtual uint32_t CreateTerminationEvent() = 0;
+    virtual ~SessionClock() = default;
+    // Milliseconds since the system started.
+    virtual uint64_t Milliseconds() = 0;
+    virtual void Sleep(uint32_t ms) = 0;
     virtual bool TerminationSignalled() = 0;
-    // Waits up to `ms`; true as soon as the termination event is signalled.
-    virtual bool WaitForTermination(uint32_t ms) = 0;
+    // Dispatches the engine thread's pending window messages.
+    virtual void PumpMessages() = 0;
+};
 
-    // The per-product single-instance event and its registered message.
-    virtual InstanceEvent CreateInstanceEvent(const std::string& name) = 0;
-    virtual void RegisterMessage(const std::string& name) = 0;
-    virtual void BroadcastMessage(const std::string& name, uintptr_t wParam, intptr_t lParam) = 0;
-
-    virtual InstallResult InstallFile(const std::string& source, const std::string& target) = 0;
-    // A copy of `source` at `target` (replaced): 0 or the system's error code.
-    virtual uint32_t CopyFile(const std::string& source, const std::string& target) = 0;
-    // Renames `source` to `target` in one step, replacing it: 0 or the error.
-    virtual uint32_t MoveFile(const std::string& source, const std::string& target) = 0;
-    // The started process (to wait for), or nothing with the error code.
-    virtual std::unique_ptr<Waitable>
-    StartProcess(const std::string& commandLine, const std::string& directory, uint32_t* error) = 0;
-    virtual std::unique_ptr<NamedEvent> OpenEvent(const std::string& name) = 0;
-    virtual uint32_t Random() = 0;
-
-    // Server exchange. Whether the system can split `address` into host and
-    // path.
+// What a server exchange needs: HTTP requests and their answers.
+class ExchangePlatform {
+public:
+    virtual ~ExchangePlatform() = default;
+    // Whether the system can split `address` into host and path.
     virtual bool SplitsAddress(const std::string& address) = 0;
     // Connects, opens a GET request (HTTP/1.0, no cache) and sends it. In
     // the secure mode the server's certificate must be valid: no error of it
@@ -145,15 +113,24 @@ public:
     // The whole address opened in one call: the last resort.
     virtual std::unique_ptr<HttpRequest> OpenAddress(const std::string& address, HttpMode mode,
                                                      uint32_t* error) = 0;
+};
 
-    // Milliseconds since the system started.
-    virtual uint64_t Milliseconds() = 0;
-    virtual void Sleep(uint32_t ms) = 0;
-    // Dispatches the engine thread's pending window messages.
-    virtual void PumpMessages() = 0;
+// What the downloads of a session need: their folder, their files and the
+// hashes that verify them.
+class DownloadPlatform {
+public:
+    virtual ~DownloadPlatform() = default;
+    // The whole file, or nothing and the system's error code in `*error`
+    // (which may be null).
+    virtual std::optional<std::string> ReadTextFile(const std::string& path, uint32_t* error) = 0;
+    virtual bool FileExists(const std::string& path) = 0;
+    // 0, or the system's error code.
+    virtual uint32_t DeleteFile(const std::string& path) = 0;
+    // A copy of `source` at `target` (replaced): 0 or the system's error code.
+    virtual uint32_t CopyFile(const std::string& source, const std::string& target) = 0;
+    virtual uint32_t Random() = 0;
     virtual void DebugOutput(const std::string& text) = 0;
-
-    // Downloads. A new folder that only the current user, SYSTEM and the
+    // A new folder that only the current user, SYSTEM and the
     // Administrators may enter: 0, 183 when it existed already, or the
     // system's error code.
     virtual uint32_t CreateDirectory(const std::string& path) = 0;
@@ -173,6 +150,45 @@ public:
     virtual std::optional<Sha256Digest> FileSha256(const std::string& path) = 0;
     // The system's hashes and signature checks.
     virtual SignatureVerifier& Verifier() = 0;
+};
+
+// The whole system as a session sees it: the narrow parts above, and the
+// rest for the options, the script and the diagnostics.
+class UpdaterPlatform : public SessionClock, public ExchangePlatform, public DownloadPlatform {
+public:
+    // The process command line, when the system gives one.
+    virtual std::optional<std::string> CommandLine() = 0;
+    // The updater's own folder, ending with "\".
+    virtual std::string ProgramDirectory() = 0;
+    virtual qlx::Registry& SystemRegistry() = 0;
+
+    // A referenced file: attributes set to normal first, then read whole.
+    virtual std::optional<std::string> ReadReferencedFile(const std::string& path) = 0;
+    // Replaces the file's content whole, so that a crash leaves the old or
+    // the new content: 0 or the system's error code.
+    virtual uint32_t ReplaceTextFile(const std::string& path, std::string_view text) = 0;
+
+    // The special-folder variables ("CSIDL_..." names) that resolve.
+    virtual std::vector<std::pair<std::string, std::string>> FolderVariables() = 0;
+    virtual OsVersion GetOsVersion() = 0;
+
+    // The cross-process termination event: 0 or the error code.
+    virtual uint32_t CreateTerminationEvent() = 0;
+    // Waits up to `ms`; true as soon as the termination event is signalled.
+    virtual bool WaitForTermination(uint32_t ms) = 0;
+
+    // The per-product single-instance event and its registered message.
+    virtual InstanceEvent CreateInstanceEvent(const std::string& name) = 0;
+    virtual void RegisterMessage(const std::string& name) = 0;
+    virtual void BroadcastMessage(const std::string& name, uintptr_t wParam, intptr_t lParam) = 0;
+
+    virtual InstallResult InstallFile(const std::string& source, const std::string& target) = 0;
+    // Renames `source` to `target` in one step, replacing it: 0 or the error.
+    virtual uint32_t MoveFile(const std::string& source, const std::string& target) = 0;
+    // The started process (to wait for), or nothing with the error code.
+    virtual std::unique_ptr<Waitable>
+    StartProcess(const std::string& commandLine, const std::string& directory, uint32_t* error) = 0;
+    virtual std::unique_ptr<NamedEvent> OpenEvent(const std::string& name) = 0;
 
     // The diagnostic report's file and network.
     virtual std::unique_ptr<LogSink> OpenReport(const std::string& path) = 0;

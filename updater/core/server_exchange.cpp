@@ -1,15 +1,11 @@
 // The update server exchange: opening a request in the secure or plain
-// mode, reading and parsing the answer, the rounds of an update answer and
-// the write-back of the product's new identity.
+// mode, reading and parsing the answer, and the rounds of an update answer.
+#include "updater/core/server_exchange.h"
+
 #include <algorithm>
 
 #include "common/core/text.h"
-#include "updater/core/download_plan.h"
-#include "updater/core/network_report.h"
-#include "updater/core/references.h"
 #include "updater/core/return_codes.h"
-#include "updater/core/update_engine.h"
-#include "updater/core/words.h"
 
 namespace qlx::updater {
 
@@ -18,8 +14,6 @@ namespace {
 // The connecting state stays on screen at least this long.
 constexpr uint64_t kConnectingMinimumMs = 2000;
 constexpr uint32_t kReadPauseMs = 10;
-constexpr int kFirstTraceHost = 10100;
-constexpr int kFirstPingHost = 10000;
 
 // WinINet's certificate errors: date, host name, unknown or invalid authority,
 // revoked, and any other.
@@ -28,13 +22,15 @@ bool IsCertificateError(uint32_t error) {
            error == 12170 || error == 12179;
 }
 
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
-}
-
 } // namespace
 
-std::unique_ptr<HttpRequest> UpdateEngine::OpenRequest(const std::string& address) {
+ServerExchange::ServerExchange(ExchangePlatform& platform, SessionGuard& guard, LogSink& log,
+                               UpdaterNotifications& windows, const OptionStore& options,
+                               std::function<void()> diagnose)
+    : platform_(platform), guard_(guard), log_(log), windows_(windows), options_(options),
+      diagnose_(std::move(diagnose)) {}
+
+std::unique_ptr<HttpRequest> ServerExchange::Open(const std::string& address) {
     if (!platform_.SplitsAddress(address)) {
         throw UpdaterFailure{kBadServerAddress};
     }
@@ -50,7 +46,7 @@ std::unique_ptr<HttpRequest> UpdateEngine::OpenRequest(const std::string& addres
     }
     // An address that asks for TLS gets it, whatever the option says: a
     // plain fallback would hand the exchange to anyone on the way.
-    if (StartsWithNoCase(address, "https://")) {
+    if (address.size() >= 8 && EqualsNoCase(std::string_view(address).substr(0, 8), "https://")) {
         secure = true;
         plain = false;
     }
@@ -77,23 +73,23 @@ std::unique_ptr<HttpRequest> UpdateEngine::OpenRequest(const std::string& addres
     return request;
 }
 
-void UpdateEngine::SendRequest(const std::string& address) {
+const ServerResponse& ServerExchange::Send(const std::string& address) {
     Log("Sending request:  " + address);
     windows_.ShowConnecting();
-    const uint64_t start = platform_.Milliseconds();
+    SessionClock& clock = guard_.Clock();
+    const uint64_t start = clock.Milliseconds();
     const auto keepConnecting = [&] {
-        const uint64_t elapsed = platform_.Milliseconds() - start;
+        const uint64_t elapsed = clock.Milliseconds() - start;
         if (elapsed < kConnectingMinimumMs) {
-            platform_.Sleep(static_cast<uint32_t>(kConnectingMinimumMs - elapsed));
+            clock.Sleep(static_cast<uint32_t>(kConnectingMinimumMs - elapsed));
         }
     };
-    roundBytes_ = 0;
     response_.clear();
     int32_t failure = 0;
     try {
         std::unique_ptr<HttpRequest> request;
         try {
-            request = OpenRequest(address);
+            request = Open(address);
         } catch (const UpdaterFailure&) {
             Log("Error: failed to open URL. See updater's error code for details.");
             throw;
@@ -109,16 +105,17 @@ void UpdateEngine::SendRequest(const std::string& address) {
     }
     keepConnecting();
     if (failure != 0) {
-        if (failure != kCancelled) {
-            WriteNetworkReport();
+        if (failure != kCancelled && diagnose_) {
+            diagnose_();
         }
         windows_.HideConnecting();
         throw UpdaterFailure{failure};
     }
     windows_.HideConnecting();
+    return response_;
 }
 
-void UpdateEngine::ReadResponse(HttpRequest& request) {
+void ServerExchange::ReadResponse(HttpRequest& request) {
     const std::optional<uint32_t> status = request.Status();
     if (!status) {
         Log("ERROR: HttpQueryInfo returns FALSE. Can't determinet HTTP status code.");
@@ -136,12 +133,9 @@ void UpdateEngine::ReadResponse(HttpRequest& request) {
         uint32_t error = 0;
         const bool ok = request.Read(body.data() + length,
                                      static_cast<uint32_t>(body.size() - length), &read, &error);
-        platform_.Sleep(kReadPauseMs);
-        CheckSessionTime();
-        if (platform_.TerminationSignalled()) {
-            cancelled_ = true;
-            throw UpdaterFailure{kCancelled};
-        }
+        guard_.Clock().Sleep(kReadPauseMs);
+        guard_.CheckTime();
+        guard_.CheckCancel();
         if (ok) {
             if (read == 0) {
                 break;
@@ -171,273 +165,46 @@ void UpdateEngine::ReadResponse(HttpRequest& request) {
     }
 }
 
-void UpdateEngine::WriteNetworkReport() {
-    std::unique_ptr<LogSink> report = platform_.OpenReport(programDir_ + "diagnosis.dat");
-    if (!report) {
-        return;
+void ServerExchange::BeginServer() {
+    round_ = 1;
+    expiry_ = 0;
+    lastRoundFiles_ = 0;
+    lastRoundRefused_ = false;
+}
+
+bool ServerExchange::NextRound() {
+    if (round_ >= kMaxUpdateRounds) {
+        Log("Fatal error: the server asked for more than " + std::to_string(kMaxUpdateRounds) +
+            " rounds of downloads. Exiting.");
+        return false;
     }
-    const auto hosts = [this](int first) {
-        std::vector<std::string> list;
-        for (int id = first;; ++id) {
-            std::string host = texts_(id);
-            if (host.empty()) {
-                return list;
-            }
-            list.push_back(std::move(host));
-        }
-    };
-    try {
-        qlx::updater::WriteNetworkReport(platform_.Network(), *report, hosts(kFirstTraceHost),
-                                         hosts(kFirstPingHost));
-    } catch (...) {
-        // The report never changes what the session does next.
+    ++round_;
+    return true;
+}
+
+void ServerExchange::TakeOffer(const UpdateOffer& offer) {
+    if (offer.returnCode == kUpdated && offer.expireSeconds) {
+        expiry_ = guard_.Clock().Milliseconds() + *offer.expireSeconds * 1000;
+    } else if (offer.returnCode == kUpdated) {
+        expiry_ = 0;
     }
 }
 
-bool UpdateEngine::ProcessUpdateResponse(bool firstRound) {
-    const std::optional<uint64_t> total = TotalDownloadSize(response_);
-    if (!total) {
-        Log(kSizesOverflow);
-        returnCode_ = kGeneralFailure;
-        return false;
-    }
-    if (firstRound && !SelectWorkingDirectory(*total)) {
-        Log("Fatal error: not enough disk space. Exiting.");
-        returnCode_ = kNoDiskSpace;
-        return false;
-    }
-    UpdateRound round = ReadUpdateRound(response_, firstRound);
-    UpdateOffer& offer = round.offer;
-    returnCode_ = offer.returnCode;
-    if (offer.returnCode == kUpdated && offer.expireSeconds) {
-        deadline_ = platform_.Milliseconds() + *offer.expireSeconds * 1000;
-    } else if (offer.returnCode == kUpdated) {
-        deadline_ = 0;
-    }
-    for (const std::string& line : offer.log) {
-        Log(line);
-    }
-    if (!round.proceed) {
-        return false;
-    }
-    if (firstRound) {
-        newVersion_ = offer.productVersion;
-        newName_ = offer.productName;
-        newAbbr_ = offer.abbreviation;
-    }
-    sessionTotal_ = offer.totalSize;
-    std::vector<DownloadFile> files = std::move(offer.files);
-    const std::optional<std::string> workFull = platform_.FullPath(workDir_);
-    for (const DownloadFile& file : files) {
-        // The name by its rules, then where the system itself puts it.
-        const std::optional<std::string> full = platform_.FullPath(workDir_ + "\\" + file.name);
-        if (!IsSafeFileName(file.name) || !workFull || !full ||
-            !StartsWithNoCase(*full, *workFull + "\\")) {
-            Log("Fatal error: file name out of the working directory in server's response: " +
-                file.name + ". Exiting.");
-            returnCode_ = kLocalFileNotCreated;
-            return false;
-        }
-    }
-    VerifyManifest(files);
-    DropFilesPresent(files);
-    if (!firstRound && files.size() >= lastRoundFiles_ && !files.empty()) {
+bool ServerExchange::Expired() {
+    return guard_.Clock().Milliseconds() > expiry_;
+}
+
+std::optional<int32_t> ServerExchange::CheckProgress(size_t missingFiles, bool firstRound) {
+    if (!firstRound && missingFiles >= lastRoundFiles_ && missingFiles != 0) {
         // The last round brought nothing that is found by its CRC now (the
         // server refused a file, or sent one that does not match): asking
         // again would go on for ever.
         Log("Fatal error: files of the previous round are still missing. Exiting.");
-        returnCode_ = lastRoundRefused_ ? kDownloadStatus : kGeneralFailure;
-        return false;
+        return lastRoundRefused_ ? kDownloadStatus : kGeneralFailure;
     }
-    lastRoundFiles_ = files.size();
+    lastRoundFiles_ = missingFiles;
     lastRoundRefused_ = false;
-    size_t filesLeft = files.size();
-
-    const std::string version = newVersion_.value_or("");
-    std::string title = texts_(kTextDownloading) + options_.Value("ProductName");
-    if (version.starts_with("99")) {
-        const std::string databases = texts_(kTextDatabases);
-        title += (databases.empty() ? std::string(" databases 1") : " " + databases + " 1") +
-                 version.substr(2);
-    } else {
-        title += " " + version;
-    }
-    windows_.SetTitle(title);
-    windows_.PhaseStarts(true);
-    const std::string script = options_.Value("DefaultScript");
-    for (const DownloadFile& file : files) {
-        windows_.SetProgressLines(title, texts_(kTextPresentFile) + file.name,
-                                  texts_(kTextCancelHint));
-        const std::string path = workDir_ + "\\" + file.name;
-        if (EqualsNoCase(file.name, script)) {
-            updateScript_ = path;
-        }
-        bool downloaded = false;
-        try {
-            const ManifestFile* listed = FindManifestFile(*manifest_, file.name);
-            downloaded = Download(file, path, &listed->sha256);
-        } catch (const UpdaterFailure& failure) {
-            if (failure.code != kDownloadStatus || platform_.Milliseconds() <= deadline_) {
-                throw;
-            }
-            windows_.HideProgress();
-            lastRoundRefused_ = true;
-            return true;
-        }
-        if (!downloaded) {
-            if (cancelled_) {
-                returnCode_ = kCancelled;
-            } else if (returnCode_ == kUpdated) {
-                returnCode_ = kGeneralFailure;
-            }
-            return false;
-        }
-        if (--filesLeft > 0 && platform_.Milliseconds() > deadline_) {
-            windows_.HideProgress();
-            return true;
-        }
-    }
-    if (returnCode_ == kUpdated && !updateScript_.empty()) {
-        RunDownloadedScript();
-    }
-    if (options_.Value("GetLanguage").empty() &&
-        (returnCode_ == kUpdated || returnCode_ == kUpdatedRestart)) {
-        WriteBackIdentity();
-    }
-    return false;
-}
-
-bool UpdateEngine::LoadUpdateKeys() {
-    const auto text = platform_.ReadTextFile(programDir_ + kUpdateKeyFile, nullptr);
-    std::vector<int> bad;
-    keys_ = ParseUpdateKeys(text.value_or(""), &bad);
-    for (int line : bad) {
-        Log("Warning: line " + std::to_string(line) + " of " + kUpdateKeyFile +
-            " is not a key, ignored.");
-    }
-    if (keys_.empty()) {
-        Log("Fatal error: no update signing key (update.key); downloads are not trusted.");
-        return false;
-    }
-    return true;
-}
-
-void UpdateEngine::VerifyManifest(std::vector<DownloadFile>& files) {
-    const auto entry = std::find_if(files.begin(), files.end(), [](const DownloadFile& file) {
-        return EqualsNoCase(file.name, kManifestFile);
-    });
-    if (!manifest_) {
-        if (entry == files.end()) {
-            Refuse(kManifestFile, "the server's answer names none");
-        }
-        if (entry->size > kMaxManifestBytes) {
-            Refuse(kManifestFile, "it is larger than a manifest can be");
-        }
-        const std::string path = workDir_ + "\\" + kManifestFile;
-        if (!Download(*entry, path, nullptr)) {
-            if (cancelled_) {
-                throw UpdaterFailure{kCancelled};
-            }
-            throw UpdaterFailure{returnCode_ == kUpdated ? kGeneralFailure : returnCode_};
-        }
-        const auto text = platform_.ReadTextFile(path, nullptr);
-        std::string reason = "it cannot be read";
-        std::optional<Manifest> manifest;
-        if (text) {
-            manifest = ReadSignedManifest(*text, keys_, platform_.Verifier(), &reason);
-        }
-        if (manifest) {
-            reason = CheckManifestIdentity(
-                *manifest, options_.Value("ProductAbbreviation"), newVersion_.value_or(""),
-                options_.Value("ProductVersion"), requestType_ == kUpdate);
-        }
-        if (!reason.empty()) {
-            Refuse(kManifestFile, reason);
-        }
-        Log("Verified signature of " + std::string(kManifestFile) + ": " + manifest->product + " " +
-            manifest->version + ", " + std::to_string(manifest->files.size()) + " files.");
-        manifest_ = std::move(manifest);
-    }
-    // Signed once; later rounds find it in the working directory.
-    std::erase_if(files,
-                  [](const DownloadFile& file) { return EqualsNoCase(file.name, kManifestFile); });
-    for (const DownloadFile& file : files) {
-        const ManifestFile* listed = FindManifestFile(*manifest_, file.name);
-        if (!listed) {
-            Refuse(file.name, std::string("it is not listed in ") + kManifestFile);
-        }
-        if (listed->size != file.size) {
-            Refuse(file.name, "its size " + std::to_string(file.size) + " is not the size " +
-                                  std::to_string(listed->size) + " of " + kManifestFile);
-        }
-    }
-}
-
-void UpdateEngine::RunDownloadedScript() {
-    ProcessVariablesFile(updateScript_);
-    ScriptRunner runner(platform_, windows_, log_, script_, workDir_ + "\\",
-                        EqualsNoCase(options_.Value("BreakScriptIfFail"), "yes"), texts_);
-    runner.SetDeadline(sessionDeadline_);
-    InstallJournal journal(platform_, log_, programDir_);
-    runner.SetJournal(&journal);
-    // An update whose script could not be read, stopped half-way or had a
-    // line fail was not carried out, and must not be reported as if it
-    // were: its copies are undone, and the version stays the old one.
-    if (!runner.Load(updateScript_, variables_) || !runner.Run(&cancelled_) ||
-        !runner.AllSucceeded()) {
-        journal.Rollback();
-        returnCode_ = kScriptFailed;
-        return;
-    }
-    journal.Commit();
-    if (script_.restartRequired && returnCode_ == kUpdated) {
-        returnCode_ = kUpdatedRestart;
-    }
-}
-
-void UpdateEngine::WriteBackIdentity() {
-    if (newVersion_) {
-        WriteBack("ProductVersion", *newVersion_);
-    }
-    if (newName_) {
-        WriteBack("ProductName", *newName_);
-    }
-    if (newAbbr_) {
-        WriteBack("ProductAbbreviation", *newAbbr_);
-    }
-}
-
-void UpdateEngine::WriteBack(const char* option, const std::string& value) {
-    const std::string raw = options_.Raw(option);
-    if (raw.starts_with('@')) {
-        const std::string name = raw.substr(1);
-        const std::string path = ResolvePath(programDir_, name);
-        if (const uint32_t error = platform_.ReplaceTextFile(path, value); error != 0) {
-            Log("Warning: can't open storage " + name + " for writing " + value +
-                ", error code: " + std::to_string(error));
-        }
-    } else if (raw.starts_with('#')) {
-        const auto ref = ParseRegistryReference(std::string_view(raw).substr(1));
-        Registry& registry = platform_.SystemRegistry();
-        if (!ref || !registry.CreateKey(ref->root, ref->keyPath) ||
-            !registry.SetValue(ref->root, ref->keyPath, ref->valueName, RegData::String(value))) {
-            Log("Warning: can't write registry value " + raw + " for writing " + value);
-        }
-    } else if (raw.starts_with('<')) {
-        WriteVariable(raw.substr(1), option, value);
-    }
-}
-
-void UpdateEngine::ShowServerMessages() {
-    for (const ResponseRecord& record : response_) {
-        if (EqualsNoCase(record.keyword, "Text")) {
-            const size_t colon = record.text.find(':');
-            windows_.ShowMessage(std::string(TrimBlanks(record.text.substr(0, colon))),
-                                 colon == std::string::npos
-                                     ? std::string()
-                                     : std::string(TrimBlanks(record.text.substr(colon + 1))));
-        }
-    }
+    return std::nullopt;
 }
 
 } // namespace qlx::updater

@@ -3,12 +3,15 @@
 #include <cstdio>
 
 #include "common/core/text.h"
+#include "updater/core/download_plan.h"
 #include "updater/core/install_journal.h"
+#include "updater/core/network_report.h"
 #include "updater/core/language_packs.h"
 #include "updater/core/references.h"
 #include "updater/core/server_response.h"
 #include "updater/core/return_codes.h"
 #include "updater/core/text_files.h"
+#include "updater/core/version_check.h"
 #include "updater/core/words.h"
 
 namespace qlx::updater {
@@ -68,7 +71,10 @@ bool IsValidProductVersion(std::string_view version) {
 UpdateEngine::UpdateEngine(UpdaterPlatform& platform, UpdaterNotifications& windows, LogSink& log,
                            TextSource texts)
     : platform_(platform), windows_(windows), log_(log), texts_(std::move(texts)),
-      programDir_(platform.ProgramDirectory()) {
+      programDir_(platform.ProgramDirectory()), guard_(platform, log),
+      exchange_(platform, guard_, log, windows, options_, [this] { WriteNetworkReport(); }),
+      downloads_(platform, exchange_, guard_, log, windows) {
+    downloads_.SetFileCheck([this](const std::string& path) { CheckVersionFile(path); });
     Log("*******     Updater engine started     *******");
     Log("   ");
     if (auto commandLine = platform_.CommandLine()) {
@@ -275,7 +281,7 @@ void UpdateEngine::ReadSwitches() {
     if (appearance_ == kAppearanceNormal && !EqualsNoCase(appearance, "Normal")) {
         Log("Warning: unknown appearence option specified: " + appearance);
     }
-    detailedLog_ = IsYes(options_.Value("DetailedLog"));
+    exchange_.SetDetailedLog(IsYes(options_.Value("DetailedLog")));
 }
 
 std::string UpdateEngine::BuildRequestAddress(const std::string& server) {
@@ -312,25 +318,10 @@ std::string UpdateEngine::BuildRequestAddress(const std::string& server) {
     return address;
 }
 
-void UpdateEngine::CheckSessionTime() {
-    if (platform_.Milliseconds() > sessionDeadline_) {
-        Log("Fatal error: the session ran out of time (SessionTimeout " +
-            std::to_string(sessionTimeoutMs_ / 1000) + " s). Exiting.");
-        throw UpdaterFailure{kGeneralFailure};
-    }
-}
-
-void UpdateEngine::CheckCancel() {
-    if (platform_.TerminationSignalled()) {
-        cancelled_ = true;
-        throw UpdaterFailure{kCancelled};
-    }
-}
-
 void UpdateEngine::HandleServer(const std::string& server) {
     const std::string address = BuildRequestAddress(server);
     if (requestType_ == kExecuteScript) {
-        CheckCancel();
+        guard_.CheckCancel();
         ExecuteScript();
         return;
     }
@@ -344,17 +335,16 @@ void UpdateEngine::HandleServer(const std::string& server) {
     newVersion_.reset();
     newName_.reset();
     newAbbr_.reset();
-    manifest_.reset();
-    lastRoundFiles_ = 0;
-    lastRoundRefused_ = false;
-    deadline_ = 0;
-    if ((requestType_ == kUpdate || requestType_ == kGetLanguage) && !LoadUpdateKeys()) {
+    exchange_.BeginServer();
+    downloads_.BeginServer();
+    if ((requestType_ == kUpdate || requestType_ == kGetLanguage) &&
+        !downloads_.LoadKeys(programDir_)) {
         returnCode_ = kGeneralFailure;
         sessionOver_ = true;
         return;
     }
-    SendRequest(address);
-    const auto code = FirstValue(response_, "ReturnCode");
+    const ServerResponse& response = exchange_.Send(address);
+    const auto code = FirstValue(response, "ReturnCode");
     if (!code || TrimBlanks(*code).empty()) {
         Log("Fatal error: return code not found in response. Exiting.");
         returnCode_ = kNetworkFailure;
@@ -366,24 +356,23 @@ void UpdateEngine::HandleServer(const std::string& server) {
         sessionOver_ = true;
         return;
     }
-    CheckCancel();
+    guard_.CheckCancel();
     switch (requestType_) {
     case kCheck:
-        returnCode_ = EvaluateCheckResponse(response_);
+        returnCode_ = EvaluateCheckResponse(response);
         sessionOver_ = returnCode_ == kUpdateAvailable || returnCode_ == kCancelled;
         break;
     case kUpdate:
     case kGetLanguage:
-        for (int rounds = 1; ProcessUpdateResponse(rounds == 1); ++rounds) {
-            if (rounds == kMaxUpdateRounds) {
-                Log("Fatal error: the server asked for more than " +
-                    std::to_string(kMaxUpdateRounds) + " rounds of downloads. Exiting.");
+        while (ProcessUpdateResponse(exchange_.Round() == 1)) {
+            if (!exchange_.NextRound()) {
                 returnCode_ = kGeneralFailure;
                 break;
             }
             // The files downloaded so far are found there by their CRC.
-            options_.Set("LookupDir", workDir_, workDir_);
-            SendRequest(address);
+            const std::string& work = downloads_.WorkingDirectory();
+            options_.Set("LookupDir", work, work);
+            exchange_.Send(address);
         }
         if (requestType_ == kGetLanguage) {
             RecordLanguageInUse();
@@ -419,9 +408,10 @@ void UpdateEngine::ConfigureLanguage(const std::string& server) {
     sessionOver_ = true;
     const auto installed = InstalledLanguages(
         platform_.ReadTextFile(programDir_ + kLanguageFile, nullptr).value_or(""));
-    const std::string code = windows_.ChooseLanguage(
-        options_.Value("ProductName") + " - " + texts_(kTextChooseLanguage),
-        ListLanguagePacks(response_, installed), installed.empty() ? "" : installed.front());
+    const std::string code =
+        windows_.ChooseLanguage(options_.Value("ProductName") + " - " + texts_(kTextChooseLanguage),
+                                ListLanguagePacks(exchange_.Response(), installed),
+                                installed.empty() ? "" : installed.front());
     if (code.empty()) {
         returnCode_ = kNothingToUpdate;
         return;
@@ -449,7 +439,7 @@ void UpdateEngine::ExecuteScript() {
     }
     ScriptRunner runner(platform_, windows_, log_, script_, programDir_,
                         IsYes(options_.Value("BreakScriptIfFail")), texts_);
-    runner.SetDeadline(sessionDeadline_);
+    runner.SetDeadline(guard_.Deadline());
     if (!runner.Load(path, variables_)) {
         returnCode_ = kScriptFailed;
         return;
@@ -461,7 +451,7 @@ void UpdateEngine::ExecuteScript() {
     sessionOver_ = false;
     // A local script keeps its own rule: a failure let pass is no stop. Its
     // copies are undone when it stops (or is cancelled, or killed).
-    const bool complete = runner.Run(&cancelled_);
+    const bool complete = runner.Run(guard_.CancelFlag());
     sessionOver_ = true;
     if (complete) {
         journal.Commit();
@@ -494,8 +484,7 @@ int32_t UpdateEngine::RunSession() {
                     std::to_string(kDefaultSessionSeconds) + ".");
             }
         }
-        sessionTimeoutMs_ = seconds * 1000;
-        sessionDeadline_ = platform_.Milliseconds() + sessionTimeoutMs_;
+        guard_.Start(seconds * 1000);
         // Known before anything can end the session: a silent updater that
         // fails early stays silent.
         windows_.SetAppearance(AppearanceOf(options_.Value("Appearance")));
@@ -559,10 +548,230 @@ void UpdateEngine::EndSession() {
             windows_.FinalMessage(choice.stringId);
         }
     }
-    CleanUp();
+    downloads_.CleanUp();
     Log("Engine is exiting with return code of " + std::to_string(returnCode_) + ".");
     windows_.SessionEnded(returnCode_);
     windows_.End();
+}
+
+} // namespace qlx::updater
+
+namespace qlx::updater {
+
+namespace {
+
+constexpr int kFirstTraceHost = 10100;
+constexpr int kFirstPingHost = 10000;
+
+} // namespace
+
+void UpdateEngine::WriteNetworkReport() {
+    std::unique_ptr<LogSink> report = platform_.OpenReport(programDir_ + "diagnosis.dat");
+    if (!report) {
+        return;
+    }
+    const auto hosts = [this](int first) {
+        std::vector<std::string> list;
+        for (int id = first;; ++id) {
+            std::string host = texts_(id);
+            if (host.empty()) {
+                return list;
+            }
+            list.push_back(std::move(host));
+        }
+    };
+    try {
+        qlx::updater::WriteNetworkReport(platform_.Network(), *report, hosts(kFirstTraceHost),
+                                         hosts(kFirstPingHost));
+    } catch (...) {
+        // The report never changes what the session does next.
+    }
+}
+
+bool UpdateEngine::ProcessUpdateResponse(bool firstRound) {
+    const ServerResponse& response = exchange_.Response();
+    const std::optional<uint64_t> total = TotalDownloadSize(response);
+    if (!total) {
+        Log(kSizesOverflow);
+        returnCode_ = kGeneralFailure;
+        return false;
+    }
+    if (firstRound && !downloads_.SelectWorkingDirectory(
+                          WorkingBase(options_.Value("TargetDir"), programDir_), *total)) {
+        Log("Fatal error: not enough disk space. Exiting.");
+        returnCode_ = kNoDiskSpace;
+        return false;
+    }
+    UpdateRound round = ReadUpdateRound(response, firstRound);
+    UpdateOffer& offer = round.offer;
+    returnCode_ = offer.returnCode;
+    exchange_.TakeOffer(offer);
+    for (const std::string& line : offer.log) {
+        Log(line);
+    }
+    if (!round.proceed) {
+        return false;
+    }
+    if (firstRound) {
+        newVersion_ = offer.productVersion;
+        newName_ = offer.productName;
+        newAbbr_ = offer.abbreviation;
+    }
+    downloads_.StartRound(offer.totalSize);
+    std::vector<DownloadFile> files = std::move(offer.files);
+    if (!downloads_.NamesStayInside(files)) {
+        returnCode_ = kLocalFileNotCreated;
+        return false;
+    }
+    downloads_.VerifyManifest(files,
+                              {options_.Value("ProductAbbreviation"), newVersion_.value_or(""),
+                               options_.Value("ProductVersion"), requestType_ == kUpdate});
+    std::vector<std::string> lookupDirs = options_.Values("LookupDir");
+    for (std::string& dir : lookupDirs) {
+        dir = SubstituteVariables(dir, variables_);
+    }
+    downloads_.DropFilesPresent(files, lookupDirs);
+    if (const auto stop = exchange_.CheckProgress(files.size(), firstRound)) {
+        returnCode_ = *stop;
+        return false;
+    }
+    size_t filesLeft = files.size();
+
+    const std::string version = newVersion_.value_or("");
+    std::string title = texts_(kTextDownloading) + options_.Value("ProductName");
+    if (version.starts_with("99")) {
+        const std::string databases = texts_(kTextDatabases);
+        title += (databases.empty() ? std::string(" databases 1") : " " + databases + " 1") +
+                 version.substr(2);
+    } else {
+        title += " " + version;
+    }
+    windows_.SetTitle(title);
+    windows_.PhaseStarts(true);
+    const std::string script = options_.Value("DefaultScript");
+    for (const DownloadFile& file : files) {
+        windows_.SetProgressLines(title, texts_(kTextPresentFile) + file.name,
+                                  texts_(kTextCancelHint));
+        const std::string path = downloads_.PathOf(file.name);
+        if (EqualsNoCase(file.name, script)) {
+            updateScript_ = path;
+        }
+        int32_t failure = 0;
+        try {
+            const ManifestFile* listed =
+                FindManifestFile(*downloads_.VerifiedManifest(), file.name);
+            failure = downloads_.Download(file, path, &listed->sha256);
+        } catch (const UpdaterFailure& thrown) {
+            if (thrown.code != kDownloadStatus || !exchange_.Expired()) {
+                throw;
+            }
+            windows_.HideProgress();
+            exchange_.Refused();
+            return true;
+        }
+        if (failure != 0) {
+            returnCode_ = failure;
+            return false;
+        }
+        if (--filesLeft > 0 && exchange_.Expired()) {
+            windows_.HideProgress();
+            return true;
+        }
+    }
+    if (returnCode_ == kUpdated && !updateScript_.empty()) {
+        RunDownloadedScript();
+    }
+    if (options_.Value("GetLanguage").empty() &&
+        (returnCode_ == kUpdated || returnCode_ == kUpdatedRestart)) {
+        WriteBackIdentity();
+    }
+    return false;
+}
+
+void UpdateEngine::CheckVersionFile(const std::string& path) {
+    const std::string versionFile = options_.Value("VersionFile");
+    if (!IsVersionFile(path, versionFile)) {
+        return;
+    }
+    const std::string original = options_.Value("ProductVersion");
+    const std::string server = newVersion_.value_or("");
+    const std::optional<std::string> text = platform_.ReadTextFile(path, nullptr);
+    const std::optional<Version> downloaded =
+        text ? ParseVersionText(*text) : std::optional<Version>();
+    if (VersionCheckPasses(ParseVersionText(original), ParseVersionText(server), downloaded)) {
+        return;
+    }
+    Log("Version check failure: original version is " + original +
+        ", version in server response is " + server + ", version in downloaded " + versionFile +
+        " is " + (downloaded ? FormatVersion(*downloaded) : std::string()));
+    throw UpdaterFailure{kVersionCheckFailed};
+}
+
+void UpdateEngine::RunDownloadedScript() {
+    ProcessVariablesFile(updateScript_);
+    ScriptRunner runner(platform_, windows_, log_, script_, downloads_.WorkingDirectory() + "\\",
+                        EqualsNoCase(options_.Value("BreakScriptIfFail"), "yes"), texts_);
+    runner.SetDeadline(guard_.Deadline());
+    InstallJournal journal(platform_, log_, programDir_);
+    runner.SetJournal(&journal);
+    // An update whose script could not be read, stopped half-way or had a
+    // line fail was not carried out, and must not be reported as if it
+    // were: its copies are undone, and the version stays the old one.
+    if (!runner.Load(updateScript_, variables_) || !runner.Run(guard_.CancelFlag()) ||
+        !runner.AllSucceeded()) {
+        journal.Rollback();
+        returnCode_ = kScriptFailed;
+        return;
+    }
+    journal.Commit();
+    if (script_.restartRequired && returnCode_ == kUpdated) {
+        returnCode_ = kUpdatedRestart;
+    }
+}
+
+void UpdateEngine::WriteBackIdentity() {
+    if (newVersion_) {
+        WriteBack("ProductVersion", *newVersion_);
+    }
+    if (newName_) {
+        WriteBack("ProductName", *newName_);
+    }
+    if (newAbbr_) {
+        WriteBack("ProductAbbreviation", *newAbbr_);
+    }
+}
+
+void UpdateEngine::WriteBack(const char* option, const std::string& value) {
+    const std::string raw = options_.Raw(option);
+    if (raw.starts_with('@')) {
+        const std::string name = raw.substr(1);
+        const std::string path = ResolvePath(programDir_, name);
+        if (const uint32_t error = platform_.ReplaceTextFile(path, value); error != 0) {
+            Log("Warning: can't open storage " + name + " for writing " + value +
+                ", error code: " + std::to_string(error));
+        }
+    } else if (raw.starts_with('#')) {
+        const auto ref = ParseRegistryReference(std::string_view(raw).substr(1));
+        Registry& registry = platform_.SystemRegistry();
+        if (!ref || !registry.CreateKey(ref->root, ref->keyPath) ||
+            !registry.SetValue(ref->root, ref->keyPath, ref->valueName, RegData::String(value))) {
+            Log("Warning: can't write registry value " + raw + " for writing " + value);
+        }
+    } else if (raw.starts_with('<')) {
+        WriteVariable(raw.substr(1), option, value);
+    }
+}
+
+void UpdateEngine::ShowServerMessages() {
+    for (const ResponseRecord& record : exchange_.Response()) {
+        if (EqualsNoCase(record.keyword, "Text")) {
+            const size_t colon = record.text.find(':');
+            windows_.ShowMessage(std::string(TrimBlanks(record.text.substr(0, colon))),
+                                 colon == std::string::npos
+                                     ? std::string()
+                                     : std::string(TrimBlanks(record.text.substr(colon + 1))));
+        }
+    }
 }
 
 } // namespace qlx::updater

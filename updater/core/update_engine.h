@@ -1,7 +1,9 @@
 #pragma once
 // `UpdateEngine`: one update session, from the command line to the exit
 // code. It runs on the engine thread and reaches the system only through
-// `UpdaterPlatform`, the windows only through `UpdaterNotifications`.
+// `UpdaterPlatform`, the windows only through `UpdaterNotifications`. The
+// server exchange and the downloads are its parts, each behind its own
+// narrow view of the platform.
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -9,11 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "updater/core/download_session.h"
 #include "updater/core/log_line.h"
 #include "updater/core/options.h"
 #include "updater/core/platform.h"
 #include "updater/core/script_runner.h"
+#include "updater/core/server_exchange.h"
 #include "updater/core/server_response.h"
+#include "updater/core/session_guard.h"
 #include "updater/core/update_manifest.h"
 
 namespace qlx::updater {
@@ -53,7 +58,7 @@ public:
     int RequestType() const { return requestType_; }
     int Appearance() const { return appearance_; }
     int ProductFamily() const { return productFamily_; }
-    bool Cancelled() const { return cancelled_; }
+    bool Cancelled() const { return guard_.Cancelled(); }
     const OptionStore& Options() const { return options_; }
     const ScriptVariables& Variables() const { return variables_; }
     const ScriptState& Script() const { return script_; }
@@ -71,8 +76,8 @@ public:
                        const std::string& value);
     // The request address for one server; throws -3 or -5.
     std::string BuildRequestAddress(const std::string& server);
-    const ServerResponse& Response() const { return response_; }
-    const std::string& WorkingDirectory() const { return workDir_; }
+    const ServerResponse& Response() const { return exchange_.Response(); }
+    const std::string& WorkingDirectory() const { return downloads_.WorkingDirectory(); }
 
 private:
     void Log(std::string_view message) { log_.Write(message); }
@@ -89,43 +94,19 @@ private:
     void ExecuteScript();
     void ConfigureLanguage(const std::string& server);
     void RecordLanguageInUse();
-    void CheckCancel();
-    // Throws -18 (logged) once the session has run longer than SessionTimeout.
-    void CheckSessionTime();
     void EndSession();
 
-    // The server exchange (server_exchange.cpp).
-    std::unique_ptr<HttpRequest> OpenRequest(const std::string& address);
-    void SendRequest(const std::string& address);
-    void ReadResponse(HttpRequest& request);
-    void WriteNetworkReport();
     // One round of an "update" or "getlanguage" answer; true when the
     // request is to be sent again for the files still missing.
     bool ProcessUpdateResponse(bool firstRound);
+    void WriteNetworkReport();
     void RunDownloadedScript();
     void WriteBackIdentity();
     void WriteBack(const char* option, const std::string& value);
     void ShowServerMessages();
-
-    // Downloads (downloads.cpp).
-    bool SelectWorkingDirectory(uint64_t need);
-    void DropFilesPresent(std::vector<DownloadFile>& files);
-    // False when the download failed without throwing (the return code
-    // says why) or was cancelled. The body must be exactly the declared
-    // size with the declared CRC and, when given, this SHA-256.
-    bool Download(const DownloadFile& file, const std::string& path, const Sha256Digest* sha256);
-    // The signed manifest of the answer, downloaded and checked first; a
-    // refusal throws.
-    void VerifyManifest(std::vector<DownloadFile>& files);
-    // The keys of "update.key"; logs and ends the session when there are none.
-    bool LoadUpdateKeys();
-    // Logs a write that failed and sets the code; false, for the caller to return.
-    bool WriteFailed(const std::string& path, uint32_t error);
-    // Logs why a file is not trusted, removes the downloads and throws -18.
-    [[noreturn]] void Refuse(const std::string& file, const std::string& reason);
-    void DeleteDownloads();
+    // Throws -17 (logged) when `path` is the version file and its version
+    // does not pass the check.
     void CheckVersionFile(const std::string& path);
-    void CleanUp();
 
     UpdaterPlatform& platform_;
     UpdaterNotifications& windows_;
@@ -137,32 +118,20 @@ private:
     bool languageChosen_ = false; // "configurelanguagepacks" goes on as "getlanguage"
     int appearance_ = kAppearanceNormal;
     int productFamily_ = 0;
-    bool detailedLog_ = false;
-    bool cancelled_ = false;
     bool sessionOver_ = false;
-    uint64_t sessionTimeoutMs_ = 0;
-    uint64_t sessionDeadline_ = 0; // milliseconds since system start
     std::string programDir_;
     OptionStore options_;
     ScriptVariables variables_;
     VerbRules verbs_;
     ScriptState script_;
 
-    ServerResponse response_;
-    // The working directory (no trailing "\"), empty until one is chosen.
-    std::string workDir_;
-    std::vector<std::string> filesToDelete_;
-    std::vector<std::string> dirsToRemove_;
-    uint64_t sessionTotal_ = 0;
-    uint64_t roundBytes_ = 0;
-    uint64_t deadline_ = 0;
-    size_t lastRoundFiles_ = 0; // to see that the rounds come to an end
-    bool lastRoundRefused_ = false;
+    SessionGuard guard_;
+    ServerExchange exchange_;
+    DownloadSession downloads_;
+
+    // What the server being asked sends.
     std::string updateScript_;
     std::optional<std::string> newVersion_, newName_, newAbbr_;
-    std::vector<P256PublicKey> keys_;
-    // The verified manifest of the server being asked.
-    std::optional<Manifest> manifest_;
 };
 
 } // namespace qlx::updater

@@ -72,14 +72,19 @@ private:
 
 class FakeFile final : public OutputFile {
 public:
-    explicit FakeFile(std::string& content) : content_(content) {}
+    FakeFile(std::string& content, uint64_t& room) : content_(content), room_(room) {}
     uint32_t Write(std::string_view bytes) override {
+        if (bytes.size() > room_) {
+            return 112; // the disk is full
+        }
+        room_ -= bytes.size();
         content_.append(bytes);
         return 0;
     }
 
 private:
     std::string& content_;
+    uint64_t& room_;
 };
 
 class FakeReport final : public LogSink {
@@ -181,7 +186,7 @@ std::unique_ptr<OutputFile> FakePlatform::CreateOutputFile(const std::string& pa
         return nullptr;
     }
     files[path].clear();
-    return std::make_unique<FakeFile>(files[path]);
+    return std::make_unique<FakeFile>(files[path], diskRoom);
 }
 
 std::optional<uint32_t> FakePlatform::FileCrc(const std::string& path) {

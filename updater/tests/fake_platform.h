@@ -146,6 +146,7 @@ public:
         const auto it = fullPaths.find(path);
         return it == fullPaths.end() ? path : it->second;
     }
+    uint64_t diskRoom = UINT64_MAX; // bytes that may still be written; then error 112
     std::unique_ptr<OutputFile> CreateOutputFile(const std::string& path, uint32_t* error) override;
     std::optional<uint32_t> FileCrc(const std::string& path) override;
     std::optional<Sha256Digest> FileSha256(const std::string& path) override;
