@@ -11,6 +11,7 @@
 #include <new>
 
 #include "common/win32/com_guard.h"
+#include "common/win32/com_object.h"
 
 namespace qlx {
 
@@ -53,20 +54,13 @@ public:
 class ClassFactory final : public IClassFactory {
 public:
     using Creator = HRESULT (*)(IUnknown* outer, REFIID iid, void** out);
+    using Interfaces = InterfaceTable<Answers<IClassFactory, IID_IClassFactory>>;
     explicit ClassFactory(Creator creator) noexcept : creator_(creator) {}
 
     // IUnknown. The factory lives as long as the module (static storage), so
     // its own references do not count; LockServer does.
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-        if (!out) {
-            return E_POINTER;
-        }
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IClassFactory)) {
-            *out = static_cast<IClassFactory*>(this);
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
+        return com_detail::QueryTable(this, this, iid, out);
     }
     STDMETHODIMP_(ULONG) AddRef() override { return 2; }
     STDMETHODIMP_(ULONG) Release() override { return 1; }
