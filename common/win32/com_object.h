@@ -275,4 +275,25 @@ protected:
     }
 };
 
+// The IDispatch members of an interface for an object that has no type
+// information and is only called early bound (the tests' stand-ins for the
+// browser's and the tray program's objects): it declares no type
+// information and late binding is not implemented.
+template <typename I> class WithoutTypeInfo : public I {
+public:
+    STDMETHODIMP GetTypeInfoCount(UINT* count) override {
+        RETURN_IF_NULL_POINTER(count);
+        *count = 0;
+        return S_OK;
+    }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+        return E_NOTIMPL;
+    }
+    STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
+                        UINT*) override {
+        return E_NOTIMPL;
+    }
+};
+
 } // namespace qlx
