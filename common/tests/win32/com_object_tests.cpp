@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "common/win32/com_apartment.h"
+#include "common/win32/com_module.h"
 #include "common/win32/com_object.h"
 #include "common/win32/registrar.h"
 #include "sample.h"
@@ -124,6 +125,33 @@ TEST(ComObject, CreateInstanceRefusesAnOuterObject) {
     EXPECT_EQ(CountOf(persist.get()), 1u);
     persist.reset();
     EXPECT_EQ(g_alive, 1); // `outer`
+}
+
+TEST(ClassFactory, AnswersDllGetClassObjectForItsOneClass) {
+    ClassFactory factory(&CreateInstance<GoodSample>);
+    constexpr CLSID kServed = {
+        0x7E3B1C55, 0x0D5E, 0x4C9A, {0x9A, 0x51, 0x2B, 0x6C, 0x1F, 0x0E, 0x9A, 0x03}};
+    const struct {
+        const CLSID* asked;
+        const IID* iid;
+        HRESULT expected;
+    } rows[] = {
+        {&kServed, &IID_IClassFactory, S_OK},
+        {&kServed, &IID_IUnknown, S_OK},
+        {&kServed, &IID_IDispatch, E_NOINTERFACE},
+        {&CLSID_NULL, &IID_IClassFactory, CLASS_E_CLASSNOTAVAILABLE},
+    };
+    for (const auto& row : rows) {
+        void* out = reinterpret_cast<void*>(1);
+        EXPECT_EQ(factory.ForClass(kServed, *row.asked, *row.iid, &out), row.expected);
+        EXPECT_EQ(out, row.expected == S_OK ? static_cast<IClassFactory*>(&factory) : nullptr);
+    }
+    EXPECT_EQ(factory.ForClass(kServed, kServed, IID_IClassFactory, nullptr), E_POINTER);
+    IClassFactory* asFactory = &factory;
+    void* made = nullptr;
+    ASSERT_EQ(asFactory->CreateInstance(nullptr, IID_IPersist, &made), S_OK);
+    static_cast<IPersist*>(made)->Release();
+    EXPECT_EQ(g_alive, 0);
 }
 
 class Part final : public AggregableObject<Part, IPersist> {
