@@ -7,6 +7,7 @@
 #include <map>
 #include <optional>
 
+#include "common/win32/com_object.h"
 #include "common/win32/com_ptr.h"
 #include "common/win32/text_conv.h"
 #include "skin/tab_strip.h"
@@ -36,33 +37,16 @@ BSTR Bstr(const std::wstring& text) {
 // The system's object for the control, with the description's parts put
 // right. Lives as long as a reader holds it; it reads the description from
 // the window each time, so it never outlives what it points at.
-class DescribedControl final : public IAccessible {
+// IID_IAccessible itself is bound to an import stub by the MinGW libraries.
+constexpr IID kIidAccessible = {
+    0x618736E0, 0x3C3D, 0x11CF, {0x81, 0x0C, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+
+class DescribedControl final : public ComObject<DescribedControl, IAccessible> {
 public:
+    using Interfaces =
+        InterfaceTable<Answers<IAccessible, kIidAccessible>, Answers<IAccessible, IID_IDispatch>>;
     DescribedControl(HWND control, ComPtr<IAccessible> system)
         : control_(control), system_(std::move(system)) {}
-
-    // IUnknown
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out) {
-            return E_POINTER;
-        }
-        *out = nullptr;
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ||
-            IsEqualIID(iid, __uuidof(IAccessible))) {
-            *out = static_cast<IAccessible*>(this);
-            AddRef();
-            return S_OK;
-        }
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++refs_); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const long left = --refs_;
-        if (left == 0) {
-            delete this;
-        }
-        return static_cast<ULONG>(left);
-    }
 
     // IDispatch
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
@@ -235,7 +219,6 @@ private:
 
     HWND control_;
     ComPtr<IAccessible> system_;
-    long refs_ = 1; // calls come on the window's own thread
 };
 
 const char* const kDescriptionProp = "QlxAccessible";
@@ -250,9 +233,9 @@ LRESULT CALLBACK DescribedProc(HWND window, UINT message, WPARAM wParam, LPARAM 
         ComPtr<IAccessible> system;
         if (SUCCEEDED(::CreateStdAccessibleObject(window, OBJID_CLIENT, __uuidof(IAccessible),
                                                   reinterpret_cast<void**>(system.put())))) {
-            auto* described = new DescribedControl(window, std::move(system));
-            const LRESULT result = ::LresultFromObject(__uuidof(IAccessible), wParam, described);
-            described->Release();
+            const auto described = Make<DescribedControl>(window, std::move(system));
+            const LRESULT result =
+                ::LresultFromObject(__uuidof(IAccessible), wParam, described.get());
             if (result > 0) {
                 return result;
             }

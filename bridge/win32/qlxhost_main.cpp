@@ -18,6 +18,7 @@
 #include "bridge/core/judgement.h"
 #include "bridge/core/message_frame.h"
 #include "bridge/core/question.h"
+#include "common/win32/com_apartment.h"
 #include "common/win32/text_conv.h"
 #include "popup_service_client.h"
 
@@ -94,7 +95,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     // No error boxes: a host that waits for a click hangs the browser's port.
     ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
-    const bool com = SUCCEEDED(::CoInitializeEx(nullptr, COINIT_MULTITHREADED));
+    const qlx::ComApartment apartment(COINIT_MULTITHREADED);
     int exitCode = 0;
     {
         const HANDLE in = ::GetStdHandle(STD_INPUT_HANDLE);
@@ -123,9 +124,6 @@ int wmain(int argc, wchar_t** argv) {
         if (exitCode == 0 && reader.MidFrame()) {
             exitCode = 1; // the stream ended inside a message
         }
-    }
-    if (com) {
-        ::CoUninitialize();
     }
     return exitCode;
 }

@@ -11,6 +11,8 @@
 #include <new>
 
 #include "common/win32/com_guard.h"
+#include "common/win32/com_object.h"
+#include "common/win32/result.h"
 
 namespace qlx {
 
@@ -53,34 +55,31 @@ public:
 class ClassFactory final : public IClassFactory {
 public:
     using Creator = HRESULT (*)(IUnknown* outer, REFIID iid, void** out);
+    using Interfaces = InterfaceTable<Answers<IClassFactory, IID_IClassFactory>>;
     explicit ClassFactory(Creator creator) noexcept : creator_(creator) {}
 
     // IUnknown. The factory lives as long as the module (static storage), so
     // its own references do not count; LockServer does.
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-        if (!out) {
-            return E_POINTER;
-        }
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IClassFactory)) {
-            *out = static_cast<IClassFactory*>(this);
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
+        return com_detail::QueryTable(this, this, iid, out);
     }
     STDMETHODIMP_(ULONG) AddRef() override { return 2; }
     STDMETHODIMP_(ULONG) Release() override { return 1; }
 
     STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
-        if (!out) {
-            return E_POINTER;
-        }
+        RETURN_IF_NULL_POINTER(out);
         *out = nullptr;
         // An aggregated object must be asked for its inner IUnknown.
-        if (outer && !IsEqualIID(iid, IID_IUnknown)) {
-            return CLASS_E_NOAGGREGATION;
-        }
+        RETURN_HR_IF(CLASS_E_NOAGGREGATION, outer && !IsEqualIID(iid, IID_IUnknown));
         return ComGuard([&] { return creator_(outer, iid, out); });
+    }
+
+    // DllGetClassObject of a module whose one class is `served`.
+    HRESULT ForClass(REFCLSID served, REFCLSID asked, REFIID iid, void** out) noexcept {
+        RETURN_IF_NULL_POINTER(out);
+        *out = nullptr;
+        RETURN_HR_IF(CLASS_E_CLASSNOTAVAILABLE, !IsEqualCLSID(asked, served));
+        return QueryInterface(iid, out);
     }
     // An unlock without a lock of this factory's is ignored: a client's
     // stray LockServer(FALSE) must not release another object's hold.

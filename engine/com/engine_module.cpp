@@ -22,14 +22,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 }
 
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
-    if (out == nullptr) {
-        return E_POINTER;
-    }
-    *out = nullptr;
-    if (!IsEqualCLSID(clsid, CLSID_WXEngine)) {
-        return CLASS_E_CLASSNOTAVAILABLE;
-    }
-    return g_factory.QueryInterface(iid, out);
+    return g_factory.ForClass(CLSID_WXEngine, clsid, iid, out);
 }
 
 STDAPI DllCanUnloadNow() {

@@ -95,137 +95,14 @@ constexpr GUID kLibId = {
 
 } // namespace
 
-HRESULT WXEngineObject::Create(IUnknown* outer, REFIID iid, void** out) {
-    *out = nullptr;
-    WXEngineObject* object = new WXEngineObject(outer);
-    const HRESULT hr = object->inner_.QueryInterface(iid, out);
-    object->inner_.Release(); // the creation reference
-    return hr;
+HRESULT EngineTypes::Load(REFGUID guid, ITypeInfo** info) noexcept {
+    // Late binding rests on the registered type library; without it the
+    // loading error is the answer.
+    return LoadRegisteredTypeInfo(kLibId, 1, 0, 0x409, guid, info);
 }
 
-WXEngineObject::WXEngineObject(IUnknown* outer) : outer_(outer != nullptr ? outer : &inner_) {
+WXEngineObject::WXEngineObject(IUnknown* outer) : AggregableObject(outer) {
     engine_.SetBrowser(&browser_);
-}
-
-STDMETHODIMP WXEngineObject::Inner::QueryInterface(REFIID iid, void** out) {
-    RETURN_IF_NULL_POINTER(out);
-    *out = nullptr;
-    if (IsEqualIID(iid, IID_IUnknown)) {
-        *out = static_cast<IUnknown*>(this);
-    } else if (IsEqualIID(iid, IID_IWXEngine)) {
-        *out = static_cast<IWXEngine*>(&self_);
-    } else if (IsEqualIID(iid, IID_IWXEngineEx) || IsEqualIID(iid, IID_IDispatch)) {
-        *out = static_cast<IWXEngineEx*>(&self_.ex_);
-    } else {
-        return E_NOINTERFACE;
-    }
-    static_cast<IUnknown*>(*out)->AddRef();
-    return S_OK;
-}
-
-STDMETHODIMP_(ULONG) WXEngineObject::Inner::AddRef() {
-    return ++self_.refs_;
-}
-
-STDMETHODIMP_(ULONG) WXEngineObject::Inner::Release() {
-    const ULONG left = --self_.refs_;
-    if (left == 0) {
-        delete &self_;
-    }
-    return left;
-}
-
-// --- IDispatch ------------------------------------------------------------
-
-HRESULT WXEngineObject::TypeInfoOf(REFIID iid, ComPtr<ITypeInfo>& cache, ITypeInfo** out) {
-    RETURN_IF_NULL_POINTER(out);
-    *out = nullptr;
-    if (!cache) {
-        // Late binding rests on the registered type library; without it the
-        // loading error is the answer.
-        ComPtr<ITypeLib> lib;
-        HRESULT hr = ::LoadRegTypeLib(kLibId, 1, 0, 0x409, lib.put());
-        if (FAILED(hr)) {
-            return hr;
-        }
-        hr = lib->GetTypeInfoOfGuid(iid, cache.put());
-        if (FAILED(hr)) {
-            return hr;
-        }
-    }
-    return cache.CopyTo(out);
-}
-
-STDMETHODIMP WXEngineObject::GetTypeInfoCount(UINT* count) {
-    RETURN_IF_NULL_POINTER(count);
-    *count = 1;
-    return S_OK;
-}
-
-STDMETHODIMP WXEngineObject::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
-    if (index != 0) {
-        return DISP_E_BADINDEX;
-    }
-    return TypeInfoOf(IID_IWXEngine, engineTypeInfo_, info);
-}
-
-STDMETHODIMP WXEngineObject::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID,
-                                           DISPID* ids) {
-    if (!IsEqualIID(iid, IID_NULL)) {
-        return DISP_E_UNKNOWNINTERFACE;
-    }
-    ComPtr<ITypeInfo> info;
-    HRESULT hr = TypeInfoOf(IID_IWXEngine, engineTypeInfo_, info.put());
-    return FAILED(hr) ? hr : ::DispGetIDsOfNames(info.get(), names, count, ids);
-}
-
-STDMETHODIMP WXEngineObject::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params,
-                                    VARIANT* result, EXCEPINFO* exception, UINT* argError) {
-    if (!IsEqualIID(iid, IID_NULL)) {
-        return DISP_E_UNKNOWNINTERFACE;
-    }
-    ComPtr<ITypeInfo> info;
-    HRESULT hr = TypeInfoOf(IID_IWXEngine, engineTypeInfo_, info.put());
-    if (FAILED(hr)) {
-        return hr;
-    }
-    return ::DispInvoke(static_cast<IWXEngine*>(this), info.get(), id, flags, params, result,
-                        exception, argError);
-}
-
-STDMETHODIMP WXEngineObject::Ex::GetTypeInfoCount(UINT* count) {
-    return self_.GetTypeInfoCount(count);
-}
-
-STDMETHODIMP WXEngineObject::Ex::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
-    if (index != 0) {
-        return DISP_E_BADINDEX;
-    }
-    return self_.TypeInfoOf(IID_IWXEngineEx, self_.exTypeInfo_, info);
-}
-
-STDMETHODIMP WXEngineObject::Ex::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID,
-                                               DISPID* ids) {
-    if (!IsEqualIID(iid, IID_NULL)) {
-        return DISP_E_UNKNOWNINTERFACE;
-    }
-    ComPtr<ITypeInfo> info;
-    HRESULT hr = self_.TypeInfoOf(IID_IWXEngineEx, self_.exTypeInfo_, info.put());
-    return FAILED(hr) ? hr : ::DispGetIDsOfNames(info.get(), names, count, ids);
-}
-
-STDMETHODIMP WXEngineObject::Ex::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params,
-                                        VARIANT* result, EXCEPINFO* exception, UINT* argError) {
-    if (!IsEqualIID(iid, IID_NULL)) {
-        return DISP_E_UNKNOWNINTERFACE;
-    }
-    ComPtr<ITypeInfo> info;
-    HRESULT hr = self_.TypeInfoOf(IID_IWXEngineEx, self_.exTypeInfo_, info.put());
-    if (FAILED(hr)) {
-        return hr;
-    }
-    return ::DispInvoke(static_cast<IWXEngineEx*>(this), info.get(), id, flags, params, result,
-                        exception, argError);
 }
 
 // --- IWXEngine ------------------------------------------------------------
@@ -562,22 +439,20 @@ STDMETHODIMP WXEngineObject::SetEventPtr(IWXEngineEvents* pEventPtr) {
 // A script's CreateObject reaches only this interface, so it can never call
 // EngineInit: before it, these calls answer from the empty lists and history.
 
-STDMETHODIMP WXEngineObject::Ex::GetIndexByName(LIST_TYPE iListType, BSTR bstrName,
-                                                LONG* longIndex) {
+STDMETHODIMP WXEngineObject::GetIndexByName(LIST_TYPE iListType, BSTR bstrName, LONG* longIndex) {
     RETURN_IF_NULL_POINTER(longIndex);
     return ComGuard([&] {
         *longIndex = -1;
-        *longIndex = self_.Engine().GetIndexByName(iListType, ThreadAnsiOf(bstrName));
+        *longIndex = Engine().GetIndexByName(iListType, ThreadAnsiOf(bstrName));
         return S_OK;
     });
 }
 
-STDMETHODIMP WXEngineObject::Ex::GetNameByIndex(LIST_TYPE iListType, LONG longIndex,
-                                                BSTR* bstrName) {
+STDMETHODIMP WXEngineObject::GetNameByIndex(LIST_TYPE iListType, LONG longIndex, BSTR* bstrName) {
     RETURN_IF_NULL_POINTER(bstrName);
     return ComGuard([&] {
         *bstrName = nullptr;
-        Bstr name = ThreadAnsiBstr(self_.Engine().GetNameByIndex(iListType, longIndex));
+        Bstr name = ThreadAnsiBstr(Engine().GetNameByIndex(iListType, longIndex));
         if (name.get() == nullptr) {
             name = Bstr(L"");
         }
@@ -586,26 +461,26 @@ STDMETHODIMP WXEngineObject::Ex::GetNameByIndex(LIST_TYPE iListType, LONG longIn
     });
 }
 
-STDMETHODIMP WXEngineObject::Ex::GetCheckOfItemInList(LIST_TYPE iListType, LONG longIndex,
-                                                      VARIANT_BOOL* boolCheck) {
+STDMETHODIMP WXEngineObject::GetCheckOfItemInList(LIST_TYPE iListType, LONG longIndex,
+                                                  VARIANT_BOOL* boolCheck) {
     RETURN_IF_NULL_POINTER(boolCheck);
     *boolCheck = VARIANT_FALSE;
-    *boolCheck = ToVariantBool(self_.Engine().GetCheckOfItem(iListType, longIndex));
+    *boolCheck = ToVariantBool(Engine().GetCheckOfItem(iListType, longIndex));
     return S_OK;
 }
 
-STDMETHODIMP WXEngineObject::Ex::SetCheckOfItemInList(LIST_TYPE iListType, LONG longIndex,
-                                                      VARIANT_BOOL boolCheck) {
-    self_.Engine().SetCheckOfItem(iListType, longIndex, FromVariantBool(boolCheck));
+STDMETHODIMP WXEngineObject::SetCheckOfItemInList(LIST_TYPE iListType, LONG longIndex,
+                                                  VARIANT_BOOL boolCheck) {
+    Engine().SetCheckOfItem(iListType, longIndex, FromVariantBool(boolCheck));
     return S_OK;
 }
 
-STDMETHODIMP WXEngineObject::Ex::GetTop10Ex(VARIANT* pDomainArr, VARIANT* pCountArr) {
+STDMETHODIMP WXEngineObject::GetTop10Ex(VARIANT* pDomainArr, VARIANT* pCountArr) {
     RETURN_IF_NULL_POINTER(pDomainArr, pCountArr);
     return ComGuard([&] {
         std::vector<std::string> sites;
         std::vector<int32_t> counts;
-        const Status s = self_.Engine().GetTop10Ex(sites, counts);
+        const Status s = Engine().GetTop10Ex(sites, counts);
         if (s != Status::Ok) {
             return ToHResult(s);
         }

@@ -1,11 +1,13 @@
 #pragma once
 // The COM class WXEngine: the dual interfaces IWXEngine and IWXEngineEx over
-// the portable BlockingEngine. The class can be aggregated; IDispatch is
-// answered with IWXEngineEx.
+// the portable BlockingEngine. The class can be aggregated (its factory's
+// creator is AggregableObject::Create); IDispatch is answered with
+// IWXEngineEx.
 #include <windows.h>
 #include <oaidl.h>
 
 #include "common/win32/com_module.h"
+#include "common/win32/com_object.h"
 #include "common/win32/com_ptr.h"
 #include "engine/com/browser_window.h"
 #include "engine/com/event_sink.h"
@@ -16,26 +18,19 @@
 
 namespace qlx::engine {
 
-class WXEngineObject final : public IWXEngine {
+// The registered type library WexafelEngineLib.
+struct EngineTypes {
+    static HRESULT Load(REFGUID guid, ITypeInfo** info) noexcept;
+};
+
+class WXEngineObject final
+    : public AggregableObject<WXEngineObject, Dispatch<IWXEngine, IID_IWXEngine, EngineTypes>,
+                              Dispatch<IWXEngineEx, IID_IWXEngineEx, EngineTypes>> {
 public:
-    // The class factory's creator: an aggregated object hands out its inner
-    // IUnknown.
-    static HRESULT Create(IUnknown* outer, REFIID iid, void** out);
-
-    // IUnknown, delegating to the controlling unknown.
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-        return outer_->QueryInterface(iid, out);
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return outer_->AddRef(); }
-    STDMETHODIMP_(ULONG) Release() override { return outer_->Release(); }
-
-    // IDispatch of IWXEngine
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override;
-    STDMETHODIMP GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) override;
-    STDMETHODIMP GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID lcid,
-                               DISPID* ids) override;
-    STDMETHODIMP Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params,
-                        VARIANT* result, EXCEPINFO* exception, UINT* argError) override;
+    using Interfaces =
+        InterfaceTable<Answers<IWXEngine, IID_IWXEngine>, Answers<IWXEngineEx, IID_IWXEngineEx>,
+                       Answers<IWXEngineEx, IID_IDispatch>>;
+    explicit WXEngineObject(IUnknown* outer);
 
     // IWXEngine
     STDMETHODIMP WXBlock(BSTR bstrParentTitle, BSTR bstrParentURL, BSTR bstrPopupURL,
@@ -77,62 +72,24 @@ public:
     STDMETHODIMP IsItemPresent(LIST_TYPE iListType, BSTR bstrName, VARIANT_BOOL* pVal) override;
     STDMETHODIMP SetEventPtr(IWXEngineEvents* pEventPtr) override;
 
+    // IWXEngineEx
+    STDMETHODIMP GetIndexByName(LIST_TYPE iListType, BSTR bstrName, LONG* longIndex) override;
+    STDMETHODIMP GetNameByIndex(LIST_TYPE iListType, LONG longIndex, BSTR* bstrName) override;
+    STDMETHODIMP GetCheckOfItemInList(LIST_TYPE iListType, LONG longIndex,
+                                      VARIANT_BOOL* boolCheck) override;
+    STDMETHODIMP SetCheckOfItemInList(LIST_TYPE iListType, LONG longIndex,
+                                      VARIANT_BOOL boolCheck) override;
+    STDMETHODIMP GetTop10Ex(VARIANT* pDomainArr, VARIANT* pCountArr) override;
+
 private:
-    // The non-delegating IUnknown that owns the object's life.
-    class Inner final : public IUnknown {
-    public:
-        explicit Inner(WXEngineObject& self) : self_(self) {}
-        STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
-        STDMETHODIMP_(ULONG) AddRef() override;
-        STDMETHODIMP_(ULONG) Release() override;
-
-    private:
-        WXEngineObject& self_;
-    };
-
-    class Ex final : public IWXEngineEx {
-    public:
-        explicit Ex(WXEngineObject& self) : self_(self) {}
-        STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-            return self_.outer_->QueryInterface(iid, out);
-        }
-        STDMETHODIMP_(ULONG) AddRef() override { return self_.outer_->AddRef(); }
-        STDMETHODIMP_(ULONG) Release() override { return self_.outer_->Release(); }
-        STDMETHODIMP GetTypeInfoCount(UINT* count) override;
-        STDMETHODIMP GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) override;
-        STDMETHODIMP GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID lcid,
-                                   DISPID* ids) override;
-        STDMETHODIMP Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params,
-                            VARIANT* result, EXCEPINFO* exception, UINT* argError) override;
-        STDMETHODIMP GetIndexByName(LIST_TYPE iListType, BSTR bstrName, LONG* longIndex) override;
-        STDMETHODIMP GetNameByIndex(LIST_TYPE iListType, LONG longIndex, BSTR* bstrName) override;
-        STDMETHODIMP GetCheckOfItemInList(LIST_TYPE iListType, LONG longIndex,
-                                          VARIANT_BOOL* boolCheck) override;
-        STDMETHODIMP SetCheckOfItemInList(LIST_TYPE iListType, LONG longIndex,
-                                          VARIANT_BOOL boolCheck) override;
-        STDMETHODIMP GetTop10Ex(VARIANT* pDomainArr, VARIANT* pCountArr) override;
-
-    private:
-        WXEngineObject& self_;
-    };
-
-    explicit WXEngineObject(IUnknown* outer);
-    ~WXEngineObject() = default;
-    HRESULT TypeInfoOf(REFIID iid, ComPtr<ITypeInfo>& cache, ITypeInfo** out);
+    ~WXEngineObject() override = default;
     // The engine, told the lead bytes of the code page this call's texts are in.
     BlockingEngine& Engine() {
         engine_.SetLeadBytes(ThreadLeadBytes());
         return engine_;
     }
 
-    Inner inner_{*this};
-    Ex ex_{*this};
-    IUnknown* outer_;
-    std::atomic<ULONG> refs_{1};
     ModuleLock moduleLock_;
-
-    ComPtr<ITypeInfo> engineTypeInfo_;
-    ComPtr<ITypeInfo> exTypeInfo_;
 
     Win32FileSystem files_;
     BrowserWindow browser_;

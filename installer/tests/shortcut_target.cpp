@@ -7,10 +7,15 @@
 
 #include <cstdio>
 
+#include "common/win32/com_apartment.h"
 #include "common/win32/com_ptr.h"
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc != 2 || FAILED(::CoInitialize(nullptr))) {
+    if (argc != 2) {
+        return 2;
+    }
+    const qlx::ComApartment apartment;
+    if (!apartment.entered()) {
         return 2;
     }
     int result = 1;
@@ -28,6 +33,5 @@ int wmain(int argc, wchar_t** argv) {
             result = 0;
         }
     }
-    ::CoUninitialize();
     return result;
 }

@@ -11,18 +11,16 @@
 #include <memory>
 
 #include "common/win32/com_module.h"
+#include "common/win32/com_object.h"
 
 namespace qlx::integrator {
 
 using ClickFlag = std::shared_ptr<std::atomic<bool>>;
 
-class ClickHandler final : public IDispatch {
+class ClickHandler final : public ComObject<ClickHandler, IDispatch> {
 public:
+    using Interfaces = InterfaceTable<Answers<IDispatch, IID_IDispatch>>;
     explicit ClickHandler(ClickFlag flag) : flag_(std::move(flag)) {}
-
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
 
     STDMETHODIMP GetTypeInfoCount(UINT* count) override;
     STDMETHODIMP GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) override;
@@ -32,7 +30,6 @@ public:
                         VARIANT* result, EXCEPINFO* exception, UINT* argError) override;
 
 private:
-    std::atomic<ULONG> references_{0};
     ClickFlag flag_;
     // The page may hold a handler after its integrator object is gone: the
     // module must stay loaded as long as any handler lives.

@@ -6,6 +6,7 @@
 #include "browser_window_adapter.h"
 #include "common/win32/bstr.h"
 #include "common/win32/com_guard.h"
+#include "common/win32/result.h"
 #include "integrator/core/hand_over_state.h"
 #include "popup_service_client.h"
 #include "system_surroundings.h"
@@ -22,23 +23,6 @@ constexpr UINT kBeforeNavigateArgs = 7;
 HandOverState& ProcessHandOver() {
     static HandOverState state;
     return state;
-}
-
-HRESULT LoadOwnTypeInfo(REFGUID guid, ITypeInfo** info) {
-    if (!info) {
-        return E_POINTER;
-    }
-    *info = nullptr;
-    wchar_t path[MAX_PATH] = {};
-    if (::GetModuleFileNameW(ComModule::Instance().Handle(), path, MAX_PATH) == 0) {
-        return E_FAIL;
-    }
-    ComPtr<ITypeLib> library;
-    HRESULT hr = ::LoadTypeLibEx(path, REGKIND_NONE, library.put());
-    if (FAILED(hr)) {
-        return hr;
-    }
-    return library->GetTypeInfoOfGuid(guid, info);
 }
 
 // The dispatch interface held by an event argument, by value or by reference.
@@ -87,48 +71,16 @@ template <typename Each> void ForEachItem(IHTMLElementCollection* collection, Ea
 } // namespace
 
 HRESULT CIEIntegrator::Create(IUnknown* outer, REFIID iid, void** out) {
-    if (outer) {
-        return CLASS_E_NOAGGREGATION;
-    }
-    ComPtr<IObjectWithSite> object =
-        ComPtr<IObjectWithSite>::Attach(static_cast<IObjectWithSite*>(new CIEIntegrator));
-    return object->QueryInterface(iid, out);
+    return CreateInstance<CIEIntegrator>(outer, iid, out);
+}
+
+HRESULT IntegratorTypes::Load(REFGUID guid, ITypeInfo** info) noexcept {
+    return LoadTypeInfoOfModule(ComModule::Instance().Handle(), guid, info);
 }
 
 CIEIntegrator::CIEIntegrator() : serviceSource_(PopupServiceSource::ForThisThread()) {}
 
 CIEIntegrator::~CIEIntegrator() = default;
-
-STDMETHODIMP CIEIntegrator::QueryInterface(REFIID iid, void** out) {
-    if (!out) {
-        return E_POINTER;
-    }
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IObjectWithSite)) {
-        *out = static_cast<IObjectWithSite*>(this);
-    } else if (IsEqualIID(iid, IID_IIEIntegrator) || IsEqualIID(iid, IID_IDispatch) ||
-               IsEqualIID(iid, DIID_DWebBrowserEvents2)) {
-        *out = static_cast<IIEIntegrator*>(this);
-    } else if (IsEqualIID(iid, IID_IProvideClassInfo)) {
-        *out = static_cast<IProvideClassInfo*>(this);
-    } else {
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
-}
-
-STDMETHODIMP_(ULONG) CIEIntegrator::AddRef() {
-    return ++references_;
-}
-
-STDMETHODIMP_(ULONG) CIEIntegrator::Release() {
-    const ULONG left = --references_;
-    if (left == 0) {
-        delete this;
-    }
-    return left;
-}
 
 // --- Attachment ----------------------------------------------------------------
 
@@ -203,46 +155,15 @@ void CIEIntegrator::Detach() {
 }
 
 STDMETHODIMP CIEIntegrator::GetSite(REFIID, void** site) {
-    if (!site) {
-        return E_POINTER;
-    }
+    RETURN_IF_NULL_POINTER(site);
     *site = nullptr;
     return E_FAIL;
 }
 
 // --- Type information ----------------------------------------------------------
 
-STDMETHODIMP CIEIntegrator::GetTypeInfoCount(UINT* count) {
-    if (!count) {
-        return E_POINTER;
-    }
-    ComPtr<ITypeInfo> info;
-    *count = SUCCEEDED(LoadOwnTypeInfo(IID_IIEIntegrator, info.put())) ? 1 : 0;
-    return S_OK;
-}
-
-STDMETHODIMP CIEIntegrator::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
-    if (!info) {
-        return E_POINTER;
-    }
-    *info = nullptr;
-    if (index != 0) {
-        return DISP_E_BADINDEX;
-    }
-    return LoadOwnTypeInfo(IID_IIEIntegrator, info);
-}
-
-STDMETHODIMP CIEIntegrator::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
-    ComPtr<ITypeInfo> info;
-    const HRESULT hr = LoadOwnTypeInfo(IID_IIEIntegrator, info.put());
-    if (FAILED(hr)) {
-        return hr;
-    }
-    return info->GetIDsOfNames(names, count, ids);
-}
-
 STDMETHODIMP CIEIntegrator::GetClassInfo(ITypeInfo** info) {
-    return LoadOwnTypeInfo(CLSID_CIEIntegrator, info);
+    return ModuleTypeInfo<IntegratorTypes>::Get(CLSID_CIEIntegrator, info);
 }
 
 // --- Browser events --------------------------------------------------------------
@@ -351,9 +272,9 @@ void CIEIntegrator::OnDocumentComplete(const DISPPARAMS& params) {
                 FAILED(item.As(IID_IHTMLElement2, element2)) || !element2) {
                 return;
             }
-            ComPtr<IDispatch> handler(new ClickHandler(clicked_));
+            const ComPtr<ClickHandler> handler = Make<ClickHandler>(clicked_);
             VARIANT_BOOL attached = VARIANT_FALSE;
-            element2->attachEvent(onclick.get(), handler.get(), &attached);
+            element2->attachEvent(onclick.get(), static_cast<IDispatch*>(handler.get()), &attached);
         });
     }
     ComPtr<IHTMLElementCollection> links;
@@ -363,11 +284,11 @@ void CIEIntegrator::OnDocumentComplete(const DISPPARAMS& params) {
             if (FAILED(item.As(IID_IHTMLElement2, element2)) || !element2) {
                 return;
             }
-            ComPtr<IDispatch> handler(new ClickHandler(clicked_));
+            const ComPtr<ClickHandler> handler = Make<ClickHandler>(clicked_);
             VARIANT handlerVariant;
             ::VariantInit(&handlerVariant);
             handlerVariant.vt = VT_DISPATCH;
-            handlerVariant.pdispVal = handler.get();
+            handlerVariant.pdispVal = static_cast<IDispatch*>(handler.get());
             element2->put_oncontextmenu(handlerVariant);
         });
     }

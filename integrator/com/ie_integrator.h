@@ -12,6 +12,7 @@
 
 #include "click_handler.h"
 #include "common/win32/com_module.h"
+#include "common/win32/com_object.h"
 #include "common/win32/com_ptr.h"
 #include "integrator/core/decision_client.h"
 #include "wx_integrator.h"
@@ -20,24 +21,28 @@ namespace qlx::integrator {
 
 class PopupServiceSource;
 
-class CIEIntegrator final : public IObjectWithSite, public IIEIntegrator, public IProvideClassInfo {
-public:
-    static HRESULT Create(IUnknown* outer, REFIID iid, void** out);
+// The module's own type library (resource 1 of qlxi.dll).
+struct IntegratorTypes {
+    static HRESULT Load(REFGUID guid, ITypeInfo** info) noexcept;
+};
 
-    // IUnknown
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
+class CIEIntegrator final
+    : public ComObject<CIEIntegrator, IObjectWithSite,
+                       Dispatch<IIEIntegrator, IID_IIEIntegrator, IntegratorTypes>,
+                       IProvideClassInfo> {
+public:
+    using Interfaces = InterfaceTable<
+        Answers<IObjectWithSite, IID_IObjectWithSite>, Answers<IIEIntegrator, IID_IIEIntegrator>,
+        Answers<IIEIntegrator, IID_IDispatch>, Answers<IIEIntegrator, DIID_DWebBrowserEvents2>,
+        Answers<IProvideClassInfo, IID_IProvideClassInfo>>;
+    static HRESULT Create(IUnknown* outer, REFIID iid, void** out);
+    CIEIntegrator();
 
     // IObjectWithSite
     STDMETHODIMP SetSite(IUnknown* site) override;
     STDMETHODIMP GetSite(REFIID iid, void** site) override;
 
-    // IDispatch: the type information of IIEIntegrator, and the event sink.
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override;
-    STDMETHODIMP GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) override;
-    STDMETHODIMP GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID lcid,
-                               DISPID* ids) override;
+    // IDispatch: the type information of IIEIntegrator; Invoke is the event sink.
     STDMETHODIMP Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params,
                         VARIANT* result, EXCEPINFO* exception, UINT* argError) override;
 
@@ -45,8 +50,7 @@ public:
     STDMETHODIMP GetClassInfo(ITypeInfo** info) override;
 
 private:
-    CIEIntegrator();
-    ~CIEIntegrator();
+    ~CIEIntegrator() override;
 
     void Attach(IUnknown* site);
     bool BlockingOnAtAttachment();
@@ -55,7 +59,6 @@ private:
     void OnBeforeNavigate(const DISPPARAMS& params);
     void OnDocumentComplete(const DISPPARAMS& params);
 
-    std::atomic<ULONG> references_{1};
     ModuleLock moduleLock_;
     ComPtr<IWebBrowser2> browser_;
     ComPtr<IConnectionPoint> eventsPoint_;

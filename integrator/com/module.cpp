@@ -65,14 +65,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 }
 
 extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
-    if (!out) {
-        return E_POINTER;
-    }
-    *out = nullptr;
-    if (!IsEqualCLSID(clsid, CLSID_CIEIntegrator)) {
-        return CLASS_E_CLASSNOTAVAILABLE;
-    }
-    return IntegratorFactory().QueryInterface(iid, out);
+    return IntegratorFactory().ForClass(CLSID_CIEIntegrator, clsid, iid, out);
 }
 
 extern "C" HRESULT WINAPI DllCanUnloadNow() {

@@ -8,6 +8,7 @@
 #include <mutex>
 
 #include "common/win32/bstr.h"
+#include "common/win32/com_apartment.h"
 #include "common/win32/com_ptr.h"
 #include "common/win32/unique_handle.h"
 #include "guids.h"
@@ -113,14 +114,11 @@ private:
     static DWORD WINAPI Main(void* parameter) {
         HMODULE module = nullptr;
         {
+            // The apartment is left last, once the thread's state is gone.
+            const ComApartment apartment(COINIT_MULTITHREADED);
             std::unique_ptr<Launch> start(static_cast<Launch*>(parameter));
             module = start->module;
-            const bool com = SUCCEEDED(::CoInitializeEx(nullptr, COINIT_MULTITHREADED));
             start->thread->Serve();
-            start.reset();
-            if (com) {
-                ::CoUninitialize();
-            }
         }
         ::FreeLibraryAndExitThread(module, 0);
     }

@@ -56,11 +56,11 @@ int CQlxApp::Run(const char* commandLine) {
 
 CQlxApp::Start CQlxApp::InitInstance(const char* commandLine) {
     // 1. The main thread becomes a single-threaded apartment.
-    if (FAILED(::OleInitialize(nullptr))) {
+    if (!ole_.emplace().entered()) {
+        ole_.reset();
         exitCode_ = 1;
         return Start::Exit;
     }
-    oleInitialized_ = true;
     INITCOMMONCONTROLSEX controls{sizeof controls,
                                   ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES | ICC_UPDOWN_CLASS};
     ::InitCommonControlsEx(&controls);
@@ -211,10 +211,7 @@ void CQlxApp::ExitInstance() {
     SetPopupServiceHost(nullptr);
     ComModule::Instance().SetOnLastUnlock(nullptr);
     ReleasePopupServiceTypeInfo();
-    if (oleInitialized_) {
-        ::OleUninitialize();
-        oleInitialized_ = false;
-    }
+    ole_.reset(); // last, once every COM object of the thread is gone
 }
 
 } // namespace qlx::tray

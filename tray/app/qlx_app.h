@@ -5,8 +5,10 @@
 #include <windows.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "common/win32/com_apartment.h"
 #include "common/win32/com_module.h"
 #include "common/win32/unique_handle.h"
 #include "common/win32/win32_registry.h"
@@ -74,7 +76,7 @@ private:
     HINSTANCE instance_;
     std::string productName_;
     StartMode mode_ = StartMode::Normal;
-    bool oleInitialized_ = false;
+    std::optional<OleApartment> ole_;
     DWORD classCookie_ = 0;
     ClassFactory factory_{CreatePopupService};
     int exitCode_ = 0;

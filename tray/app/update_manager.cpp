@@ -5,6 +5,7 @@
 
 #include <ctime>
 
+#include "common/win32/com_apartment.h"
 #include "common/win32/unique_handle.h"
 #include "skin/message_box.h"
 #include "tray/app/notification.h"
@@ -168,12 +169,9 @@ struct WorkerJob {
 };
 
 DWORD WINAPI WorkerThread(void* param) {
+    const ComApartment apartment;
     std::unique_ptr<WorkerJob> job(static_cast<WorkerJob*>(param));
-    const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     job->shared->Serve(job->request);
-    if (SUCCEEDED(com)) {
-        ::CoUninitialize();
-    }
     return 0;
 }
 

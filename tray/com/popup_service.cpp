@@ -1,12 +1,11 @@
 #include "tray/com/popup_service.h"
 
-#include <new>
-
 #include "common/win32/bstr.h"
 #include "common/win32/com_guard.h"
 #include "common/win32/com_module.h"
+#include "common/win32/com_object.h"
 #include "common/win32/com_ptr.h"
-#include "common/win32/registrar.h"
+#include "common/win32/result.h"
 #include "common/win32/variant.h"
 #include "common/win32/text_conv.h"
 #include "tray/core/settings.h"
@@ -16,82 +15,19 @@ namespace qlx::tray {
 namespace {
 
 PopupServiceHost* g_host = nullptr;
-ITypeInfo* g_typeInfo = nullptr; // owned; main thread only
-bool g_typeInfoTried = false;
 
-ITypeInfo* TypeInfo() noexcept {
-    if (!g_typeInfoTried) {
-        g_typeInfoTried = true;
-        const std::wstring path = AnsiToWide(ModulePath(nullptr));
-        ComPtr<ITypeLib> typeLib;
-        if (SUCCEEDED(::LoadTypeLibEx(path.c_str(), REGKIND_NONE, typeLib.put()))) {
-            typeLib->GetTypeInfoOfGuid(IID_IWexafel2, &g_typeInfo);
-        }
+// The type library is the executable's own resource; a failed load answers
+// as a library that cannot be loaded.
+struct QuellixTypes {
+    static HRESULT Load(REFGUID guid, ITypeInfo** info) noexcept {
+        return SUCCEEDED(LoadTypeInfoOfModule(nullptr, guid, info)) ? S_OK : TYPE_E_CANTLOADLIBRARY;
     }
-    return g_typeInfo;
-}
+};
 
-class CQLX final : public IWexafel2 {
+class CQLX final : public ComObject<CQLX, Dispatch<IWexafel2, IID_IWexafel2, QuellixTypes>> {
 public:
-    // IUnknown. Calls arrive on the main thread's apartment only, so the
-    // count needs no interlocking.
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-        if (!out) {
-            return E_POINTER;
-        }
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ||
-            IsEqualIID(iid, IID_IWexafel2)) {
-            *out = static_cast<IWexafel2*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
-    STDMETHODIMP_(ULONG) Release() override {
-        const ULONG left = --refs_;
-        if (left == 0) {
-            delete this;
-        }
-        return left;
-    }
-
-    // IDispatch, served from the type library.
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override {
-        if (!count) {
-            return E_POINTER;
-        }
-        *count = TypeInfo() ? 1 : 0;
-        return S_OK;
-    }
-    STDMETHODIMP GetTypeInfo(UINT index, LCID, ITypeInfo** out) override {
-        if (!out) {
-            return E_POINTER;
-        }
-        *out = nullptr;
-        if (index != 0) {
-            return DISP_E_BADINDEX;
-        }
-        ITypeInfo* info = TypeInfo();
-        if (!info) {
-            return TYPE_E_CANTLOADLIBRARY;
-        }
-        info->AddRef();
-        *out = info;
-        return S_OK;
-    }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
-        ITypeInfo* info = TypeInfo();
-        return info ? ::DispGetIDsOfNames(info, names, count, ids) : TYPE_E_CANTLOADLIBRARY;
-    }
-    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
-                        EXCEPINFO* excep, UINT* argErr) override {
-        ITypeInfo* info = TypeInfo();
-        return info ? ::DispInvoke(static_cast<IWexafel2*>(this), info, id, flags, params, result,
-                                   excep, argErr)
-                    : TYPE_E_CANTLOADLIBRARY;
-    }
+    using Interfaces =
+        InterfaceTable<Answers<IWexafel2, IID_IWexafel2>, Answers<IWexafel2, IID_IDispatch>>;
 
     // IWexafel2
     STDMETHODIMP get_Enable(VARIANT_BOOL* pVal) override {
@@ -99,9 +35,7 @@ public:
     }
     STDMETHODIMP Block(BSTR, BSTR bstrParentURL, BSTR bstrPopupURL, BSTR bstrProcess, ULONG Left,
                        ULONG Top, ULONG Width, ULONG Height, VARIANT_BOOL* pVal) override {
-        if (!pVal) {
-            return E_POINTER;
-        }
+        RETURN_IF_NULL_POINTER(pVal);
         return ComGuard([&] {
             *pVal = VARIANT_FALSE;
             if (g_host) {
@@ -146,21 +80,16 @@ public:
 
 private:
     template <typename Read> static HRESULT Option(VARIANT_BOOL* pVal, Read read) noexcept {
-        if (!pVal) {
-            return E_POINTER;
-        }
+        RETURN_IF_NULL_POINTER(pVal);
         *pVal = ToVariantBool(g_host && read(g_host->Settings()));
         return S_OK;
     }
     static HRESULT Constant(VARIANT_BOOL* pVal, bool value) noexcept {
-        if (!pVal) {
-            return E_POINTER;
-        }
+        RETURN_IF_NULL_POINTER(pVal);
         *pVal = ToVariantBool(value);
         return S_OK;
     }
 
-    ULONG refs_ = 1;
     ModuleLock lock_; // the server counts as in use while an instance lives
 };
 
@@ -170,26 +99,13 @@ void SetPopupServiceHost(PopupServiceHost* host) noexcept {
     g_host = host;
 }
 
+// Objects of a local server cannot be aggregated across processes.
 HRESULT CreatePopupService(IUnknown* outer, REFIID iid, void** out) {
-    // Objects of a local server cannot be aggregated across processes.
-    if (outer) {
-        return CLASS_E_NOAGGREGATION;
-    }
-    auto* object = new (std::nothrow) CQLX();
-    if (!object) {
-        return E_OUTOFMEMORY;
-    }
-    const HRESULT hr = object->QueryInterface(iid, out);
-    object->Release();
-    return hr;
+    return CreateInstance<CQLX>(outer, iid, out);
 }
 
 void ReleasePopupServiceTypeInfo() noexcept {
-    if (g_typeInfo) {
-        g_typeInfo->Release();
-        g_typeInfo = nullptr;
-    }
-    g_typeInfoTried = false;
+    ModuleTypeInfo<QuellixTypes>::Clear();
 }
 
 } // namespace qlx::tray

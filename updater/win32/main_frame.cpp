@@ -466,7 +466,7 @@ void FrameNotifications::Send(int kind, const std::string* text, int first, int 
 }
 
 void FrameNotifications::Begin(const std::string& caption) {
-    comEntered_ = SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+    apartment_.emplace();
     Send(kBegin, &caption);
 }
 
@@ -476,10 +476,7 @@ void FrameNotifications::SetAppearance(int appearance) {
 
 void FrameNotifications::End() {
     Send(kEnd);
-    if (comEntered_) {
-        ::CoUninitialize();
-        comEntered_ = false;
-    }
+    apartment_.reset();
 }
 
 void FrameNotifications::SetText(const std::string& text, int number) {

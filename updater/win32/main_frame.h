@@ -8,8 +8,10 @@
 #include <windows.h>
 
 #include <atomic>
+#include <optional>
 #include <string>
 
+#include "common/win32/com_apartment.h"
 #include "updater/core/platform.h"
 
 namespace qlx::updater {
@@ -59,7 +61,7 @@ private:
 
     HWND frame_;
     FrameState* state_;
-    bool comEntered_ = false;
+    std::optional<qlx::ComApartment> apartment_; // the engine thread's, from Begin to End
 };
 
 } // namespace qlx::updater

@@ -5,6 +5,7 @@
 #include <commctrl.h>
 #include <objbase.h>
 
+#include "common/win32/com_apartment.h"
 #include "common/win32/unique_handle.h"
 #include "updater/core/texts.h"
 #include "updater/core/update_engine.h"
@@ -37,7 +38,7 @@ DWORD WINAPI EngineThread(void* parameter) {
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     g_instance = instance;
-    const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    const qlx::ComApartment apartment;
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_DATE_CLASSES | ICC_PROGRESS_CLASS};
     ::InitCommonControlsEx(&controls);
 
@@ -69,8 +70,5 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         }
     }
     log.Close();
-    if (SUCCEEDED(com)) {
-        ::CoUninitialize();
-    }
     return returnCode;
 }

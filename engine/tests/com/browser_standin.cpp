@@ -11,10 +11,12 @@
 #include <cstdio>
 #include <string>
 
+#include "common/testing/interface_stubs.h"
 #include "common/win32/bstr.h"
+#include "common/win32/com_apartment.h"
 #include "common/win32/com_module.h"
+#include "common/win32/com_object.h"
 #include "common/win32/unique_handle.h"
-#include "engine/tests/com/web_browser_stub.h"
 
 namespace qlx::engine::testing {
 namespace {
@@ -60,42 +62,19 @@ std::string Describe(const VARIANT* v) {
     }
 }
 
-class RecordingBrowser final : public WebBrowserStub {
+// The browser application's automation object, one per start (single use):
+// it records what the engine asks of it, and the program ends when the
+// engine lets go of it.
+class RecordingBrowser final
+    : public ComObject<RecordingBrowser, WithoutTypeInfo<com_stubs::IWebBrowser2Stub>> {
 public:
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-        if (out == nullptr) {
-            return E_POINTER;
-        }
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ||
-            IsEqualIID(iid, IID_IWebBrowser) || IsEqualIID(iid, IID_IWebBrowserApp) ||
-            IsEqualIID(iid, IID_IWebBrowser2)) {
-            *out = static_cast<IWebBrowser2*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
-    STDMETHODIMP_(ULONG) Release() override {
-        const ULONG left = --refs_;
-        if (left == 0) {
-            Record("Released");
-            ::PostQuitMessage(0);
-        }
-        return left;
-    }
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override {
-        *count = 0;
-        return S_OK;
-    }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-        return E_NOTIMPL;
-    }
-    STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                        UINT*) override {
-        return E_NOTIMPL;
+    using Interfaces =
+        InterfaceTable<Answers<IWebBrowser2, IID_IWebBrowser2>,
+                       Answers<IWebBrowser2, IID_IDispatch>, Answers<IWebBrowser2, IID_IWebBrowser>,
+                       Answers<IWebBrowser2, IID_IWebBrowserApp>>;
+    ~RecordingBrowser() override {
+        Record("Released");
+        ::PostQuitMessage(0);
     }
 
     STDMETHODIMP Navigate2(VARIANT* url, VARIANT* flags, VARIANT* target, VARIANT* postData,
@@ -120,14 +99,11 @@ private:
         Record(std::string(name) + " " + std::to_string(value));
         return S_OK;
     }
-    std::atomic<ULONG> refs_{0};
 };
 
-RecordingBrowser g_browser;
-
-HRESULT CreateBrowser(IUnknown*, REFIID iid, void** out) {
+HRESULT CreateBrowser(IUnknown* outer, REFIID iid, void** out) {
     Record("Created");
-    return g_browser.QueryInterface(iid, out);
+    return CreateInstance<RecordingBrowser>(outer, iid, out);
 }
 
 bool Register() {
@@ -143,14 +119,14 @@ bool Register() {
 }
 
 int Serve() {
-    if (FAILED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
+    const ComApartment apartment;
+    if (!apartment.entered()) {
         return 3;
     }
     static ClassFactory factory(&CreateBrowser);
     DWORD cookie = 0;
     if (FAILED(::CoRegisterClassObject(kBrowserApplication, &factory, CLSCTX_LOCAL_SERVER,
                                        REGCLS_SINGLEUSE, &cookie))) {
-        ::CoUninitialize();
         return 4;
     }
     // Ends when the object is released, or after a minute without a client.
@@ -163,7 +139,6 @@ int Serve() {
         ::DispatchMessageA(&msg);
     }
     ::CoRevokeClassObject(cookie);
-    ::CoUninitialize();
     return 0;
 }
 

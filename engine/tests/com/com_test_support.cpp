@@ -80,8 +80,7 @@ HRESULT RegisterEngine() {
 }
 
 void EngineComTest::SetUp() {
-    ASSERT_TRUE(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
-    comReady_ = true;
+    ASSERT_TRUE(apartment_.emplace().entered());
     ASSERT_EQ(RegisterEngine(), S_OK);
     engine_ = Create();
     ASSERT_TRUE(engine_);
@@ -89,9 +88,7 @@ void EngineComTest::SetUp() {
 
 void EngineComTest::TearDown() {
     engine_.reset();
-    if (comReady_) {
-        ::CoUninitialize();
-    }
+    apartment_.reset();
 }
 
 ComPtr<IWXEngine> EngineComTest::Create() {

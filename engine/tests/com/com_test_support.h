@@ -7,11 +7,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "common/testing/child_process.h"
 #include "common/win32/bstr.h"
+#include "common/win32/com_apartment.h"
 #include "common/win32/com_ptr.h"
 #include "common/win32/variant.h"
 #include "wexafel_engine.h"
@@ -46,9 +48,9 @@ protected:
     HRESULT Init(IWXEngine* e, VARIANT_BOOL fullLogic = VARIANT_FALSE,
                  VARIANT_BOOL block = VARIANT_FALSE);
 
+    std::optional<ComApartment> apartment_; // left after the engine is released
     ComPtr<IWXEngine> engine_;
     DataFolder folder_;
-    bool comReady_ = false;
 };
 
 inline VARIANT IntArg(LONG v) {

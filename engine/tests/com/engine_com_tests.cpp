@@ -1,5 +1,6 @@
 // Early-bound calls on the registered WXEngine class: arrays, errors,
 // events, aggregation and the module exports.
+#include "common/win32/com_object.h"
 #include "engine/tests/com/com_test_support.h"
 
 namespace qlx::engine::testing {
@@ -355,7 +356,8 @@ TEST_F(EngineCom, HistoryDeletionTakesScriptArrays) {
     EXPECT_EQ(texts[2], "http://p/2");
 }
 
-class RecordingSink final : public IWXEngineEvents {
+// Lives on the test's stack: its count is only watched, never acted on.
+class RecordingSink final : public WithoutTypeInfo<IWXEngineEvents> {
 public:
     LONG refs = 1;
     VARIANT_BOOL answer = VARIANT_TRUE;
@@ -373,15 +375,6 @@ public:
     }
     STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
     STDMETHODIMP_(ULONG) Release() override { return --refs; }
-    STDMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-        return E_NOTIMPL;
-    }
-    STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                        UINT*) override {
-        return E_NOTIMPL;
-    }
     STDMETHODIMP AddTheSameInOppositeList(LIST_TYPE kind, BSTR name, VARIANT_BOOL* pVal) override {
         calls.push_back("opposite " + std::to_string(kind) + " " + BstrToAnsi(name));
         *pVal = answer;

@@ -23,6 +23,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/win32/com_apartment.h"
 #include "window_thread.h"
 
 using namespace qlx::browser_host;
@@ -408,7 +409,7 @@ int main(int argc, char** argv) {
             names.push_back(arg);
         }
     }
-    ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    const qlx::ComApartment apartment(COINIT_MULTITHREADED);
     int failures = 0;
     for (const auto& name : names) {
         if (name == "navigation") {
@@ -431,6 +432,5 @@ int main(int argc, char** argv) {
             failures += PlayScenario(options, *found);
         }
     }
-    ::CoUninitialize();
     return failures == 0 ? 0 : 1;
 }

@@ -41,21 +41,6 @@ void InvokeWithDispid0(IDispatch* handler) {
 
 // --- Elements and document -----------------------------------------------------
 
-STDMETHODIMP HtmlElement::QueryInterface(REFIID iid, void** out) {
-    if (!out) {
-        return E_POINTER;
-    }
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ||
-        IsEqualIID(iid, IID_IHTMLElement)) {
-        return Hand(static_cast<IHTMLElement*>(this), out);
-    }
-    if (IsEqualIID(iid, IID_IHTMLElement2)) {
-        return Hand(static_cast<IHTMLElement2*>(this), out);
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-}
-
 STDMETHODIMP HtmlElement::attachEvent(BSTR event, IDispatch* handler, VARIANT_BOOL* result) {
     if (!handler || !result) {
         return E_POINTER;
@@ -89,18 +74,6 @@ void HtmlElement::ContextMenu() {
     }
 }
 
-STDMETHODIMP HtmlElementCollection::QueryInterface(REFIID iid, void** out) {
-    if (!out) {
-        return E_POINTER;
-    }
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ||
-        IsEqualIID(iid, IID_IHTMLElementCollection)) {
-        return Hand(static_cast<IHTMLElementCollection*>(this), out);
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-}
-
 STDMETHODIMP HtmlElementCollection::get_length(LONG* length) {
     if (!length) {
         return E_POINTER;
@@ -128,27 +101,15 @@ STDMETHODIMP HtmlElementCollection::item(VARIANT name, VARIANT index, IDispatch*
 HtmlDocument::HtmlDocument() {
     // html, body, a paragraph, and two links
     for (bool isLink : {false, false, false, true, true}) {
-        elements_.push_back(ComPtr<HtmlElement>::Attach(new HtmlElement(isLink)));
+        elements_.push_back(Make<HtmlElement>(isLink));
     }
-}
-
-STDMETHODIMP HtmlDocument::QueryInterface(REFIID iid, void** out) {
-    if (!out) {
-        return E_POINTER;
-    }
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ||
-        IsEqualIID(iid, IID_IHTMLDocument) || IsEqualIID(iid, IID_IHTMLDocument2)) {
-        return Hand(static_cast<IHTMLDocument2*>(this), out);
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
 }
 
 STDMETHODIMP HtmlDocument::get_all(IHTMLElementCollection** all) {
     if (!all) {
         return E_POINTER;
     }
-    *all = new HtmlElementCollection(elements_);
+    *all = Make<HtmlElementCollection>(elements_).Detach();
     return S_OK;
 }
 
@@ -162,7 +123,7 @@ STDMETHODIMP HtmlDocument::get_links(IHTMLElementCollection** links) {
             only.push_back(e);
         }
     }
-    *links = new HtmlElementCollection(std::move(only));
+    *links = Make<HtmlElementCollection>(std::move(only)).Detach();
     return S_OK;
 }
 
@@ -178,25 +139,6 @@ HtmlElement& HtmlDocument::FirstLink() {
 // --- The browser ------------------------------------------------------------------
 
 Browser::Browser(HWND window, const BrowserChrome& chrome) : window_(window), chrome_(chrome) {}
-
-STDMETHODIMP Browser::QueryInterface(REFIID iid, void** out) {
-    if (!out) {
-        return E_POINTER;
-    }
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ||
-        IsEqualIID(iid, IID_IWebBrowser) || IsEqualIID(iid, IID_IWebBrowserApp) ||
-        IsEqualIID(iid, IID_IWebBrowser2)) {
-        return Hand(static_cast<IWebBrowser2*>(this), out);
-    }
-    if (IsEqualIID(iid, IID_IConnectionPointContainer)) {
-        return Hand(static_cast<IConnectionPointContainer*>(this), out);
-    }
-    if (IsEqualIID(iid, IID_IConnectionPoint)) {
-        return Hand(static_cast<IConnectionPoint*>(this), out);
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-}
 
 RECT Browser::WindowRect() const {
     RECT r{};
@@ -455,7 +397,7 @@ void Browser::FireWindowClosing() {
 void Browser::SetLocation(const std::string& url, const std::string& title) {
     url_ = url;
     title_ = title;
-    document_ = ComPtr<HtmlDocument>::Attach(new HtmlDocument);
+    document_ = Make<HtmlDocument>();
 }
 
 void Browser::Disconnect() {

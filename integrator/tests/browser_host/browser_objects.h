@@ -11,53 +11,23 @@
 #include <string>
 #include <vector>
 
+#include "common/win32/com_object.h"
 #include "common/win32/com_ptr.h"
-#include "interface_stubs.h"
+#include "common/testing/interface_stubs.h"
 
 namespace qlx::browser_host {
 
-// Reference counting shared by the host's objects.
-class RefCounted {
-protected:
-    virtual ~RefCounted() = default;
-    ULONG AddRefImpl() { return ++refs_; }
-    ULONG ReleaseImpl() {
-        const ULONG left = --refs_;
-        if (left == 0) {
-            delete this;
-        }
-        return left;
-    }
-
-private:
-    std::atomic<ULONG> refs_{1};
-};
-
-#define QLX_HOST_DISPATCH_STUBS                                                                    \
-    STDMETHODIMP GetTypeInfoCount(UINT*) override {                                                \
-        return E_NOTIMPL;                                                                          \
-    }                                                                                              \
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override {                                   \
-        return E_NOTIMPL;                                                                          \
-    }                                                                                              \
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {                  \
-        return E_NOTIMPL;                                                                          \
-    }                                                                                              \
-    STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*)      \
-        override {                                                                                 \
-        return E_NOTIMPL;                                                                          \
-    }
+using namespace com_stubs;
 
 // An element of the page: anything in `all`, and a link when `isLink`.
-class HtmlElement final : public RefCounted, public IHTMLElementStub, public IHTMLElement2Stub {
+class HtmlElement final : public ComObject<HtmlElement, WithoutTypeInfo<IHTMLElementStub>,
+                                           WithoutTypeInfo<IHTMLElement2Stub>> {
 public:
+    using Interfaces = InterfaceTable<Answers<IHTMLElement, IID_IHTMLElement>,
+                                      Answers<IHTMLElement, IID_IDispatch>,
+                                      Answers<IHTMLElement2, IID_IHTMLElement2>>;
     explicit HtmlElement(bool isLink) : isLink_(isLink) {}
     bool IsLink() const { return isLink_; }
-
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
-    STDMETHODIMP_(ULONG) AddRef() override { return AddRefImpl(); }
-    STDMETHODIMP_(ULONG) Release() override { return ReleaseImpl(); }
-    QLX_HOST_DISPATCH_STUBS
 
     STDMETHODIMP attachEvent(BSTR event, IDispatch* handler, VARIANT_BOOL* result) override;
     STDMETHODIMP put_oncontextmenu(VARIANT handler) override;
@@ -74,15 +44,13 @@ private:
     ComPtr<IDispatch> oncontextmenu_;
 };
 
-class HtmlElementCollection final : public RefCounted, public IHTMLElementCollectionStub {
+class HtmlElementCollection final
+    : public ComObject<HtmlElementCollection, WithoutTypeInfo<IHTMLElementCollectionStub>> {
 public:
+    using Interfaces = InterfaceTable<Answers<IHTMLElementCollection, IID_IHTMLElementCollection>,
+                                      Answers<IHTMLElementCollection, IID_IDispatch>>;
     explicit HtmlElementCollection(std::vector<ComPtr<HtmlElement>> items)
         : items_(std::move(items)) {}
-
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
-    STDMETHODIMP_(ULONG) AddRef() override { return AddRefImpl(); }
-    STDMETHODIMP_(ULONG) Release() override { return ReleaseImpl(); }
-    QLX_HOST_DISPATCH_STUBS
 
     STDMETHODIMP get_length(LONG* length) override;
     STDMETHODIMP item(VARIANT name, VARIANT index, IDispatch** element) override;
@@ -91,14 +59,12 @@ private:
     std::vector<ComPtr<HtmlElement>> items_;
 };
 
-class HtmlDocument final : public RefCounted, public IHTMLDocument2Stub {
+class HtmlDocument final : public ComObject<HtmlDocument, WithoutTypeInfo<IHTMLDocument2Stub>> {
 public:
+    using Interfaces = InterfaceTable<Answers<IHTMLDocument2, IID_IHTMLDocument2>,
+                                      Answers<IHTMLDocument2, IID_IDispatch>,
+                                      Answers<IHTMLDocument2, IID_IHTMLDocument>>;
     HtmlDocument();
-
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
-    STDMETHODIMP_(ULONG) AddRef() override { return AddRefImpl(); }
-    STDMETHODIMP_(ULONG) Release() override { return ReleaseImpl(); }
-    QLX_HOST_DISPATCH_STUBS
 
     STDMETHODIMP get_all(IHTMLElementCollection** all) override;
     STDMETHODIMP get_links(IHTMLElementCollection** links) override;
@@ -118,17 +84,16 @@ struct BrowserChrome {
     bool resizable = true;
 };
 
-class Browser final : public RefCounted,
-                      public IWebBrowser2Stub,
-                      public IConnectionPointContainer,
-                      public IConnectionPoint {
+class Browser final : public ComObject<Browser, WithoutTypeInfo<IWebBrowser2Stub>,
+                                       IConnectionPointContainer, IConnectionPoint> {
 public:
+    using Interfaces =
+        InterfaceTable<Answers<IWebBrowser2, IID_IWebBrowser2>,
+                       Answers<IWebBrowser2, IID_IDispatch>, Answers<IWebBrowser2, IID_IWebBrowser>,
+                       Answers<IWebBrowser2, IID_IWebBrowserApp>,
+                       Answers<IConnectionPointContainer, IID_IConnectionPointContainer>,
+                       Answers<IConnectionPoint, IID_IConnectionPoint>>;
     Browser(HWND window, const BrowserChrome& chrome);
-
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
-    STDMETHODIMP_(ULONG) AddRef() override { return AddRefImpl(); }
-    STDMETHODIMP_(ULONG) Release() override { return ReleaseImpl(); }
-    QLX_HOST_DISPATCH_STUBS
 
     // IWebBrowser2: the members the integrator uses.
     STDMETHODIMP get_Left(LONG* value) override;

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "common/win32/com_apartment.h"
 #include "common/win32/com_ptr.h"
 #include "common/win32/text_conv.h"
 #include "integrator/core/identity.h"
@@ -72,23 +73,9 @@ std::vector<ComPtr<IObjectWithSite>> LoadBrowserHelpers(Browser& browser) {
 }
 
 // The browser's own message filter: answers as COM would without one.
-class HostMessageFilter final : public RefCounted, public IMessageFilter {
+class HostMessageFilter final : public ComObject<HostMessageFilter, IMessageFilter> {
 public:
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-        if (!out) {
-            return E_POINTER;
-        }
-        *out = IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IMessageFilter)
-                   ? static_cast<IMessageFilter*>(this)
-                   : nullptr;
-        if (!*out) {
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return AddRefImpl(); }
-    STDMETHODIMP_(ULONG) Release() override { return ReleaseImpl(); }
+    using Interfaces = InterfaceTable<Answers<IMessageFilter, IID_IMessageFilter>>;
     STDMETHODIMP_(DWORD) HandleInComingCall(DWORD, HTASK, DWORD, LPINTERFACEINFO) override {
         return SERVERCALL_ISHANDLED;
     }
@@ -142,55 +129,56 @@ BrowserWindowThread::~BrowserWindowThread() {
 }
 
 void BrowserWindowThread::Main(WindowLayout layout, bool loadHelpers, std::promise<void> ready) {
-    ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    auto filter = ComPtr<IMessageFilter>::Attach(new HostMessageFilter);
-    ::CoRegisterMessageFilter(filter.get(), nullptr);
-    ownFilter_ = filter.get();
-    RegisterWindowClass();
-    MSG msg;
-    ::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE); // the thread's queue exists from here
-    threadId_ = ::GetCurrentThreadId();
-    const DWORD style = (layout.framed ? WS_OVERLAPPEDWINDOW : WS_POPUP) | WS_VISIBLE;
-    window_ = ::CreateWindowExA(0, kWindowClass, layout.title.c_str(), style, layout.rect.left,
-                                layout.rect.top, layout.rect.right - layout.rect.left,
-                                layout.rect.bottom - layout.rect.top, nullptr, nullptr,
-                                ::GetModuleHandleA(nullptr), nullptr);
-    auto browser = ComPtr<Browser>::Attach(new Browser(window_, layout.chrome));
-    if (!layout.pageUrl.empty()) {
-        browser->SetLocation(layout.pageUrl, layout.pageTitle);
-    }
-    std::vector<ComPtr<IObjectWithSite>> helpers;
-    if (loadHelpers) {
-        helpers = LoadBrowserHelpers(*browser.get());
-    }
-    helperCount_ = helpers.size();
-    ready.set_value();
-
-    while (::GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        if (msg.hwnd == nullptr && msg.message == kRunTasks) {
-            RunQueued(*browser.get());
-            continue;
-        }
-        ::TranslateMessage(&msg);
-        ::DispatchMessageA(&msg);
-    }
-
     {
-        std::lock_guard lock(mutex_);
-        ended_ = true;
-        queue_.clear(); // waiting callers see a broken promise
+        const ComApartment apartment; // left after the browser and helpers
+        const auto filter = Make<HostMessageFilter>();
+        ::CoRegisterMessageFilter(filter.get(), nullptr);
+        ownFilter_ = filter.get();
+        RegisterWindowClass();
+        MSG msg;
+        ::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE); // the thread's queue exists from here
+        threadId_ = ::GetCurrentThreadId();
+        const DWORD style = (layout.framed ? WS_OVERLAPPEDWINDOW : WS_POPUP) | WS_VISIBLE;
+        window_ = ::CreateWindowExA(0, kWindowClass, layout.title.c_str(), style, layout.rect.left,
+                                    layout.rect.top, layout.rect.right - layout.rect.left,
+                                    layout.rect.bottom - layout.rect.top, nullptr, nullptr,
+                                    ::GetModuleHandleA(nullptr), nullptr);
+        auto browser = ComPtr<Browser>::Attach(new Browser(window_, layout.chrome));
+        if (!layout.pageUrl.empty()) {
+            browser->SetLocation(layout.pageUrl, layout.pageTitle);
+        }
+        std::vector<ComPtr<IObjectWithSite>> helpers;
+        if (loadHelpers) {
+            helpers = LoadBrowserHelpers(*browser.get());
+        }
+        helperCount_ = helpers.size();
+        ready.set_value();
+
+        while (::GetMessageA(&msg, nullptr, 0, 0) > 0) {
+            if (msg.hwnd == nullptr && msg.message == kRunTasks) {
+                RunQueued(*browser.get());
+                continue;
+            }
+            ::TranslateMessage(&msg);
+            ::DispatchMessageA(&msg);
+        }
+
+        {
+            std::lock_guard lock(mutex_);
+            ended_ = true;
+            queue_.clear(); // waiting callers see a broken promise
+        }
+        for (auto& helper : helpers) {
+            helper->SetSite(nullptr);
+        }
+        helpers.clear();
+        browser->Disconnect();
+        browser.reset();
+        ::CoRegisterMessageFilter(nullptr, nullptr);
+        if (::IsWindow(window_)) {
+            ::DestroyWindow(window_);
+        }
     }
-    for (auto& helper : helpers) {
-        helper->SetSite(nullptr);
-    }
-    helpers.clear();
-    browser->Disconnect();
-    browser.reset();
-    ::CoRegisterMessageFilter(nullptr, nullptr);
-    if (::IsWindow(window_)) {
-        ::DestroyWindow(window_);
-    }
-    ::CoUninitialize();
     ::SetEvent(closed_);
 }
 

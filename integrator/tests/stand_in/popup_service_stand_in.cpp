@@ -18,6 +18,7 @@
 #include <string>
 
 #include "common/win32/bstr.h"
+#include "common/win32/com_apartment.h"
 #include "common/win32/com_module.h"
 #include "wexafel2.h"
 
@@ -87,44 +88,11 @@ std::string Geometry(ULONG l, ULONG t, ULONG w, ULONG h) {
     return text;
 }
 
-class StandInService final : public IWexafel2 {
+class StandInService final
+    : public qlx::ComObject<StandInService, qlx::WithoutTypeInfo<IWexafel2>> {
 public:
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-        if (!out) {
-            return E_POINTER;
-        }
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ||
-            IsEqualIID(iid, IID_IWexafel2)) {
-            *out = static_cast<IWexafel2*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
-    STDMETHODIMP_(ULONG) Release() override {
-        const ULONG left = --refs_;
-        if (left == 0) {
-            delete this;
-        }
-        return left;
-    }
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override {
-        if (count) {
-            *count = 0;
-        }
-        return S_OK;
-    }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-        return E_NOTIMPL;
-    }
-    STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                        UINT*) override {
-        return E_NOTIMPL;
-    }
-
+    using Interfaces = qlx::InterfaceTable<qlx::Answers<IWexafel2, IID_IWexafel2>,
+                                           qlx::Answers<IWexafel2, IID_IDispatch>>;
     STDMETHODIMP get_Enable(VARIANT_BOOL* p) override { return Answer("Enable", p); }
     STDMETHODIMP Block(BSTR title, BSTR parent, BSTR popup, BSTR process, ULONG l, ULONG t, ULONG w,
                        ULONG h, VARIANT_BOOL* p) override {
@@ -157,17 +125,7 @@ public:
     STDMETHODIMP get_IgnoreCtrl(VARIANT_BOOL* p) override { return Answer("IgnoreCtrl", p); }
     STDMETHODIMP get_IgnoreShift(VARIANT_BOOL* p) override { return Answer("IgnoreShift", p); }
     STDMETHODIMP get_IgnoreAlt(VARIANT_BOOL* p) override { return Answer("IgnoreAlt", p); }
-
-private:
-    ULONG refs_ = 1; // calls arrive on the one STA thread
 };
-
-HRESULT CreateStandIn(IUnknown*, REFIID iid, void** out) {
-    auto* service = new StandInService;
-    const HRESULT hr = service->QueryInterface(iid, out);
-    service->Release();
-    return hr;
-}
 
 } // namespace
 
@@ -204,10 +162,11 @@ int main(int argc, char** argv) {
             return 64;
         }
     }
-    if (FAILED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
+    const qlx::ComApartment apartment;
+    if (!apartment.entered()) {
         return 2;
     }
-    static qlx::ClassFactory factory(&CreateStandIn);
+    static qlx::ClassFactory factory(&qlx::CreateInstance<StandInService>);
     DWORD cookie = 0;
     if (FAILED(::CoRegisterClassObject(kPopupServiceClsid, &factory, CLSCTX_LOCAL_SERVER,
                                        REGCLS_MULTIPLEUSE, &cookie))) {
@@ -230,6 +189,5 @@ int main(int argc, char** argv) {
     ::CloseHandle(mutex);
     ::CoRevokeClassObject(cookie);
     ::CloseHandle(stop);
-    ::CoUninitialize();
     return 0;
 }

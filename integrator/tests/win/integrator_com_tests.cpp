@@ -7,8 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "browser_objects.h"
 #include "common/win32/bstr.h"
+#include "common/win32/com_apartment.h"
 #include "common/win32/com_ptr.h"
 #include "common/win32/unique_handle.h"
 #include "wx_integrator.h"
@@ -16,6 +19,7 @@
 namespace {
 
 using qlx::Bstr;
+using qlx::ComApartment;
 using qlx::ComPtr;
 using qlx::browser_host::Browser;
 using qlx::browser_host::BrowserChrome;
@@ -26,7 +30,7 @@ using CanUnloadFn = HRESULT(WINAPI*)();
 class IntegratorComTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+        ASSERT_TRUE(apartment_.emplace().entered());
         module_ = ::LoadLibraryA("qlxi.dll");
         ASSERT_NE(module_, nullptr);
         getClassObject_ = reinterpret_cast<GetClassObjectFn>(
@@ -43,7 +47,7 @@ protected:
         if (window_) {
             ::DestroyWindow(window_);
         }
-        ::CoUninitialize();
+        apartment_.reset();
     }
 
     ComPtr<IObjectWithSite> CreateIntegrator() {
@@ -58,6 +62,7 @@ protected:
         return object;
     }
 
+    std::optional<ComApartment> apartment_;
     HMODULE module_ = nullptr;
     GetClassObjectFn getClassObject_ = nullptr;
     CanUnloadFn canUnload_ = nullptr;

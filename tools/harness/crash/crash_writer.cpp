@@ -8,6 +8,7 @@
 #include <string>
 
 #include "common/win32/bstr.h"
+#include "common/win32/com_apartment.h"
 #include "common/win32/com_ptr.h"
 #include "common/win32/unique_handle.h"
 #include "common/win32/variant.h"
@@ -101,7 +102,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: crash_writer MODE FOLDER READY_EVENT\n");
         return 2;
     }
-    ::CoInitialize(nullptr);
+    const qlx::ComApartment apartment;
     const std::string mode = argv[1];
     if (mode == "tray-history") {
         SaveTrayHistory(argv[2], argv[3]);

@@ -16,6 +16,7 @@
 
 #include "common/testing/child_process.h"
 #include "common/win32/bstr.h"
+#include "common/win32/com_apartment.h"
 #include "common/win32/com_ptr.h"
 #include "common/win32/win32_registry.h"
 #include "tray/core/history.h"
@@ -110,7 +111,7 @@ bool Run(size_t entries, int blocks, Times& times) {
 int main(int argc, char** argv) {
     const size_t entries = argc > 1 ? static_cast<size_t>(std::atol(argv[1])) : 10000;
     const int blocks = argc > 2 ? std::max(1, std::atoi(argv[2])) : 50;
-    ::CoInitialize(nullptr);
+    const qlx::ComApartment apartment;
     Times empty, full;
     if (!Run(0, blocks, empty) || !Run(entries, blocks, full)) {
         std::fprintf(stderr, "a run failed\n");
@@ -123,6 +124,5 @@ int main(int argc, char** argv) {
     std::printf("Remove of one row of %zu + %d (whole list rebuilt): %.1f ms\n", entries, blocks,
                 full.rebuildMs);
     ResetUserState();
-    ::CoUninitialize();
     return 0;
 }

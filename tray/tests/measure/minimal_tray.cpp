@@ -6,7 +6,10 @@
 #include <windows.h>
 #include <ole2.h>
 
+#include <optional>
 #include <string>
+
+#include "common/win32/com_apartment.h"
 
 namespace {
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -23,7 +26,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     const size_t space = mutexName.find(' ');
     const bool withOle = space != std::string::npos && mutexName.substr(space + 1) == "ole";
     mutexName = mutexName.substr(0, space);
-    if (withOle && FAILED(::OleInitialize(nullptr))) {
+    std::optional<qlx::OleApartment> ole;
+    if (withOle && !ole.emplace().entered()) {
         return 1;
     }
     WNDCLASSA windowClass{};
@@ -42,8 +46,5 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
         ::DispatchMessageA(&msg);
     }
     ::CloseHandle(mutex);
-    if (withOle) {
-        ::OleUninitialize();
-    }
     return 0;
 }

@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "common/win32/bstr.h"
+#include "common/win32/com_apartment.h"
 #include "common/win32/com_ptr.h"
 #include "common/win32/unique_handle.h"
 #include "common/win32/win32_registry.h"
@@ -22,10 +23,7 @@ namespace qlx::tray::testing {
 constexpr DWORD kContextMask = 23; // what the browser integrator passes
 inline const char* const kClsidKey = "CLSID\\{2EEDC3D9-D3C2-44F0-89C3-286D73BDD7D5}";
 
-struct Apartment {
-    Apartment() { ::CoInitialize(nullptr); }
-    ~Apartment() { ::CoUninitialize(); }
-};
+using Apartment = ComApartment;
 
 inline ComPtr<IWexafel2> Connect(HRESULT* result = nullptr) {
     ComPtr<IUnknown> unknown;

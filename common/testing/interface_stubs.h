@@ -5,7 +5,7 @@
 #include <exdisp.h>
 #include <mshtml.h>
 
-namespace qlx::browser_host {
+namespace qlx::com_stubs {
 
 class IWebBrowser2Stub : public IWebBrowser2 {
 public:
@@ -391,4 +391,4 @@ public:
     HRESULT STDMETHODCALLTYPE tags(VARIANT, IDispatch **) override { return E_NOTIMPL; }
 };
 
-} // namespace qlx::browser_host
+} // namespace qlx::com_stubs
