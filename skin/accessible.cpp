@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "common/win32/com_object.h"
+#include "common/win32/result.h"
 #include "common/win32/com_ptr.h"
 #include "common/win32/text_conv.h"
 #include "skin/tab_strip.h"
@@ -67,9 +68,7 @@ public:
 
     // IAccessible: the parts the description puts right.
     HRESULT STDMETHODCALLTYPE get_accChildCount(long* count) override {
-        if (!count) {
-            return E_POINTER;
-        }
+        RETURN_IF_NULL_POINTER(count);
         if (IsTabStrip(control_)) {
             *count = TabCtrl_GetItemCount(control_);
             return S_OK;
@@ -78,18 +77,14 @@ public:
     }
     HRESULT STDMETHODCALLTYPE get_accChild(VARIANT child, IDispatch** out) override {
         if (Item(child) >= 0) {
-            if (!out) {
-                return E_POINTER;
-            }
+            RETURN_IF_NULL_POINTER(out);
             *out = nullptr;
             return S_FALSE; // an item is an element of the strip's object
         }
         return system_->get_accChild(child, out);
     }
     HRESULT STDMETHODCALLTYPE get_accName(VARIANT child, BSTR* name) override {
-        if (!name) {
-            return E_POINTER;
-        }
+        RETURN_IF_NULL_POINTER(name);
         if (const int item = Item(child); item >= 0) {
             *name = Bstr(AnsiToWide(TabItemText(control_, item)));
             return S_OK;
@@ -110,9 +105,7 @@ public:
         return system_->get_accRole(child, role);
     }
     HRESULT STDMETHODCALLTYPE get_accState(VARIANT child, VARIANT* state) override {
-        if (!state) {
-            return E_POINTER;
-        }
+        RETURN_IF_NULL_POINTER(state);
         const Description* description = Find();
         if (const int item = Item(child); item >= 0) {
             state->vt = VT_I4;
@@ -148,9 +141,7 @@ public:
     HRESULT STDMETHODCALLTYPE accLocation(long* left, long* top, long* width, long* height,
                                           VARIANT child) override {
         if (const int item = Item(child); item >= 0) {
-            if (!left || !top || !width || !height) {
-                return E_POINTER;
-            }
+            RETURN_IF_NULL_POINTER(left, top, width, height);
             RECT cell{};
             TabCtrl_GetItemRect(control_, item, &cell);
             ::MapWindowPoints(control_, nullptr, reinterpret_cast<POINT*>(&cell), 2);
