@@ -235,16 +235,39 @@ HRESULT LoadTypeInfoOfModule(HMODULE module, REFGUID guid, ITypeInfo** info) noe
 HRESULT LoadRegisteredTypeInfo(REFGUID libraryId, WORD major, WORD minor, LCID locale, REFGUID guid,
                                ITypeInfo** info) noexcept;
 
+// How a library's objects answer the corner cases of IDispatch. Clients
+// of a server rely on the answers it has always given, so a library may
+// declare its own as `static constexpr DispatchRules kRules`.
+struct DispatchRules {
+    // GetTypeInfoCount says 1 even when the type information does not load
+    // (GetTypeInfo then gives the loading error); otherwise it says 0.
+    bool countsTypeInfoItCannotLoad = false;
+    // GetIDsOfNames and Invoke refuse a reserved IID other than IID_NULL.
+    bool refusesReservedIid = true;
+};
+
+namespace com_detail {
+template <typename Library> constexpr DispatchRules RulesOf() noexcept {
+    if constexpr (requires { Library::kRules; }) {
+        return Library::kRules;
+    } else {
+        return DispatchRules{};
+    }
+}
+} // namespace com_detail
+
 // The IDispatch members of the dual interface `I`, served from I's type
-// information: GetTypeInfoCount reports 1 when it loads and 0 otherwise;
-// GetTypeInfo knows index 0 only; the others need the reserved IID_NULL and
-// fail with the loading error when there is no type information.
+// information: GetTypeInfo knows index 0 only; GetIDsOfNames and Invoke fail
+// with the loading error when there is no type information. The library's
+// DispatchRules settle the rest.
 template <typename I, const IID& Iid, typename Library> class Dispatch : public I {
+    static constexpr DispatchRules kRules = com_detail::RulesOf<Library>();
+
 public:
     STDMETHODIMP GetTypeInfoCount(UINT* count) override {
         RETURN_IF_NULL_POINTER(count);
         ComPtr<ITypeInfo> info;
-        *count = SUCCEEDED(TypeInfo(info.put())) ? 1 : 0;
+        *count = kRules.countsTypeInfoItCannotLoad || SUCCEEDED(TypeInfo(info.put())) ? 1 : 0;
         return S_OK;
     }
     STDMETHODIMP GetTypeInfo(UINT index, LCID, ITypeInfo** info) override {
@@ -255,14 +278,16 @@ public:
     }
     STDMETHODIMP GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID,
                                DISPID* ids) override {
-        RETURN_HR_IF(DISP_E_UNKNOWNINTERFACE, !IsEqualIID(iid, IID_NULL));
+        RETURN_HR_IF(DISP_E_UNKNOWNINTERFACE,
+                     kRules.refusesReservedIid && !IsEqualIID(iid, IID_NULL));
         ComPtr<ITypeInfo> info;
         RETURN_IF_FAILED(TypeInfo(info.put()));
         return ::DispGetIDsOfNames(info.get(), names, count, ids);
     }
     STDMETHODIMP Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params,
                         VARIANT* result, EXCEPINFO* exception, UINT* argError) override {
-        RETURN_HR_IF(DISP_E_UNKNOWNINTERFACE, !IsEqualIID(iid, IID_NULL));
+        RETURN_HR_IF(DISP_E_UNKNOWNINTERFACE,
+                     kRules.refusesReservedIid && !IsEqualIID(iid, IID_NULL));
         ComPtr<ITypeInfo> info;
         RETURN_IF_FAILED(TypeInfo(info.put()));
         return ::DispInvoke(static_cast<I*>(this), info.get(), id, flags, params, result, exception,

@@ -21,8 +21,10 @@ namespace qlx::integrator {
 
 class PopupServiceSource;
 
-// The module's own type library (resource 1 of qlxi.dll).
+// The module's own type library (resource 1 of qlxi.dll). The browser
+// helper takes any reserved IID, as it always has.
 struct IntegratorTypes {
+    static constexpr DispatchRules kRules{.refusesReservedIid = false};
     static HRESULT Load(REFGUID guid, ITypeInfo** info) noexcept;
 };
 

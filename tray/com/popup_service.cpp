@@ -16,11 +16,15 @@ namespace {
 
 PopupServiceHost* g_host = nullptr;
 
-// The type library is the executable's own resource; a failed load answers
-// as a library that cannot be loaded.
+// The type library is the executable's own resource, so a load that failed
+// would only fail again: it is tried once, and a failure answers as a library
+// that cannot be loaded. The service takes any reserved IID, as it always has.
 struct QuellixTypes {
+    static constexpr DispatchRules kRules{.refusesReservedIid = false};
     static HRESULT Load(REFGUID guid, ITypeInfo** info) noexcept {
-        return SUCCEEDED(LoadTypeInfoOfModule(nullptr, guid, info)) ? S_OK : TYPE_E_CANTLOADLIBRARY;
+        static bool failed = false; // ModuleTypeInfo serialises the loads
+        failed = failed || FAILED(LoadTypeInfoOfModule(nullptr, guid, info));
+        return failed ? TYPE_E_CANTLOADLIBRARY : S_OK;
     }
 };
 

@@ -34,6 +34,20 @@ struct MissingTypes {
     }
 };
 
+// Libraries whose objects keep the older answers of their servers.
+struct LaxSampleTypes {
+    static constexpr DispatchRules kRules{.refusesReservedIid = false};
+    static HRESULT Load(REFGUID guid, ITypeInfo** info) noexcept {
+        return LoadTypeInfoOfModule(nullptr, guid, info);
+    }
+};
+struct DeclaredMissingTypes {
+    static constexpr DispatchRules kRules{.countsTypeInfoItCannotLoad = true};
+    static HRESULT Load(REFGUID guid, ITypeInfo** info) noexcept {
+        return MissingTypes::Load(guid, info);
+    }
+};
+
 int g_alive = 0;
 
 template <typename Library>
@@ -208,6 +222,29 @@ DISPID IdOf(IDispatch* dispatch, const wchar_t* name, HRESULT expected = S_OK,
     return id;
 }
 
+UINT TypeInfoCount(IDispatch* dispatch) {
+    UINT count = 7;
+    EXPECT_EQ(dispatch->GetTypeInfoCount(&count), S_OK);
+    return count;
+}
+
+// Late-bound Twice(value), or the member `id`, through Invoke.
+HRESULT InvokeTwice(IDispatch* dispatch, LONG value, LONG* twice, REFIID iid = IID_NULL,
+                    DISPID id = 1) {
+    VARIANT argument;
+    ::VariantInit(&argument);
+    argument.vt = VT_I4;
+    argument.lVal = value;
+    DISPPARAMS params{&argument, nullptr, 1, 0};
+    VARIANT result;
+    ::VariantInit(&result);
+    const HRESULT hr =
+        dispatch->Invoke(id, iid, 0, DISPATCH_METHOD, &params, &result, nullptr, nullptr);
+    EXPECT_TRUE(FAILED(hr) || result.vt == VT_I4);
+    *twice = result.lVal;
+    return hr;
+}
+
 TEST_F(DispatchTest, ServesTheDualInterfaceFromItsTypeInformation) {
     ComPtr<GoodSample> sample = Make<GoodSample>();
     IDispatch* dispatch = sample.get();
@@ -229,23 +266,11 @@ TEST_F(DispatchTest, ServesTheDualInterfaceFromItsTypeInformation) {
     IdOf(dispatch, L"Thrice", DISP_E_UNKNOWNNAME);
     IdOf(dispatch, L"Twice", DISP_E_UNKNOWNINTERFACE, IID_IQlxSample);
 
-    VARIANT argument;
-    ::VariantInit(&argument);
-    argument.vt = VT_I4;
-    argument.lVal = 21;
-    DISPPARAMS params{&argument, nullptr, 1, 0};
-    VARIANT result;
-    ::VariantInit(&result);
-    ASSERT_EQ(dispatch->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &params, &result, nullptr, nullptr),
-              S_OK);
-    EXPECT_EQ(result.vt, VT_I4);
-    EXPECT_EQ(result.lVal, 42);
-    EXPECT_EQ(
-        dispatch->Invoke(1, IID_IQlxSample, 0, DISPATCH_METHOD, &params, &result, nullptr, nullptr),
-        DISP_E_UNKNOWNINTERFACE);
-    EXPECT_EQ(
-        dispatch->Invoke(99, IID_NULL, 0, DISPATCH_METHOD, &params, &result, nullptr, nullptr),
-        DISP_E_MEMBERNOTFOUND);
+    LONG twice = 0;
+    ASSERT_EQ(InvokeTwice(dispatch, 21, &twice), S_OK);
+    EXPECT_EQ(twice, 42);
+    EXPECT_EQ(InvokeTwice(dispatch, 21, &twice, IID_IQlxSample), DISP_E_UNKNOWNINTERFACE);
+    EXPECT_EQ(InvokeTwice(dispatch, 21, &twice, IID_NULL, 99), DISP_E_MEMBERNOTFOUND);
 }
 
 TEST_F(DispatchTest, TypeInformationIsLoadedOncePerModule) {
@@ -269,9 +294,7 @@ TEST_F(DispatchTest, TypeInformationIsLoadedOncePerModule) {
 
 TEST_F(DispatchTest, WithoutTypeInformationLateBindingFailsWithTheLoadingError) {
     ComPtr<Sample<MissingTypes>> sample = Make<Sample<MissingTypes>>();
-    UINT count = 7;
-    EXPECT_EQ(sample->GetTypeInfoCount(&count), S_OK);
-    EXPECT_EQ(count, 0u);
+    EXPECT_EQ(TypeInfoCount(sample.get()), 0u);
     ComPtr<ITypeInfo> info;
     EXPECT_EQ(sample->GetTypeInfo(0, 0, info.put()), TYPE_E_CANTLOADLIBRARY);
     EXPECT_FALSE(info);
@@ -284,6 +307,20 @@ TEST_F(DispatchTest, WithoutTypeInformationLateBindingFailsWithTheLoadingError) 
     LONG twice = 0;
     EXPECT_EQ(sample->Twice(4, &twice), S_OK); // early binding needs no type information
     EXPECT_EQ(twice, 8);
+}
+
+TEST_F(DispatchTest, ALibrarysRulesSettleTheCornerCases) {
+    ComPtr<Sample<LaxSampleTypes>> lax = Make<Sample<LaxSampleTypes>>();
+    EXPECT_EQ(IdOf(lax.get(), L"Twice", S_OK, IID_IQlxSample), 1);
+    LONG twice = 0;
+    EXPECT_EQ(InvokeTwice(lax.get(), 5, &twice, IID_IQlxSample), S_OK);
+    EXPECT_EQ(twice, 10);
+
+    ComPtr<Sample<DeclaredMissingTypes>> declared = Make<Sample<DeclaredMissingTypes>>();
+    EXPECT_EQ(TypeInfoCount(declared.get()), 1u);
+    ComPtr<ITypeInfo> info;
+    EXPECT_EQ(declared->GetTypeInfo(0, 0, info.put()), TYPE_E_CANTLOADLIBRARY);
+    IdOf(declared.get(), L"Twice", DISP_E_UNKNOWNINTERFACE, IID_IQlxSample);
 }
 
 TEST_F(DispatchTest, RegisteredTypeInformationLoadsByLibraryId) {

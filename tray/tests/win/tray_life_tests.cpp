@@ -204,6 +204,9 @@ TEST_F(TrayLifeTest, ServiceAnswersEveryMemberAndBlockRecordsThroughExitAndResta
         DISPID id = 0;
         ASSERT_EQ(s->GetIDsOfNames(IID_NULL, &name, 1, 0, &id), S_OK);
         EXPECT_EQ(id, 12);
+        id = 0; // the service has never checked the reserved IID
+        EXPECT_EQ(s->GetIDsOfNames(IID_IWexafel2, &name, 1, 0, &id), S_OK);
+        EXPECT_EQ(id, 12);
         DISPPARAMS none{};
         VARIANT result;
         ::VariantInit(&result);
