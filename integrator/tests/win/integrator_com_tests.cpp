@@ -118,9 +118,11 @@ TEST_F(IntegratorComTest, ClassInfoAndTypeInfoComeFromTheEmbeddedLibrary) {
     EXPECT_EQ(dispatch->GetTypeInfo(1, 0, own.put()), DISP_E_BADINDEX);
     // The interface has no members, and the browser helper has never
     // checked the reserved IID: any name is unknown, whatever the IID.
-    LPOLESTR member = const_cast<LPOLESTR>(L"Enabled");
-    DISPID id = 0;
-    EXPECT_EQ(dispatch->GetIDsOfNames(IID_IIEIntegrator, &member, 1, 0, &id), DISP_E_UNKNOWNNAME);
+    for (REFIID iid : {IID_NULL, IID_IIEIntegrator}) {
+        LPOLESTR member = const_cast<LPOLESTR>(L"Enabled");
+        DISPID id = 0;
+        EXPECT_EQ(dispatch->GetIDsOfNames(iid, &member, 1, 0, &id), DISP_E_UNKNOWNNAME);
+    }
 }
 
 TEST_F(IntegratorComTest, GetSiteNeverHandsTheSiteBack) {
