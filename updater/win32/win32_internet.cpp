@@ -16,11 +16,15 @@ namespace qlx::updater {
 
 namespace {
 
-// Reload (no cache); plus TLS. No flag that lets a certificate error pass is
-// ever set: the certificate must be valid, for this host and date, and
-// issued by an authority the system trusts.
-constexpr DWORD kPlainFlags = INTERNET_FLAG_RELOAD;
-constexpr DWORD kSecureFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_SECURE;
+// Always from the server, through any proxy, and never into the user's
+// Internet cache: an update set is used once, and writing a large download
+// into the cache as it arrives costs a second write per block; plus TLS. No
+// flag that lets a certificate error pass is ever set: the certificate must
+// be valid, for this host and date, and issued by an authority the system
+// trusts.
+constexpr DWORD kPlainFlags =
+    INTERNET_FLAG_RELOAD | INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_NO_CACHE_WRITE;
+constexpr DWORD kSecureFlags = kPlainFlags | INTERNET_FLAG_SECURE;
 
 class WinInetRequest final : public HttpRequest {
 public:

@@ -16,6 +16,7 @@
 #include <aclapi.h>
 #include <sddl.h>
 #include <wincrypt.h>
+#include <wininet.h>
 
 #include "common/win32/unique_handle.h"
 #include "updater/core/crc32.h"
@@ -160,6 +161,25 @@ std::string ManifestBody(const std::string& version, const Files& files,
 std::string ServeManifest(const std::string& folder, const std::string& manifest) {
     Serve(folder + "/update.manifest", manifest);
     return FileLine("update.manifest", manifest, folder + "/update.manifest");
+}
+
+// How many entries of the user's Internet cache have addresses that start
+// with `prefix`.
+int CachedUnder(const std::string& prefix) {
+    std::vector<char> buffer(64 * 1024);
+    auto* entry = reinterpret_cast<INTERNET_CACHE_ENTRY_INFOA*>(buffer.data());
+    DWORD size = static_cast<DWORD>(buffer.size());
+    HANDLE find = ::FindFirstUrlCacheEntryA(nullptr, entry, &size);
+    int found = 0;
+    for (bool more = find != nullptr; more;) {
+        found += std::string(entry->lpszSourceUrlName).starts_with(prefix) ? 1 : 0;
+        size = static_cast<DWORD>(buffer.size());
+        more = ::FindNextUrlCacheEntryA(find, entry, &size);
+    }
+    if (find != nullptr) {
+        ::FindCloseUrlCache(find);
+    }
+    return found;
 }
 
 bool Has(const std::vector<std::string>& lines, const std::string& line) {
@@ -366,6 +386,8 @@ TEST(UpdaterNetwork, UpdateDownloadsSkipsFilesByCrcRunsItsScriptAndWritesBack) {
     EXPECT_EQ(Asked("up/b.dll"), 0);
     EXPECT_EQ(Asked("up/u?"), 1);
     EXPECT_EQ(WorkingDirectoriesLeft(box), 0);
+    // Nothing of the exchange stays behind in the user's Internet cache.
+    EXPECT_EQ(CachedUnder(Address("up/")), 0);
     EXPECT_TRUE(Has(box.LogMessages(), "Warning: more than one \"Expire\" keyword found in "
                                        "server's response. Line ingnored."));
     // Checked with the key pair made by python3-cryptography, through CNG.
