@@ -151,9 +151,9 @@ HIMAGELIST LoadImageStrip(HINSTANCE module, int bitmapId, int cellWidth, int dpi
     return list;
 }
 
-bool Surface::Apply(HWND window, HINSTANCE module, int bitmapId, bool keepSize) {
+bool Surface::Apply(HWND window, HINSTANCE module, int bitmapId, int dpi, bool keepSize) {
     Reset();
-    bitmap_.reset(LoadArt(module, bitmapId, WindowDpi(window)));
+    bitmap_.reset(LoadArt(module, bitmapId, dpi));
     BITMAP info{};
     if (!bitmap_ || !::GetObjectA(bitmap_.get(), sizeof info, &info)) {
         Reset();

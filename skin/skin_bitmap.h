@@ -38,8 +38,8 @@ public:
     // Loads the bitmap, sizes `window` to it (unless `keepSize`) and cuts
     // the window to its shape. False if the bitmap is missing; the window
     // then keeps its rectangle.
-    // The art is drawn for the window's DPI.
-    bool Apply(HWND window, HINSTANCE module, int bitmapId, bool keepSize = false);
+    // The art is drawn for `dpi`, the window's.
+    bool Apply(HWND window, HINSTANCE module, int bitmapId, int dpi, bool keepSize = false);
     // Draws the background at the window's origin; false without a bitmap.
     bool Paint(HDC dc) const;
     SIZE Size() const { return size_; }

@@ -28,6 +28,19 @@ INT_PTR SkinnedDialog::RunModal(HINSTANCE module, int dialogId, HWND owner) {
                              reinterpret_cast<LPARAM>(this));
 }
 
+SkinnedDialog* SkinnedDialog::Of(HWND window) {
+    if (!window || ::GetWindowLongPtrA(window, DWLP_DLGPROC) !=
+                       reinterpret_cast<LONG_PTR>(&SkinnedDialog::Proc)) {
+        return nullptr;
+    }
+    return reinterpret_cast<SkinnedDialog*>(::GetWindowLongPtrA(window, DWLP_USER));
+}
+
+int SkinnedDialog::ParentDpi() const {
+    const SkinnedDialog* parent = Of(::GetParent(window_));
+    return parent ? parent->dpi_ : WindowDpi(window_);
+}
+
 INT_PTR CALLBACK SkinnedDialog::Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
         ::SetWindowLongPtrA(window, DWLP_USER, lParam);
@@ -98,7 +111,7 @@ INT_PTR SkinnedDialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DPICHANGED_AFTERPARENT:
         // A page inside another dialog follows its window to the new scale;
         // where it stands is its parent's to say.
-        ChangeDpi(WindowDpi(window_), nullptr);
+        ChangeDpi(ParentDpi(), nullptr);
         return TRUE;
     case WM_MEASUREITEM:
         return SkinMenu::Measure(*reinterpret_cast<MEASUREITEMSTRUCT*>(lParam));
@@ -162,6 +175,15 @@ void SkinnedDialog::ChangeDpi(int dpi, const RECT* suggested) {
     }
     const std::vector<Place> places = places_;
     LayOut(places);
+    // The pages inside follow before the window places them. Windows tells
+    // them itself after this, and then finds them at the scale already;
+    // Wine tells no child.
+    for (HWND child = ::GetWindow(window_, GW_CHILD); child;
+         child = ::GetWindow(child, GW_HWNDNEXT)) {
+        if (Of(child)) {
+            ::SendMessageA(child, WM_DPICHANGED_AFTERPARENT, 0, 0);
+        }
+    }
     OnDpiChanged();
     ::RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
@@ -170,7 +192,7 @@ bool SkinnedDialog::ApplySkin(HINSTANCE module, int bitmapId, bool keepSize) {
     skinModule_ = module;
     skinBitmap_ = bitmapId;
     skinKeepsSize_ = keepSize;
-    return surface_.Apply(window_, module, bitmapId, keepSize);
+    return surface_.Apply(window_, module, bitmapId, dpi_, keepSize);
 }
 
 void SkinnedDialog::LayOut(std::span<const Place> places) {

@@ -90,6 +90,10 @@ private:
     INT_PTR Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
     // `suggested`: the system's new window rectangle; null for a child.
     void ChangeDpi(int dpi, const RECT* suggested);
+    // The object of a window that is a skinned dialog, or null.
+    static SkinnedDialog* Of(HWND window);
+    // The DPI of the skinned dialog this one stands in, else its own window's.
+    int ParentDpi() const;
 
     HWND window_ = nullptr;
     bool modal_ = false;

@@ -4,6 +4,8 @@
 #include <shlobj.h>
 #include <tlhelp32.h>
 
+#include <cstdint>
+
 #include "common/win32/unique_handle.h"
 #include "common/win32/win32_registry.h"
 #include "tray/core/settings.h"
@@ -110,42 +112,103 @@ std::string ControlText(HWND window, int control) {
     return text;
 }
 
-bool SelectRemoteRow(HANDLE process, HWND list, int row) {
-    void* remote = ::VirtualAllocEx(process, nullptr, sizeof(LVITEMA), MEM_COMMIT | MEM_RESERVE,
-                                    PAGE_READWRITE);
-    if (!remote) {
-        return false;
+namespace {
+
+// Memory in another process, for the messages whose argument points to a
+// record: the record has to live where the window's procedure runs.
+class RemoteMemory {
+public:
+    RemoteMemory(HANDLE process, size_t size, void* at = nullptr)
+        : process_(process), address_(static_cast<char*>(::VirtualAllocEx(
+                                 process, at, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE))) {}
+    ~RemoteMemory() {
+        if (address_) {
+            ::VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
+        }
     }
+    RemoteMemory(const RemoteMemory&) = delete;
+    RemoteMemory& operator=(const RemoteMemory&) = delete;
+
+    char* get() const { return address_; }
+    LPARAM param() const { return reinterpret_cast<LPARAM>(address_); }
+    template <typename T> bool Put(const T& value, size_t offset = 0) const {
+        return address_ &&
+               ::WriteProcessMemory(process_, address_ + offset, &value, sizeof value, nullptr);
+    }
+    bool Get(void* out, size_t size, size_t offset = 0) const {
+        return address_ && ::ReadProcessMemory(process_, address_ + offset, out, size, nullptr);
+    }
+
+private:
+    HANDLE process_;
+    char* address_;
+};
+
+} // namespace
+
+bool SelectRemoteRow(HANDLE process, HWND list, int row) {
     LVITEMA item{};
     item.stateMask = LVIS_SELECTED;
     item.state = LVIS_SELECTED;
-    const bool written = ::WriteProcessMemory(process, remote, &item, sizeof item, nullptr);
-    const bool selected =
-        written && ::SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row),
-                                  reinterpret_cast<LPARAM>(remote));
-    ::VirtualFreeEx(process, remote, 0, MEM_RELEASE);
-    return selected;
+    const RemoteMemory remote(process, sizeof item);
+    return remote.Put(item) &&
+           ::SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), remote.param());
 }
 
 std::string RemoteItemText(HANDLE process, HWND list, int row, int column) {
     constexpr size_t kText = 1024;
-    auto* remote = static_cast<char*>(::VirtualAllocEx(process, nullptr, sizeof(LVITEMA) + kText,
-                                                       MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
-    if (!remote) {
-        return {};
-    }
+    const RemoteMemory remote(process, sizeof(LVITEMA) + kText);
     LVITEMA item{};
     item.iSubItem = column;
-    item.pszText = remote + sizeof(LVITEMA);
+    item.pszText = remote.get() + sizeof(LVITEMA);
     item.cchTextMax = kText;
     char text[kText] = {};
-    if (::WriteProcessMemory(process, remote, &item, sizeof item, nullptr)) {
-        ::SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row),
-                       reinterpret_cast<LPARAM>(remote));
-        ::ReadProcessMemory(process, remote + sizeof(LVITEMA), text, kText - 1, nullptr);
+    if (remote.Put(item)) {
+        ::SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), remote.param());
+        remote.Get(text, kText - 1, sizeof(LVITEMA));
     }
-    ::VirtualFreeEx(process, remote, 0, MEM_RELEASE);
     return text;
+}
+
+RECT RemoteTabItemRect(HANDLE process, HWND tabs, int item) {
+    RECT rect{};
+    const RemoteMemory remote(process, sizeof rect);
+    if (remote.get() &&
+        ::SendMessageA(tabs, TCM_GETITEMRECT, static_cast<WPARAM>(item), remote.param())) {
+        remote.Get(&rect, sizeof rect);
+    }
+    return rect;
+}
+
+bool SendDpiChange(HANDLE process, HWND window, int dpi, const RECT& suggested) {
+    // The message points to the suggested rectangle. Whether Wine copies it
+    // across or hands the pointer on, it is found: it lies at the same
+    // address here and in the window's process, one far above where either
+    // has its own memory.
+    constexpr uintptr_t kFarAbove = uintptr_t{1} << 36;
+    constexpr uintptr_t kGranularity = 64 * 1024;
+    for (uintptr_t at = kFarAbove; at < kFarAbove + 64 * kGranularity; at += kGranularity) {
+        void* address = reinterpret_cast<void*>(at);
+        auto* here = static_cast<RECT*>(
+            ::VirtualAlloc(address, sizeof(RECT), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+        if (here != address) {
+            continue;
+        }
+        const RemoteMemory there(process, sizeof(RECT), here);
+        bool sent = false;
+        if (there.get() == reinterpret_cast<char*>(here) && there.Put(suggested)) {
+            *here = suggested;
+            DWORD_PTR answer = 0;
+            sent = ::SendMessageTimeoutA(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
+                                         reinterpret_cast<LPARAM>(here), SMTO_ABORTIFHUNG, 5000,
+                                         &answer) != 0;
+        }
+        ::VirtualFree(here, 0, MEM_RELEASE);
+        if (there.get() == reinterpret_cast<char*>(here)) {
+            return sent;
+        }
+    }
+    return false;
 }
 
 namespace {

@@ -42,6 +42,11 @@ std::string ControlText(HWND window, int control);
 bool SelectRemoteRow(HANDLE process, HWND list, int row);
 // The text of a list item of another process ("" on failure).
 std::string RemoteItemText(HANDLE process, HWND list, int row, int column);
+// The rectangle of a tab strip's item in another process (empty on failure).
+RECT RemoteTabItemRect(HANDLE process, HWND tabs, int item);
+// Tells a window of `process` that it moved to a monitor of `dpi`, with the
+// system's `suggested` rectangle, as Windows does (Wine never does).
+bool SendDpiChange(HANDLE process, HWND window, int dpi, const RECT& suggested);
 // How many processes of this executable name run.
 size_t CountProcesses(const char* exeName);
 // Ends every process of `exeName` (programs the tests made the tray program start).

@@ -1259,6 +1259,96 @@ TEST_F(TrayFaceTest, TextsFitEveryPageOfSettings) {
     Exit();
 }
 
+// Where a control stands in its window, at 96 DPI.
+struct PlaceAt96 {
+    int control, x, y, width, height;
+};
+
+// Checks that every control of `places` stands at its place scaled to `dpi`.
+void ExpectPlaces(HWND window, std::initializer_list<PlaceAt96> places, int dpi) {
+    for (const PlaceAt96& place : places) {
+        RECT rect{};
+        ::GetWindowRect(::GetDlgItem(window, place.control), &rect);
+        ::MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&rect), 2);
+        const RECT want{ScaleForDpi(place.x, dpi), ScaleForDpi(place.y, dpi),
+                        ScaleForDpi(place.x + place.width, dpi),
+                        ScaleForDpi(place.y + place.height, dpi)};
+        for (auto [got, wanted] : {std::pair{rect.left, want.left},
+                                   {rect.top, want.top},
+                                   {rect.right, want.right},
+                                   {rect.bottom, want.bottom}}) {
+            EXPECT_NEAR(got, wanted, 1) << place.control << " at " << dpi;
+        }
+    }
+}
+
+int ItemWidth(const ChildProcess& tray, HWND window, int strip) {
+    const RECT item = RemoteTabItemRect(tray.Handle(), ::GetDlgItem(window, strip), 0);
+    return item.right - item.left;
+}
+
+RECT Scaled(const RECT& frame, int to, int from) {
+    return {frame.left, frame.top, frame.left + ::MulDiv(frame.right - frame.left, to, from),
+            frame.top + ::MulDiv(frame.bottom - frame.top, to, from)};
+}
+
+// Moved to a monitor of another scale, as Windows announces it, each window
+// takes the rectangle offered and lays itself out again: its places, strips,
+// list columns and pages; moved back, it is as it was.
+TEST_F(TrayFaceTest, AMoveToAnotherScaleRedoesTheMainWindowAndSettings) {
+    Start();
+    ASSERT_TRUE(ClickTrayIcon(main));
+    ASSERT_TRUE(WaitUntil([&] { return ::IsWindowVisible(main) != FALSE; }, 5000));
+    const int dpi = ::GetDeviceCaps(WindowDc(nullptr).get(), LOGPIXELSY);
+    const int moved = dpi * 3 / 2;
+    const auto mainPlaces = {PlaceAt96{1000, 10, 36, 300, 26}, PlaceAt96{kList, 10, 148, 300, 140},
+                             PlaceAt96{kOpen, 10, 294, 88, 24}, PlaceAt96{1015, 214, 372, 96, 24}};
+    RECT frame{};
+    ::GetWindowRect(main, &frame);
+    HWND list = ::GetDlgItem(main, kList);
+    const int timeColumn = ListView_GetColumnWidth(list, 0);
+    for (int step : {moved, dpi}) {
+        SCOPED_TRACE(step);
+        const RECT offered = Scaled(frame, step, dpi);
+        ASSERT_TRUE(SendDpiChange(tray.Handle(), main, step, offered));
+        RECT now{};
+        ::GetWindowRect(main, &now);
+        EXPECT_TRUE(::EqualRect(&now, &offered));
+        ExpectPlaces(main, mainPlaces, step);
+        EXPECT_EQ(ItemWidth(tray, main, 1000), ScaleForDpi(148, step));
+        EXPECT_EQ(ItemWidth(tray, main, 1014), ScaleForDpi(59, step));
+        // The time column is as wide as a whole time in the new font.
+        EXPECT_NEAR(ListView_GetColumnWidth(list, 0), ::MulDiv(timeColumn - 14, step, dpi) + 14,
+                    step / 24);
+    }
+
+    HWND settings = OpenSettings(tray, main);
+    ASSERT_NE(settings, nullptr);
+    ::GetWindowRect(settings, &frame);
+    HWND general = ::GetDlgItem(settings, kGeneralPage);
+    for (int step : {moved, dpi}) {
+        SCOPED_TRACE(step);
+        const RECT offered = Scaled(frame, step, dpi);
+        ASSERT_TRUE(SendDpiChange(tray.Handle(), settings, step, offered));
+        RECT now{};
+        ::GetWindowRect(settings, &now);
+        EXPECT_TRUE(::EqualRect(&now, &offered));
+        ExpectPlaces(settings, {{kSettingsTabs, 8, 29, 190, 22}, {kSettingsOk, 248, 372, 72, 24}},
+                     step);
+        EXPECT_EQ(ItemWidth(tray, settings, kSettingsTabs), ScaleForDpi(62, step));
+        // The page stands at its place and lays its own controls out anew.
+        RECT page{};
+        ::GetWindowRect(general, &page);
+        ::MapWindowPoints(nullptr, settings, reinterpret_cast<POINT*>(&page), 2);
+        EXPECT_NEAR(page.left, ScaleForDpi(10, step), 1);
+        EXPECT_NEAR(page.top, ScaleForDpi(50, step), 1);
+        ExpectPlaces(general, {{kStartWithWindows, 24, 28, 300, 18}}, step);
+    }
+    Press(settings, kSettingsOk);
+    ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(settings); }, 5000));
+    Exit();
+}
+
 TEST_F(TrayFaceTest, HighContrastDropsTheSkinForTheSystemColours) {
     for (bool contrast : {false, true}) {
         SCOPED_TRACE(contrast);
