@@ -1287,9 +1287,16 @@ int ItemWidth(const ChildProcess& tray, HWND window, int strip) {
     return item.right - item.left;
 }
 
-RECT Scaled(const RECT& frame, int to, int from) {
-    return {frame.left, frame.top, frame.left + ::MulDiv(frame.right - frame.left, to, from),
-            frame.top + ::MulDiv(frame.bottom - frame.top, to, from)};
+// Announces a move of `window` from `dpi` to `step`, offering its frame
+// scaled, and checks that the window takes it.
+void MoveToScale(const ChildProcess& tray, HWND window, const RECT& frame, int step, int dpi) {
+    const RECT offered{frame.left, frame.top,
+                       frame.left + ::MulDiv(frame.right - frame.left, step, dpi),
+                       frame.top + ::MulDiv(frame.bottom - frame.top, step, dpi)};
+    ASSERT_TRUE(SendDpiChange(tray.Handle(), window, step, offered));
+    RECT now{};
+    ::GetWindowRect(window, &now);
+    EXPECT_TRUE(::EqualRect(&now, &offered));
 }
 
 // Moved to a monitor of another scale, as Windows announces it, each window
@@ -1309,11 +1316,7 @@ TEST_F(TrayFaceTest, AMoveToAnotherScaleRedoesTheMainWindowAndSettings) {
     const int timeColumn = ListView_GetColumnWidth(list, 0);
     for (int step : {moved, dpi}) {
         SCOPED_TRACE(step);
-        const RECT offered = Scaled(frame, step, dpi);
-        ASSERT_TRUE(SendDpiChange(tray.Handle(), main, step, offered));
-        RECT now{};
-        ::GetWindowRect(main, &now);
-        EXPECT_TRUE(::EqualRect(&now, &offered));
+        MoveToScale(tray, main, frame, step, dpi);
         ExpectPlaces(main, mainPlaces, step);
         EXPECT_EQ(ItemWidth(tray, main, 1000), ScaleForDpi(148, step));
         EXPECT_EQ(ItemWidth(tray, main, 1014), ScaleForDpi(59, step));
@@ -1328,11 +1331,7 @@ TEST_F(TrayFaceTest, AMoveToAnotherScaleRedoesTheMainWindowAndSettings) {
     HWND general = ::GetDlgItem(settings, kGeneralPage);
     for (int step : {moved, dpi}) {
         SCOPED_TRACE(step);
-        const RECT offered = Scaled(frame, step, dpi);
-        ASSERT_TRUE(SendDpiChange(tray.Handle(), settings, step, offered));
-        RECT now{};
-        ::GetWindowRect(settings, &now);
-        EXPECT_TRUE(::EqualRect(&now, &offered));
+        MoveToScale(tray, settings, frame, step, dpi);
         ExpectPlaces(settings, {{kSettingsTabs, 8, 29, 190, 22}, {kSettingsOk, 248, 372, 72, 24}},
                      step);
         EXPECT_EQ(ItemWidth(tray, settings, kSettingsTabs), ScaleForDpi(62, step));
