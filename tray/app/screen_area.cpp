@@ -2,6 +2,9 @@
 
 #include <shellapi.h>
 
+#include <cstdio>
+#include <string>
+
 namespace qlx::tray {
 
 namespace {
@@ -37,10 +40,36 @@ ScreenRect ToScreenRect(const RECT& rect) {
     return {rect.left, rect.top, rect.right, rect.bottom};
 }
 
+namespace {
+
+// Wine's shell always reports a taskbar along the bottom of the screen; the
+// tests stand one on another edge in for it, as QLX_TASKBAR="left 0 0 48 1024"
+// (the edge, then its rectangle).
+bool TaskbarStoodIn(APPBARDATA& bar) {
+    char text[64] = {};
+    if (!::GetEnvironmentVariableA("QLX_TASKBAR", text, sizeof text)) {
+        return false;
+    }
+    char edge[8] = {};
+    RECT& rc = bar.rc;
+    if (std::sscanf(text, "%7s %ld %ld %ld %ld", edge, &rc.left, &rc.top, &rc.right, &rc.bottom) !=
+        5) {
+        return false;
+    }
+    const std::string name = edge;
+    bar.uEdge = name == "left"    ? ABE_LEFT
+                : name == "top"   ? ABE_TOP
+                : name == "right" ? ABE_RIGHT
+                                  : ABE_BOTTOM;
+    return true;
+}
+
+} // namespace
+
 std::optional<Taskbar> FindTaskbar() {
     APPBARDATA bar{};
     bar.cbSize = sizeof bar;
-    if (!::SHAppBarMessage(ABM_GETTASKBARPOS, &bar)) {
+    if (!TaskbarStoodIn(bar) && !::SHAppBarMessage(ABM_GETTASKBARPOS, &bar)) {
         return std::nullopt;
     }
     Taskbar taskbar;
@@ -100,11 +129,10 @@ std::optional<ScreenRect> PlaceOffTheUsualTaskbar(HWND owner, UINT iconId, int w
     if (!area) {
         return std::nullopt;
     }
-    // Without the icon's own rectangle, the taskbar's far corner holds it.
-    const ScreenRect bar = taskbar->rect;
+    // Without the icon's own rectangle (Wine has none to give), the
+    // taskbar's far corner holds it.
     const ScreenRect icon =
-        TrayIconRect(owner, iconId)
-            .value_or(ScreenRect{bar.right - 1, bar.bottom - 1, bar.right, bar.bottom});
+        TrayIconRect(owner, iconId).value_or(TrayIconCorner(taskbar->rect, taskbar->edge));
     return PlaceBesideTrayIcon(icon, taskbar->edge, *area, width, height);
 }
 

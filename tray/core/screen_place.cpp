@@ -22,6 +22,19 @@ ScreenRect MoveInto(ScreenRect window, ScreenRect area) {
     return {left, top, left + width, top + height};
 }
 
+ScreenRect TrayIconCorner(ScreenRect bar, TaskbarEdge edge) {
+    switch (edge) {
+    case TaskbarEdge::Right:
+        return {bar.left, bar.bottom - 1, bar.left + 1, bar.bottom};
+    case TaskbarEdge::Bottom:
+        return {bar.right - 1, bar.top, bar.right, bar.top + 1};
+    case TaskbarEdge::Left:
+    case TaskbarEdge::Top:
+        break;
+    }
+    return {bar.right - 1, bar.bottom - 1, bar.right, bar.bottom};
+}
+
 ScreenRect PlaceBesideTrayIcon(ScreenRect icon, TaskbarEdge edge, ScreenRect workArea, int width,
                                int height) {
     ScreenRect place{};

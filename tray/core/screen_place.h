@@ -17,6 +17,11 @@ ScreenRect MoveInto(ScreenRect window, ScreenRect area);
 
 enum class TaskbarEdge { Left, Top, Right, Bottom };
 
+// Where the tray icon is taken to be when the shell does not say: the far
+// end of the taskbar `bar` along its edge toward the desktop, so that a
+// window beside it stays off the taskbar.
+ScreenRect TrayIconCorner(ScreenRect bar, TaskbarEdge edge);
+
 // A window of `width` by `height` opened from the tray icon at `icon`:
 // beside it, away from the taskbar's edge, inside `workArea` of the icon's
 // monitor.

@@ -48,6 +48,25 @@ TEST(ScreenPlace, BesideTheTrayIconAwayFromTheTaskbarInsideTheWorkArea) {
     }
 }
 
+TEST(ScreenPlace, WithoutTheIconsPlaceTheWindowStaysOffTheTaskbar) {
+    // The work area as a system without a taskbar reports it: the whole screen.
+    const ScreenRect screen{0, 0, 1280, 1024};
+    const struct {
+        TaskbarEdge edge;
+        ScreenRect bar, expected;
+    } cases[] = {
+        {TaskbarEdge::Left, {0, 0, 48, 1024}, {48, 624, 368, 1024}},
+        {TaskbarEdge::Right, {1232, 0, 1280, 1024}, {912, 624, 1232, 1024}},
+        {TaskbarEdge::Top, {0, 0, 1280, 40}, {960, 40, 1280, 440}},
+        {TaskbarEdge::Bottom, {0, 984, 1280, 1024}, {960, 584, 1280, 984}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(PlaceBesideTrayIcon(TrayIconCorner(c.bar, c.edge), c.edge, screen, 320, 400),
+                  c.expected)
+            << static_cast<int>(c.edge);
+    }
+}
+
 TEST(MiniBarRules, PositionFromStoredDistancesAndBack) {
     struct Case {
         int screen;

@@ -228,6 +228,47 @@ TEST_F(TrayFaceTest, TrayClickTogglesTheMainWindowAtTheLowerRightWithItsValues) 
     Exit();
 }
 
+TEST_F(TrayFaceTest, ATaskbarOnAnotherEdgeOpensTheMainWindowBesideItsCorner) {
+    const int width = ::GetSystemMetrics(SM_CXSCREEN);
+    const int height = ::GetSystemMetrics(SM_CYSCREEN);
+    const struct {
+        const char* edge;
+        RECT bar;
+        // Where the window's sides must lie (-1: anywhere).
+        int left, top, right, bottom;
+    } cases[] = {
+        {"left", {0, 0, 48, height}, 48, -1, -1, height},
+        {"top", {0, 0, width, 40}, -1, 40, width, -1},
+        {"right", {width - 48, 0, width, height}, -1, -1, width - 48, height},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.edge);
+        // Wine's shell knows only a taskbar at the bottom; the program's own
+        // switch stands the others in.
+        const std::string bar = std::string(c.edge) + " " + std::to_string(c.bar.left) + " " +
+                                std::to_string(c.bar.top) + " " + std::to_string(c.bar.right) +
+                                " " + std::to_string(c.bar.bottom);
+        ::SetEnvironmentVariableA("QLX_TASKBAR", bar.c_str());
+        Start();
+        ::SetEnvironmentVariableA("QLX_TASKBAR", nullptr);
+        ASSERT_TRUE(ClickTrayIcon(main));
+        ASSERT_TRUE(WaitUntil([&] { return ::IsWindowVisible(main) != FALSE; }, 5000));
+        RECT rect{};
+        ::GetWindowRect(main, &rect);
+        for (auto [side, want] : {std::pair{rect.left, c.left},
+                                  {rect.top, c.top},
+                                  {rect.right, c.right},
+                                  {rect.bottom, c.bottom}}) {
+            if (want >= 0) {
+                EXPECT_EQ(side, want);
+            }
+        }
+        RECT overlap{};
+        EXPECT_FALSE(::IntersectRect(&overlap, &rect, &c.bar));
+        Exit();
+    }
+}
+
 TEST_F(TrayFaceTest, RemoveDeletesTheSelectedEntriesAndClearKeepsTheCounters) {
     SeedHistory({{"2026-12-01 10:00:00", "http://a.com", "http://a.com/oldest", 1, 2, 3, 4},
                  {"2026-12-02 10:00:00", "http://b.com", "http://b.com/middle", 5, 6, 7, 8},
