@@ -244,6 +244,8 @@ struct DispatchRules {
     bool countsTypeInfoItCannotLoad = false;
     // GetIDsOfNames and Invoke refuse a reserved IID other than IID_NULL.
     bool refusesReservedIid = true;
+    // GetTypeInfo answers a wrong index before it looks at the pointer.
+    bool checksIndexFirst = false;
 };
 
 namespace com_detail {
@@ -271,6 +273,7 @@ public:
         return S_OK;
     }
     STDMETHODIMP GetTypeInfo(UINT index, LCID, ITypeInfo** info) override {
+        RETURN_HR_IF(DISP_E_BADINDEX, kRules.checksIndexFirst && index != 0);
         RETURN_IF_NULL_POINTER(info);
         *info = nullptr;
         RETURN_HR_IF(DISP_E_BADINDEX, index != 0);

@@ -21,7 +21,8 @@ namespace qlx::engine {
 // The registered type library WexafelEngineLib. The engine has always
 // declared its type information, registered or not.
 struct EngineTypes {
-    static constexpr DispatchRules kRules{.countsTypeInfoItCannotLoad = true};
+    static constexpr DispatchRules kRules{.countsTypeInfoItCannotLoad = true,
+                                          .checksIndexFirst = true};
     static HRESULT Load(REFGUID guid, ITypeInfo** info) noexcept;
 };
 

@@ -42,7 +42,8 @@ struct LaxSampleTypes {
     }
 };
 struct DeclaredMissingTypes {
-    static constexpr DispatchRules kRules{.countsTypeInfoItCannotLoad = true};
+    static constexpr DispatchRules kRules{.countsTypeInfoItCannotLoad = true,
+                                          .checksIndexFirst = true};
     static HRESULT Load(REFGUID guid, ITypeInfo** info) noexcept {
         return MissingTypes::Load(guid, info);
     }
@@ -320,6 +321,8 @@ TEST_F(DispatchTest, ALibrarysRulesSettleTheCornerCases) {
     EXPECT_EQ(TypeInfoCount(declared.get()), 1u);
     ComPtr<ITypeInfo> info;
     EXPECT_EQ(declared->GetTypeInfo(0, 0, info.put()), TYPE_E_CANTLOADLIBRARY);
+    EXPECT_EQ(declared->GetTypeInfo(1, 0, nullptr), DISP_E_BADINDEX);
+    EXPECT_EQ(lax->GetTypeInfo(1, 0, nullptr), E_POINTER);
     IdOf(declared.get(), L"Twice", DISP_E_UNKNOWNINTERFACE, IID_IQlxSample);
 }
 
