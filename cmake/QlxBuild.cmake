@@ -161,13 +161,14 @@ endfunction()
 # A Windows test executable (GoogleTest), run by ctest through Wine. Each test
 # case is its own Wine process; a crash exits non-zero and fails the case.
 #   qlx_wine_test(name SOURCES ... LIBS ... [DEPENDS targets...] [SERIAL] [DISPLAY]
-#                 [TIMEOUT seconds])
+#                 [TIMEOUT seconds] [FILTER gtest-filter])
 # SERIAL keeps the cases from running beside other Wine tests (shared state
 # such as machine-wide class registrations or the tray program's mutex).
 # DISPLAY runs them in the tree's second prefix with an X server (Xvfb), for
-# windows that must be on a screen and for the notification area.
+# windows that must be on a screen and for the notification area. FILTER
+# leaves out the cases that a script runs on a screen of its own.
 function(qlx_wine_test name)
-    cmake_parse_arguments(T "SERIAL;DISPLAY" "TIMEOUT" "SOURCES;LIBS;DEPENDS" ${ARGN})
+    cmake_parse_arguments(T "SERIAL;DISPLAY" "TIMEOUT;FILTER" "SOURCES;LIBS;DEPENDS" ${ARGN})
     if(NOT QLX_WINDOWS)
         return()
     endif()
@@ -188,7 +189,11 @@ function(qlx_wine_test name)
     if(T_DISPLAY)
         set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR ${QLX_WINE_RUN}-x11)
     endif()
-    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+    set(filter)
+    if(T_FILTER)
+        set(filter TEST_FILTER ${T_FILTER})
+    endif()
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120 ${filter}
                          WORKING_DIRECTORY ${QLX_BIN_DIR} PROPERTIES ${props})
 endfunction()
 

@@ -84,17 +84,14 @@ qlx_xvfb_start() {
     (
         flock 8
         if [ -f "$state" ]; then
-            read -r n pid <"$state"
+            read -r n pid _ <"$state"
             kill -0 "$pid" 2>/dev/null && exit 0
         fi
         for n in $(seq 90 130); do
             [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
             Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp </dev/null >/dev/null 2>&1 8>&- &
             pid=$!
-            for _ in $(seq 50); do
-                [ -e "/tmp/.X11-unix/X$n" ] && break
-                sleep 0.1
-            done
+            qlx_wait_display "$n"
             if kill -0 "$pid" 2>/dev/null; then
                 echo "$n $pid" >"$state"
                 exit 0
@@ -103,15 +100,61 @@ qlx_xvfb_start() {
         echo "wine-env: could not start Xvfb" >&2
         exit 1
     ) 8>"$(qlx_xvfb_state).lock" || return 1
-    read -r n pid <"$state"
+    read -r n pid _ <"$state"
     export QLX_WINE_DISPLAY=":$n" DISPLAY=":$n"
 }
 
 qlx_xvfb_stop() {
-    local state n pid
+    local state n pid host
     state=$(qlx_xvfb_state)
     [ -f "$state" ] || return 0
-    read -r n pid <"$state"
-    kill "$pid" 2>/dev/null
+    read -r n pid host <"$state"
+    kill "$pid" $host 2>/dev/null
     rm -f "$state"
+}
+
+# A free display number from 90 on.
+qlx_free_display() {
+    local n
+    for n in $(seq "${1:-90}" 160); do
+        [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+        echo "$n"
+        return 0
+    done
+    return 1
+}
+
+qlx_wait_display() {
+    local _
+    for _ in $(seq 50); do
+        [ -e "/tmp/.X11-unix/X$1" ] && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+# Two monitors side by side for this prefix instead of the one Xvfb screen:
+# the primary (1280x1024) and a smaller one to its right (1024x768 at 1280,0).
+# Xephyr, drawn into an Xvfb of its own, lays the two screens out with
+# Xinerama; with RandR switched off Wine takes its monitors from Xinerama's
+# heads. Recorded in the prefix's state file as qlx_xvfb_start records its
+# server, so that wine-run and qlx_xvfb_stop use and end it the same way.
+qlx_two_monitors_start() {
+    local state host hostpid n pid
+    state=$(qlx_xvfb_state)
+    qlx_xvfb_stop
+    host=$(qlx_free_display) || return 1
+    Xvfb ":$host" -screen 0 2304x1024x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
+    hostpid=$!
+    qlx_wait_display "$host" || { kill "$hostpid"; return 1; }
+    n=$(qlx_free_display $((host + 1))) || { kill "$hostpid"; return 1; }
+    DISPLAY=":$host" Xephyr ":$n" -origin 0,0 -screen 1280x1024 -origin 1280,0 \
+        -screen 1024x768 +xinerama -extension RANDR -nolisten tcp </dev/null >/dev/null 2>&1 &
+    pid=$!
+    if ! qlx_wait_display "$n"; then
+        kill "$pid" "$hostpid" 2>/dev/null
+        echo "wine-env: could not start Xephyr" >&2
+        return 1
+    fi
+    echo "$n $pid $hostpid" >"$state"
 }

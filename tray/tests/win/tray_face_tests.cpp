@@ -170,6 +170,41 @@ protected:
         }
     }
 
+    // A taskbar stood in on an edge: where the main window's sides must lie
+    // (-1: anywhere).
+    struct TaskbarCase {
+        const char* edge;
+        RECT bar;
+        int left, top, right, bottom;
+    };
+    // Starts the program with that taskbar and opens the main window from
+    // the tray icon; checks its sides and that it keeps off the taskbar.
+    RECT OpenBeside(const TaskbarCase& c) {
+        // Wine's shell knows only a taskbar at the bottom; the program's own
+        // switch stands the others in.
+        const std::string bar = std::string(c.edge) + " " + std::to_string(c.bar.left) + " " +
+                                std::to_string(c.bar.top) + " " + std::to_string(c.bar.right) +
+                                " " + std::to_string(c.bar.bottom);
+        ::SetEnvironmentVariableA("QLX_TASKBAR", bar.c_str());
+        Start();
+        ::SetEnvironmentVariableA("QLX_TASKBAR", nullptr);
+        RECT rect{};
+        EXPECT_TRUE(ClickTrayIcon(main));
+        EXPECT_TRUE(WaitUntil([&] { return ::IsWindowVisible(main) != FALSE; }, 5000));
+        ::GetWindowRect(main, &rect);
+        for (auto [side, want] : {std::pair{rect.left, c.left},
+                                  {rect.top, c.top},
+                                  {rect.right, c.right},
+                                  {rect.bottom, c.bottom}}) {
+            if (want >= 0) {
+                EXPECT_EQ(side, want);
+            }
+        }
+        RECT overlap{};
+        EXPECT_FALSE(::IntersectRect(&overlap, &rect, &c.bar));
+        return rect;
+    }
+
     Apartment apartment;
     ChildProcess tray;
     HWND main = nullptr;
@@ -231,40 +266,14 @@ TEST_F(TrayFaceTest, TrayClickTogglesTheMainWindowAtTheLowerRightWithItsValues) 
 TEST_F(TrayFaceTest, ATaskbarOnAnotherEdgeOpensTheMainWindowBesideItsCorner) {
     const int width = ::GetSystemMetrics(SM_CXSCREEN);
     const int height = ::GetSystemMetrics(SM_CYSCREEN);
-    const struct {
-        const char* edge;
-        RECT bar;
-        // Where the window's sides must lie (-1: anywhere).
-        int left, top, right, bottom;
-    } cases[] = {
+    const TaskbarCase cases[] = {
         {"left", {0, 0, 48, height}, 48, -1, -1, height},
         {"top", {0, 0, width, 40}, -1, 40, width, -1},
         {"right", {width - 48, 0, width, height}, -1, -1, width - 48, height},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.edge);
-        // Wine's shell knows only a taskbar at the bottom; the program's own
-        // switch stands the others in.
-        const std::string bar = std::string(c.edge) + " " + std::to_string(c.bar.left) + " " +
-                                std::to_string(c.bar.top) + " " + std::to_string(c.bar.right) +
-                                " " + std::to_string(c.bar.bottom);
-        ::SetEnvironmentVariableA("QLX_TASKBAR", bar.c_str());
-        Start();
-        ::SetEnvironmentVariableA("QLX_TASKBAR", nullptr);
-        ASSERT_TRUE(ClickTrayIcon(main));
-        ASSERT_TRUE(WaitUntil([&] { return ::IsWindowVisible(main) != FALSE; }, 5000));
-        RECT rect{};
-        ::GetWindowRect(main, &rect);
-        for (auto [side, want] : {std::pair{rect.left, c.left},
-                                  {rect.top, c.top},
-                                  {rect.right, c.right},
-                                  {rect.bottom, c.bottom}}) {
-            if (want >= 0) {
-                EXPECT_EQ(side, want);
-            }
-        }
-        RECT overlap{};
-        EXPECT_FALSE(::IntersectRect(&overlap, &rect, &c.bar));
+        OpenBeside(c);
         Exit();
     }
 }
@@ -375,6 +384,31 @@ TEST_F(TrayFaceTest, MiniBarFromStoredPlaceCompactsSwitchesBlockingAndStaysClose
     Exit();
 }
 
+// The minibar put at (x, y), then told that the display changed: it must
+// end at `expected`.
+struct BarMove {
+    int x, y;
+    POINT expected;
+};
+
+template <size_t N> void ExpectMovesAfterADisplayChange(HWND bar, const BarMove (&moves)[N]) {
+    auto place = [&] {
+        RECT rect{};
+        ::GetWindowRect(bar, &rect);
+        return POINT{rect.left, rect.top};
+    };
+    for (const auto& move : moves) {
+        ::SetWindowPos(bar, nullptr, move.x, move.y, 0, 0,
+                       SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        ::SendMessageA(
+            bar, WM_DISPLAYCHANGE, 32,
+            MAKELPARAM(::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)));
+        EXPECT_TRUE(WaitUntil(
+            [&] { return place().x == move.expected.x && place().y == move.expected.y; }, 3000))
+            << move.x << "," << move.y << " -> " << place().x << "," << place().y;
+    }
+}
+
 TEST_F(TrayFaceTest, MiniBarOffEveryMonitorComesBackAtStartAndWhenTheDisplayChanges) {
     const int width = ::GetSystemMetrics(SM_CXFULLSCREEN);
     SetOption("minibar_dx", RegData::Dword(static_cast<uint32_t>(width + 400))); // wholly off
@@ -392,24 +426,99 @@ TEST_F(TrayFaceTest, MiniBarOffEveryMonitorComesBackAtStartAndWhenTheDisplayChan
     EXPECT_EQ(place().x, work.left);
     EXPECT_EQ(place().y, 40);
     // The display shrank under it: the next display change brings it back.
-    const struct {
-        int x, y;
-        POINT expected;
-    } moves[] = {
+    const BarMove moves[] = {
         {work.right + 50, 60, {work.right - 252, 60}},
         {300, work.bottom + 500, {300, work.bottom - 34}},
         {-100, 60, {-100, 60}}, // partly on a monitor: left where it is
     };
-    for (const auto& move : moves) {
-        ::SetWindowPos(bar, nullptr, move.x, move.y, 0, 0,
-                       SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-        ::SendMessageA(
-            bar, WM_DISPLAYCHANGE, 32,
-            MAKELPARAM(::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)));
-        EXPECT_TRUE(WaitUntil(
-            [&] { return place().x == move.expected.x && place().y == move.expected.y; }, 3000))
-            << move.x << "," << move.y << " -> " << place().x << "," << place().y;
+    ExpectMovesAfterADisplayChange(bar, moves);
+    Exit();
+}
+
+// The same program on two monitors side by side (run by two_monitor_test.sh,
+// whose X server shows them; the one-screen runs leave these cases out).
+class TwoMonitorTest : public TrayFaceTest {
+protected:
+    void SetUp() override {
+        TrayFaceTest::SetUp();
+        ::EnumDisplayMonitors(
+            nullptr, nullptr,
+            [](HMONITOR monitor, HDC, RECT*, LPARAM self) {
+                MONITORINFO info{};
+                info.cbSize = sizeof info;
+                if (::GetMonitorInfoA(monitor, &info) && !(info.dwFlags & MONITORINFOF_PRIMARY)) {
+                    reinterpret_cast<TwoMonitorTest*>(self)->second = info;
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(this));
+        ASSERT_EQ(::GetSystemMetrics(SM_CMONITORS), 2);
+        // To the right of the primary monitor, so that a place on it is off
+        // the primary one.
+        ASSERT_GE(second.rcMonitor.left, ::GetSystemMetrics(SM_CXSCREEN));
     }
+    MONITORINFO second{};
+};
+
+TEST_F(TwoMonitorTest, ATaskbarOnTheSecondMonitorTakesTheMainWindowAndTheTipsThere) {
+    const RECT m = second.rcMonitor;
+    const RECT work = second.rcWork;
+    const TaskbarCase cases[] = {
+        {"bottom", {m.left, m.bottom - 40, m.right, m.bottom}, -1, -1, m.right, m.bottom - 40},
+        // Beside the primary monitor: the window must not slip over onto it.
+        {"left", {m.left, m.top, m.left + 48, m.bottom}, m.left + 48, -1, -1, m.bottom},
+        {"top", {m.left, m.top, m.right, m.top + 40}, -1, m.top + 40, m.right, -1},
+        {"right", {m.right - 48, m.top, m.right, m.bottom}, -1, -1, m.right - 48, m.bottom},
+    };
+    SetOption("ShowToolTip_Time", RegData::Dword(30));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.edge);
+        RECT rect = OpenBeside(c);
+        RECT inside{};
+        EXPECT_TRUE(::IntersectRect(&inside, &rect, &work) && ::EqualRect(&inside, &rect))
+            << rect.left << "," << rect.top << "," << rect.right << "," << rect.bottom;
+
+        // A blocked pop-up's tip: in the lower right of that monitor's work area.
+        auto service = Connect();
+        ASSERT_TRUE(service);
+        ASSERT_TRUE(Block(service.get(), L"http://www.example.com", L"http://ads.example.net/m"));
+        ASSERT_TRUE(WaitUntil([&] { return !FindTips(tray.Id()).empty(); }, 5000));
+        ::GetWindowRect(FindTips(tray.Id()).front(), &rect);
+        EXPECT_EQ((TipRect{rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top}),
+                  PlaceTip(work.right, work.bottom));
+        service = {};
+        Exit();
+    }
+}
+
+TEST_F(TwoMonitorTest, AMinibarKeepsToItsMonitorOrComesBackToTheNearest) {
+    const RECT work = second.rcWork;
+    // Stored as the distance from the primary screen's right edge, so a
+    // place on the second monitor is stored negative.
+    const int full = ::GetSystemMetrics(SM_CXFULLSCREEN);
+    const POINT stored{work.left + 200, work.top + 100};
+    SetOption("minibar_dx", RegData::Dword(static_cast<uint32_t>(full - stored.x)));
+    SetOption("minibar_dy", RegData::Dword(static_cast<uint32_t>(stored.y)));
+    Start();
+    HWND bar = FindMiniBar(tray.Id());
+    ASSERT_NE(bar, nullptr);
+    RECT rect{};
+    auto place = [&] {
+        ::GetWindowRect(bar, &rect);
+        return POINT{rect.left, rect.top};
+    };
+    EXPECT_EQ(place().x, stored.x);
+    EXPECT_EQ(place().y, stored.y);
+    const int width = rect.right - rect.left;
+    const int height = rect.bottom - rect.top;
+    // Off both monitors, nearest to the second: back onto it.
+    const BarMove moves[] = {
+        {work.left + 200, work.bottom + 100, {work.left + 200, work.bottom - height}},
+        {work.right + 300, work.top + 50, {work.right - width, work.top + 50}},
+        // Across both monitors: left where it is.
+        {work.left - width / 2, 60, {work.left - width / 2, 60}},
+    };
+    ExpectMovesAfterADisplayChange(bar, moves);
     Exit();
 }
 
