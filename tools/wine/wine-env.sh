@@ -88,7 +88,7 @@ qlx_xvfb_start() {
             kill -0 "$pid" 2>/dev/null && exit 0
         fi
         for n in $(seq 90 130); do
-            [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+            qlx_display_taken "$n" && continue
             Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp </dev/null >/dev/null 2>&1 8>&- &
             pid=$!
             qlx_wait_display "$n"
@@ -113,13 +113,13 @@ qlx_xvfb_stop() {
     rm -f "$state"
 }
 
-# A free display number from 90 on.
+qlx_display_taken() { [ -e "/tmp/.X11-unix/X$1" ] || [ -e "/tmp/.X$1-lock" ]; }
+
+# A free display number, from $1 (90 unless given) on.
 qlx_free_display() {
     local n
     for n in $(seq "${1:-90}" 160); do
-        [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-        echo "$n"
-        return 0
+        qlx_display_taken "$n" || { echo "$n"; return 0; }
     done
     return 1
 }

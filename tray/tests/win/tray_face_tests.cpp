@@ -441,21 +441,13 @@ class TwoMonitorTest : public TrayFaceTest {
 protected:
     void SetUp() override {
         TrayFaceTest::SetUp();
-        ::EnumDisplayMonitors(
-            nullptr, nullptr,
-            [](HMONITOR monitor, HDC, RECT*, LPARAM self) {
-                MONITORINFO info{};
-                info.cbSize = sizeof info;
-                if (::GetMonitorInfoA(monitor, &info) && !(info.dwFlags & MONITORINFOF_PRIMARY)) {
-                    reinterpret_cast<TwoMonitorTest*>(self)->second = info;
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(this));
+        // The second monitor lies right of the primary one, so that a place
+        // on it is off the primary one.
         ASSERT_EQ(::GetSystemMetrics(SM_CMONITORS), 2);
-        // To the right of the primary monitor, so that a place on it is off
-        // the primary one.
-        ASSERT_GE(second.rcMonitor.left, ::GetSystemMetrics(SM_CXSCREEN));
+        second.cbSize = sizeof second;
+        ASSERT_TRUE(::GetMonitorInfoA(
+            ::MonitorFromPoint({::GetSystemMetrics(SM_CXSCREEN), 0}, MONITOR_DEFAULTTONULL),
+            &second));
     }
     MONITORINFO second{};
 };
