@@ -174,6 +174,8 @@ TEST(DownloadSessionTest, BodyIsReadToTheDeclaredSizeAndVerified) {
          "Verified file: a.dat, 600011 bytes, SHA-256 ",
          true,
          good},
+        {"slow reads", Cut(content, {}), [](Rig& rig) { rig.net.msPerRead = 7; }, "returns 0",
+         "Downloaded file: " + path, true, good},
         {"transient read failures", flaky, {}, "returns 0", "Downloaded file: " + path, true, good},
         {"one byte more than declared",
          Cut(content + "x", {599'990}),
@@ -226,6 +228,12 @@ TEST(DownloadSessionTest, BodyIsReadToTheDeclaredSizeAndVerified) {
         EXPECT_TRUE(HasLineStarting(rig.log, c.logLine)) << c.logLine;
         const auto kept = rig.files.files.find(path);
         EXPECT_EQ(kept != rig.files.files.end() && kept->second == content, c.keptUntilCleanUp);
+        if (c.outcome == "returns 0") { // the time taken, for the debugger
+            const std::string took =
+                "Download time of a.dat: " + std::to_string(rig.net.clock - 1000) +
+                " ms for 600011 bytes\r\n";
+            EXPECT_EQ(rig.files.debug.back(), took);
+        }
         rig.downloads.CleanUp();
         EXPECT_EQ(rig.files.files.count(path), 0u);
     }
