@@ -308,7 +308,8 @@ void DownloadSession::DropFilesPresent(std::vector<DownloadFile>& files,
 
 int32_t DownloadSession::Download(const DownloadFile& want, const std::string& path,
                                   const Sha256Digest* sha256) {
-    const uint64_t opened = guard_.Clock().Milliseconds();
+    SessionClock& clock = guard_.Clock();
+    const uint64_t opened = clock.Milliseconds();
     std::unique_ptr<HttpRequest> request;
     try {
         request = exchange_.Open(want.address);
@@ -340,7 +341,6 @@ int32_t DownloadSession::Download(const DownloadFile& want, const std::string& p
     if (!hash) {
         Refuse(want.name, "the system computes no SHA-256");
     }
-    SessionClock& clock = guard_.Clock();
     uint64_t fileBytes = 0;
     int failures = 0;
     bool cancelled = false;

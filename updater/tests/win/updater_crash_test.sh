@@ -25,6 +25,8 @@ old=$(hashes "$dir/old")
 new=$(hashes "$dir/new")
 run() { (cd "$dir" && exec "$QLX_WINE_RUN" "$dir/update.exe" "$@" </dev/null >/dev/null 2>&1); }
 reset() { cp "$dir"/old/f*.dll "$dir/"; rm -f "$dir"/*.qlxold "$dir"/*.qlxnew "$dir/update.journal"; }
+install=(executescript=install.script -Server=http://127.0.0.1:9/ -ProductVersion=1.0.0.0
+    -Appearance=Stealth)
 
 ms_of() { # milliseconds of one run
     local start
@@ -41,8 +43,7 @@ least() { [ -z "$1" ] || [ "$2" -lt "$1" ] && echo "$2" || echo "$1"; }
 full_ms= plain_ms=
 for i in 1 2 3 4; do
     reset
-    ms=$(ms_of executescript=install.script -Server=http://127.0.0.1:9/ -ProductVersion=1.0.0.0 \
-        -Appearance=Stealth)
+    ms=$(ms_of "${install[@]}")
     [ "$(hashes "$dir")" = "$new" ] || { echo "an install without a kill did not install"; exit 1; }
     plain=$(ms_of check -ProductVersion=1.0.0.0 -Appearance=Stealth)
     if [ "$i" -gt 1 ]; then
@@ -59,8 +60,8 @@ begin=$(date +%s)
 while [ "$killed" -lt "$kills" ] && [ "$n" -lt $((kills * 3)) ]; do
     n=$((n + 1))
     reset
-    (cd "$dir" && exec "$QLX_WINE_RUN" "$dir/update.exe" executescript=install.script \
-        -Server=http://127.0.0.1:9/ -ProductVersion=1.0.0.0 -Appearance=Stealth </dev/null >/dev/null 2>&1) &
+    # Not through run: the kill must reach update.exe, not a shell around it.
+    (cd "$dir" && exec "$QLX_WINE_RUN" "$dir/update.exe" "${install[@]}" </dev/null >/dev/null 2>&1) &
     pid=$!
     sleep "$(awk -v r=$RANDOM -v lo="$from_ms" -v hi="$full_ms" \
         'BEGIN { printf "%.3f", (lo + r / 32767 * (hi - lo)) / 1000 }')"
