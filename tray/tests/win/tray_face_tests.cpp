@@ -1009,6 +1009,16 @@ bool FocusIs(HWND window, int control) {
     return WaitUntil([&] { return FocusedControl(window) == control; }, 500);
 }
 
+// Moves the focus on from `control` with one Tab. Under load the X server
+// now and then drops a synthetic key; a press that changed nothing at all is
+// made once more, and a focus that will not move still fails the next check.
+void TabFrom(HWND window, int control) {
+    Key(VK_TAB);
+    if (!WaitUntil([&] { return FocusedControl(window) != control; }, 1000)) {
+        Key(VK_TAB);
+    }
+}
+
 // Presses Tab until `control` has the focus.
 bool TabTo(HWND window, int control) {
     for (int i = 0; i < 24 && !FocusIs(window, control); ++i) {
@@ -1083,7 +1093,7 @@ TEST_F(TrayFaceTest, EveryCommandWorksFromTheKeyboardInTheOrderShown) {
     for (int control : order) {
         EXPECT_TRUE(FocusIs(settings, control)) << control << " got " << FocusedControl(settings);
         if (control != order[std::size(order) - 1]) {
-            Key(VK_TAB);
+            TabFrom(settings, control);
         }
     }
     // Enter presses the button that has the focus, and "Ok" from anywhere else.
